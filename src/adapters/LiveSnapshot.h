@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <mutex>
+#include <string>
+
+namespace tarnwick {
+
+// The selected adapter's values in force, as the last status refresh read them.
+struct LiveValues {
+    std::string mode; // "DHCP", or the first static address
+    std::array<std::string, 3> ip;
+    std::array<std::string, 3> mask;
+    std::array<std::string, 2> gateway;
+    std::array<std::string, 4> dns;
+    bool proxyEnabled = false;
+    std::string proxyHost;
+    std::string proxyPort;
+
+    // In force whatever their origin (DHCP-provided included); the probe pings
+    // these, because the static fields above stay empty on a DHCP adapter.
+    std::string gatewayInForce;
+    std::string dnsInForce;
+
+    bool operator==(const LiveValues&) const = default;
+};
+
+// Written by the GUI thread's refresh, read by workers: readers take a copy
+// under the lock so a refresh never changes texts while they are being read.
+class LiveSnapshot {
+public:
+    LiveValues get() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_values;
+    }
+    void set(const LiveValues& values)
+    {
+        std::lock_guard lock(m_mutex);
+        m_values = values;
+    }
+    template <typename F> void update(F&& change)
+    {
+        std::lock_guard lock(m_mutex);
+        change(m_values);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    LiveValues m_values;
+};
+
+} // namespace tarnwick
