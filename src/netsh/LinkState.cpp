@@ -1,0 +1,162 @@
+#include "netsh/LinkState.h"
+
+#include "app/AtomicFile.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <net/if.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <system_error>
+
+namespace tarnwick::netsh
+{
+namespace
+{
+
+std::vector<std::string> splitList(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto comma = text.find(',', start);
+        const auto end = comma == std::string::npos ? text.size() : comma;
+        if (end > start)
+            out.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
+
+std::string joinList(const std::vector<std::string>& items)
+{
+    std::string out;
+    for (const auto& item : items) {
+        if (!out.empty())
+            out += ',';
+        out += item;
+    }
+    return out;
+}
+
+std::optional<int> parseInt(const std::string& text)
+{
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 0)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<bool> parseBool(const std::string& text)
+{
+    if (text == "1")
+        return true;
+    if (text == "0")
+        return false;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::filesystem::path namespaceStateDir()
+{
+    const char* env = std::getenv("TARNWICK_STATE_DIR");
+    const std::filesystem::path root = (env && *env) ? env : "/run/tarnwick";
+    // The inode of the namespace file names the network namespace while it exists.
+    struct stat st {
+    };
+    if (::stat("/proc/self/ns/net", &st) != 0)
+        throw std::system_error(errno, std::generic_category(), "cannot identify the network namespace");
+    return root / ("netns-" + std::to_string(st.st_ino));
+}
+
+bool isValidInterfaceName(const std::string& ifname)
+{
+    if (ifname.empty() || ifname.size() >= IFNAMSIZ || ifname == "." || ifname == "..")
+        return false;
+    for (const unsigned char c : ifname) {
+        if (c == '/' || c <= ' ' || c == 0x7f || c == ':')
+            return false;
+    }
+    return true;
+}
+
+std::string formatLinkState(const LinkState& state)
+{
+    std::ostringstream out;
+    out << "ifindex=" << state.ifindex << '\n'
+        << "dhcp=" << (state.dhcp ? 1 : 0) << '\n'
+        << "dns-automatic=" << (state.dnsAutomatic ? 1 : 0) << '\n'
+        << "static-dns=" << joinList(state.staticDns) << '\n'
+        << "dhcp-dns=" << joinList(state.dhcpDns) << '\n'
+        << "client=" << state.client << '\n'
+        << "client-pid=" << state.clientPid << '\n';
+    return out.str();
+}
+
+std::optional<LinkState> parseLinkState(const std::string& text)
+{
+    LinkState state;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty())
+            continue;
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            return std::nullopt;
+        const std::string key = line.substr(0, eq);
+        const std::string value = line.substr(eq + 1);
+        if (key == "ifindex" || key == "client-pid") {
+            const auto n = parseInt(value);
+            if (!n)
+                return std::nullopt;
+            (key == "ifindex" ? state.ifindex : state.clientPid) = *n;
+        } else if (key == "dhcp" || key == "dns-automatic") {
+            const auto b = parseBool(value);
+            if (!b)
+                return std::nullopt;
+            (key == "dhcp" ? state.dhcp : state.dnsAutomatic) = *b;
+        } else if (key == "static-dns") {
+            state.staticDns = splitList(value);
+        } else if (key == "dhcp-dns") {
+            state.dhcpDns = splitList(value);
+        } else if (key == "client") {
+            state.client = value;
+        }
+        // Unknown keys come from a newer writer; keep reading.
+    }
+    return state;
+}
+
+std::optional<LinkState> readLinkState(const std::string& ifname)
+{
+    if (!isValidInterfaceName(ifname))
+        return std::nullopt;
+    std::string text;
+    try {
+        text = readWholeFile(namespaceStateDir() / (ifname + ".state"));
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+    auto state = parseLinkState(text);
+    if (!state)
+        return std::nullopt;
+    const unsigned index = ::if_nametoindex(ifname.c_str());
+    if (index == 0 || static_cast<int>(index) != state->ifindex)
+        return std::nullopt;
+    return state;
+}
+
+void writeLinkState(const std::string& ifname, const LinkState& state)
+{
+    if (!isValidInterfaceName(ifname))
+        throw std::system_error(std::make_error_code(std::errc::invalid_argument), "bad interface name");
+    const auto dir = namespaceStateDir();
+    std::filesystem::create_directories(dir);
+    writeFileAtomically(dir / (ifname + ".state"), formatLinkState(state), 0644);
+}
+
+} // namespace tarnwick::netsh
