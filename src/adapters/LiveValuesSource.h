@@ -1,0 +1,45 @@
+#pragma once
+
+#include "adapters/AdapterEntry.h"
+
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+// One adapter's TCP/IP values in force, as a back end reads them. Lists may
+// be longer than the window's fields; the status logic keeps what it shows.
+struct InterfaceReading {
+    bool dhcp = false; // a missing switch reads as static
+    // DHCP: the leased address and mask first; static: every address in order.
+    std::vector<std::string> ip;
+    std::vector<std::string> mask;
+    std::vector<std::string> gateway; // static default gateways, first in force first
+    std::string nameServer;           // static DNS servers joined by commas
+
+    // Whatever their origin (DHCP included): the first default gateway and the
+    // first DNS server the system uses through this adapter.
+    std::string gatewayInForce;
+    std::string dnsInForce;
+
+    bool operator==(const InterfaceReading&) const = default;
+};
+
+// The user's proxy setting: the switch and the "host:port" text.
+struct ProxyReading {
+    bool enabled = false; // a missing switch reads as off
+    std::string server;
+
+    bool operator==(const ProxyReading&) const = default;
+};
+
+// Reads the values in force. Called once a second: an adapter, key or value
+// that is missing gives empty texts, never an exception.
+class LiveValuesSource {
+public:
+    virtual ~LiveValuesSource() = default;
+    virtual InterfaceReading readInterface(const AdapterEntry& adapter) = 0;
+    virtual ProxyReading readProxy() = 0;
+};
+
+} // namespace tarnwick

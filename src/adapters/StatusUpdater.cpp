@@ -1,0 +1,127 @@
+#include "adapters/StatusUpdater.h"
+
+#include "adapters/StatusTexts.h"
+
+#include <utility>
+
+namespace tarnwick {
+
+namespace {
+
+template <std::size_t N> std::array<std::string, N> firstOf(const std::vector<std::string>& list)
+{
+    std::array<std::string, N> out;
+    for (std::size_t i = 0; i < N && i < list.size(); ++i)
+        out[i] = list[i];
+    return out;
+}
+
+bool blankAfterTrimmingSpaces(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+// One panel on a tick: the new value's text, or "Updating" once when it changed.
+std::string tickPanel(const char* label, const std::string& text, const std::string& first,
+                      std::string& shown, const char* updating)
+{
+    if (first != shown) {
+        shown = first;
+        return updating;
+    }
+    return label + text;
+}
+
+} // namespace
+
+StatusUpdater::StatusUpdater(const AdapterTable& table, LiveValuesSource& source, LiveSnapshot& snapshot,
+                             LocalClock clock)
+    : m_table(table)
+    , m_source(source)
+    , m_snapshot(snapshot)
+    , m_clock(std::move(clock))
+{
+}
+
+StatusView StatusUpdater::noAdapter() const
+{
+    StatusView view;
+    view.panels = {kPanelIp, kPanelMask, kPanelGate, kPanelDns, {}};
+    view.hint = m_table.count() > 0 ? kHintNoSuchAdapter : kHintNoAdapters;
+    view.placeholders = std::array<std::string, 3>{kPlaceholderIp, kPlaceholderMask, kPlaceholderGateway};
+    return view;
+}
+
+StatusView StatusUpdater::updateStatusBar(int selected, bool full)
+{
+    StatusView view;
+    if (!m_table.contains(selected)) {
+        view = noAdapter();
+        view.panels[4] = dateTimePanelText(m_clock());
+        return view;
+    }
+    const AdapterEntry& adapter = m_table.at(selected);
+    const InterfaceReading reading = m_source.readInterface(adapter);
+
+    std::array<std::string, 3> ip;
+    std::array<std::string, 3> mask;
+    std::array<std::string, 2> gateway;
+    std::string mode;
+    if (reading.dhcp) {
+        // The lease alone: a DHCP adapter shows no static extras or gateways.
+        ip[0] = firstOf<1>(reading.ip)[0];
+        mask[0] = firstOf<1>(reading.mask)[0];
+        mode = "DHCP";
+    } else {
+        ip = firstOf<3>(reading.ip);
+        mask = firstOf<3>(reading.mask);
+        gateway = firstOf<2>(reading.gateway);
+        mode = ip[0];
+    }
+    const std::array<std::string, 4> dns = splitNameServer(reading.nameServer);
+
+    m_snapshot.update([&](LiveValues& v) {
+        v.mode = mode;
+        v.ip = ip;
+        v.mask = mask;
+        v.gateway = gateway;
+        v.dns = dns;
+        v.gatewayInForce = reading.gatewayInForce;
+        v.dnsInForce = reading.dnsInForce;
+    });
+
+    const bool reload = full || selected != m_shown.adapterIndex;
+    if (reload) {
+        FieldValues fields;
+        fields.ip = ip;
+        fields.mask = mask;
+        fields.gateway = gateway;
+        fields.dns = dns;
+        fields.dhcp = reading.dhcp;
+        fields.useDns = !reading.dhcp || !blankAfterTrimmingSpaces(reading.nameServer);
+        const ProxyReading proxy = m_source.readProxy();
+        const HostPort hostPort = splitProxyServer(proxy.server);
+        fields.useAgent = proxy.enabled;
+        fields.agentIp = hostPort.host;
+        fields.agentPort = hostPort.port;
+        m_snapshot.update([&](LiveValues& v) {
+            v.proxyEnabled = proxy.enabled;
+            v.proxyHost = hostPort.host;
+            v.proxyPort = hostPort.port;
+        });
+        view.fields = std::move(fields);
+        view.hint = adapterHint(adapter.connectionName, adapter.description, adapter.instanceId);
+
+        m_shown = {ip[0], mask[0], gateway[0], dns[0], selected};
+        view.panels[0] = kPanelIp + ip[0];
+        view.panels[1] = kPanelMask + mask[0];
+        view.panels[2] = kPanelGate + gateway[0];
+        view.panels[3] = kPanelDns + reading.nameServer;
+    } else {
+        view.panels[0] = tickPanel(kPanelIp, ip[0], ip[0], m_shown.ip, kUpdatingWide);
+        view.panels[1] = tickPanel(kPanelMask, mask[0], mask[0], m_shown.mask, kUpdatingWide);
+        view.panels[2] = tickPanel(kPanelGate, gateway[0], gateway[0], m_shown.gateway, kUpdatingNarrow);
+        view.panels[3] = tickPanel(kPanelDns, reading.nameServer, dns[0], m_shown.dns, kUpdatingNarrow);
+    }
+    view.panels[4] = dateTimePanelText(m_clock());
+    return view;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "adapters/AdapterTable.h"
+#include "adapters/LiveSnapshot.h"
+#include "adapters/LiveValuesSource.h"
+#include "adapters/LocalClock.h"
+#include "adapters/ShownValues.h"
+#include "adapters/StatusView.h"
+
+namespace tarnwick {
+
+// The status refresh of the main window: reads the selected adapter's values
+// in force, keeps the shared snapshot current and says what the window shows.
+// Runs on the GUI thread only; the snapshot is the one part other threads read.
+class StatusUpdater {
+public:
+    StatusUpdater(const AdapterTable& table, LiveValuesSource& source, LiveSnapshot& snapshot,
+                  LocalClock clock = systemLocalTime);
+
+    // `full` is set by the window's show handler (everything is reloaded) and
+    // clear on timer ticks (only the panels follow, a change reading
+    // "Updating..." for one tick). `selected` is the adapter list's index.
+    StatusView updateStatusBar(int selected, bool full);
+
+    const ShownValues& shown() const { return m_shown; }
+
+private:
+    StatusView noAdapter() const;
+
+    const AdapterTable& m_table;
+    LiveValuesSource& m_source;
+    LiveSnapshot& m_snapshot;
+    LocalClock m_clock;
+    ShownValues m_shown;
+};
+
+} // namespace tarnwick
