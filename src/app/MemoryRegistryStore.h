@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/RegFile.h"
+#include "app/RegistryStore.h"
+
+#include <filesystem>
+#include <mutex>
+
+namespace tarnwick
+{
+
+// A registry held in memory only. Tests and the Windows adapter back end load
+// it from `.reg` fixtures; writes change the memory copy, never the fixture.
+class MemoryRegistryStore : public RegistryStore
+{
+public:
+    MemoryRegistryStore() = default;
+    explicit MemoryRegistryStore(RegFileContent content);
+
+    // Loads one `.reg` file (any mix of roots) or every `*.reg` file of a
+    // folder, in name order. Throws StoreFileError for a file that does not parse.
+    static MemoryRegistryStore fromRegFile(const std::filesystem::path& fileOrFolder);
+
+    // With read-only set, every write is refused with ServiceError (SetData),
+    // as a registry without write rights would.
+    void setReadOnly(bool readOnly);
+
+    RegHive load(RegRoot root) const override;
+    void modify(RegRoot root, std::string_view subject, const std::function<bool(RegHive&)>& change) override;
+
+private:
+    mutable std::mutex m_mutex;
+    RegFileContent m_content;
+    bool m_readOnly = false;
+};
+
+} // namespace tarnwick
