@@ -1,0 +1,251 @@
+#include "store/XmlDocument.h"
+
+#include "app/AtomicFile.h"
+#include "store/XmlError.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+
+namespace tarnwick
+{
+namespace
+{
+
+void initLibxml()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
+}
+
+std::string lower(std::string_view s)
+{
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
+    return out;
+}
+
+// The encoding named by the XML declaration, or empty text.
+std::string declaredEncoding(std::string_view bytes)
+{
+    if (bytes.substr(0, 5) != "<?xml")
+        return {};
+    const std::string_view decl = bytes.substr(0, std::min(bytes.find("?>"), std::size_t { 256 }));
+    auto pos = decl.find("encoding");
+    if (pos == std::string_view::npos)
+        return {};
+    pos = decl.find_first_of("\"'", pos);
+    if (pos == std::string_view::npos)
+        return {};
+    const auto end = decl.find(decl[pos], pos + 1);
+    if (end == std::string_view::npos)
+        return {};
+    return std::string(decl.substr(pos + 1, end - pos - 1));
+}
+
+// Files that say GB2312 are often written by tools that use the larger GBK
+// or GB18030 sets; reading them as GB18030, a superset, loses nothing.
+const char* readEncodingFor(std::string_view bytes)
+{
+    const std::string enc = lower(declaredEncoding(bytes));
+    if (enc == "gb2312" || enc == "gbk" || enc == "cp936" || enc == "gb18030" || enc == "euc-cn")
+        return "GB18030";
+    return nullptr;
+}
+
+struct ParserCtxtFree {
+    void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
+};
+
+std::string trimmed(const char* s)
+{
+    std::string out = s ? s : "";
+    while (!out.empty() && std::isspace(static_cast<unsigned char>(out.back())))
+        out.pop_back();
+    return out;
+}
+
+} // namespace
+
+XmlDocument::XmlDocument()
+{
+    initLibxml();
+    reset();
+}
+
+XmlDocument::~XmlDocument()
+{
+    freeDetached();
+    xmlFreeDoc(m_doc);
+}
+
+void XmlDocument::freeDetached()
+{
+    // Read every parent before freeing anything: a detached element may since
+    // have been put below another detached one and be freed with it.
+    std::sort(m_detached.begin(), m_detached.end());
+    m_detached.erase(std::unique(m_detached.begin(), m_detached.end()), m_detached.end());
+    std::vector<xmlNode*> loose;
+    for (xmlNode* n : m_detached) {
+        if (!n->parent)
+            loose.push_back(n);
+    }
+    for (xmlNode* n : loose)
+        xmlFreeNode(n);
+    m_detached.clear();
+}
+
+void XmlDocument::reset()
+{
+    freeDetached();
+    if (m_doc)
+        xmlFreeDoc(m_doc);
+    m_doc = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
+    if (!m_doc)
+        throw XmlError("out of memory");
+    m_doc->_private = this;
+    m_loadFailed = false;
+}
+
+void XmlDocument::load(const std::filesystem::path& path)
+{
+    std::string bytes;
+    try {
+        bytes = readWholeFile(path);
+    } catch (const std::system_error& e) {
+        reset();
+        m_loadFailed = true;
+        throw XmlError(e.what());
+    }
+    loadXml(bytes, path.string());
+}
+
+void XmlDocument::loadXml(std::string_view bytes, const std::string& sourceName)
+{
+    reset();
+    m_loadFailed = true;
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX))
+        throw XmlError(sourceName + " is too large");
+    std::unique_ptr<xmlParserCtxt, ParserCtxtFree> ctxt(xmlNewParserCtxt());
+    if (!ctxt)
+        throw XmlError("out of memory");
+    // No network, no messages on stderr (the error is handed back instead),
+    // no entity expansion, and blank text between elements is dropped.
+    const int options = XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    xmlDoc* doc = xmlCtxtReadMemory(
+        ctxt.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, readEncodingFor(bytes), options);
+    if (!doc || !ctxt->wellFormed || !xmlDocGetRootElement(doc)) {
+        std::string why = "not well-formed XML";
+        int line = 0;
+        if (const xmlError* err = xmlCtxtGetLastError(ctxt.get()); err && err->message) {
+            why = trimmed(err->message);
+            line = err->line;
+        }
+        if (doc)
+            xmlFreeDoc(doc);
+        throw XmlError(
+            "cannot read " + sourceName + (line > 0 ? ", line " + std::to_string(line) : "") + ": " + why);
+    }
+    xmlFreeDoc(m_doc);
+    m_doc = doc;
+    m_doc->_private = this;
+    m_loadFailed = false;
+}
+
+void XmlDocument::requireLoaded() const
+{
+    if (m_loadFailed)
+        throw XmlError("the document did not load; it is not saved so the file on disk stays as it is");
+}
+
+std::string XmlDocument::toBytes() const
+{
+    requireLoaded();
+    if (!xmlDocGetRootElement(m_doc))
+        throw XmlError("cannot save a document without a root element");
+    // The next start checks the first line byte for byte: always write the
+    // plain declaration, whatever the loaded file carried.
+    if (!m_doc->version || std::strcmp(reinterpret_cast<const char*>(m_doc->version), "1.0") != 0) {
+        if (m_doc->version)
+            xmlFree(const_cast<xmlChar*>(m_doc->version));
+        m_doc->version = xmlStrdup(reinterpret_cast<const xmlChar*>("1.0"));
+    }
+    m_doc->standalone = -1;
+    xmlChar* mem = nullptr;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(m_doc, &mem, &size, "GB2312", 1);
+    if (!mem)
+        throw XmlError("cannot write the document as GB2312");
+    std::string out(reinterpret_cast<const char*>(mem), static_cast<std::size_t>(size));
+    xmlFree(mem);
+    if (out.size() < kDeclaration.size() + 1
+        || std::string_view(out).substr(0, kDeclaration.size()) != kDeclaration
+        || out[kDeclaration.size()] != '\n')
+        throw XmlError("the XML writer did not produce the expected declaration");
+    return out;
+}
+
+void XmlDocument::save(const std::filesystem::path& path) const
+{
+    const std::string bytes = toBytes();
+    try {
+        writeFileAtomically(path, bytes);
+    } catch (const std::system_error& e) {
+        throw XmlError(e.what());
+    }
+}
+
+XmlNode XmlDocument::documentElement() const
+{
+    return XmlNode(xmlDocGetRootElement(m_doc));
+}
+
+XmlNode XmlDocument::selectSingleNode(std::string_view path) const
+{
+    if (path.empty() || path.front() != '/')
+        throw XmlError("a document path must start with '/': " + std::string(path));
+    path.remove_prefix(1);
+    const auto slash = path.find('/');
+    const XmlNode root = documentElement();
+    if (root.isNull() || root.name() != path.substr(0, slash))
+        return XmlNode();
+    return slash == std::string_view::npos ? root : root.selectSingleNode(path.substr(slash + 1));
+}
+
+XmlNode XmlDocument::createElement(std::string_view name)
+{
+    const std::string n(name);
+    if (xmlValidateName(reinterpret_cast<const xmlChar*>(n.c_str()), 0) != 0)
+        throw XmlError("not a valid element name: " + n);
+    xmlNode* node = xmlNewDocNode(m_doc, nullptr, reinterpret_cast<const xmlChar*>(n.c_str()), nullptr);
+    if (!node)
+        throw XmlError("out of memory");
+    keepDetached(node);
+    return XmlNode(node);
+}
+
+XmlNode XmlDocument::appendChild(XmlNode element)
+{
+    if (element.isNull() || element.raw()->doc != m_doc)
+        throw XmlError("cannot append an element of another document");
+    if (xmlDocGetRootElement(m_doc))
+        throw XmlError("the document already has a root element");
+    xmlUnlinkNode(element.raw());
+    xmlDocSetRootElement(m_doc, element.raw());
+    m_loadFailed = false;
+    return element;
+}
+
+void XmlDocument::keepDetached(_xmlNode* node)
+{
+    m_detached.push_back(node);
+}
+
+} // namespace tarnwick
