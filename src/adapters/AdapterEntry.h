@@ -2,13 +2,14 @@
 
 #include <string>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 // One present, active adapter as discovery found it.
 struct AdapterEntry {
-    std::string instanceId;     // stable id of the device (a GUID on Windows)
+    std::string instanceId; // stable id of the device (a GUID on Windows)
     std::string connectionName; // what the user and `netsh name=...` call it
-    std::string description;    // the driver's or device's description
+    std::string description; // the driver's or device's description
 
     bool operator==(const AdapterEntry&) const = default;
 };

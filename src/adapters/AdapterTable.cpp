@@ -2,7 +2,8 @@
 
 #include <stdexcept>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 bool AdapterTable::append(const AdapterEntry& entry)
 {

@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 // The adapters found at start, in the order found; an adapter is named
 // everywhere by its index here, which is also its line in the adapter list.
 // The room is fixed: adapters beyond it are ignored (first come, first kept),
 // so indexes stored in settings and quick-switch files keep their meaning.
-class AdapterTable {
+class AdapterTable
+{
 public:
     static constexpr int kCapacity = 10;
 

@@ -4,7 +4,8 @@
 #include <mutex>
 #include <string>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 // The selected adapter's values in force, as the last status refresh read them.
 struct LiveValues {
@@ -27,7 +28,8 @@ struct LiveValues {
 
 // Written by the GUI thread's refresh, read by workers: readers take a copy
 // under the lock so a refresh never changes texts while they are being read.
-class LiveSnapshot {
+class LiveSnapshot
+{
 public:
     LiveValues get() const
     {

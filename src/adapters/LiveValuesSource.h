@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 // One adapter's TCP/IP values in force, as a back end reads them. Lists may
 // be longer than the window's fields; the status logic keeps what it shows.
@@ -15,7 +16,7 @@ struct InterfaceReading {
     std::vector<std::string> ip;
     std::vector<std::string> mask;
     std::vector<std::string> gateway; // static default gateways, first in force first
-    std::string nameServer;           // static DNS servers joined by commas
+    std::string nameServer; // static DNS servers joined by commas
 
     // Whatever their origin (DHCP included): the first default gateway and the
     // first DNS server the system uses through this adapter.
@@ -35,7 +36,8 @@ struct ProxyReading {
 
 // Reads the values in force. Called once a second: an adapter, key or value
 // that is missing gives empty texts, never an exception.
-class LiveValuesSource {
+class LiveValuesSource
+{
 public:
     virtual ~LiveValuesSource() = default;
     virtual InterfaceReading readInterface(const AdapterEntry& adapter) = 0;

@@ -2,14 +2,15 @@
 
 #include <ctime>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 LocalDateTime systemLocalTime()
 {
     const std::time_t now = std::time(nullptr);
-    std::tm tm{};
+    std::tm tm {};
     ::localtime_r(&now, &tm);
-    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return { tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec };
 }
 
 } // namespace tarnwick

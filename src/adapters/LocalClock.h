@@ -4,7 +4,8 @@
 
 #include <functional>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 // Tells the local date and time; tests pass a fixed one.
 using LocalClock = std::function<LocalDateTime()>;

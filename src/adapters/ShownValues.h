@@ -2,7 +2,8 @@
 
 #include <string>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 // What panels 0 to 3 last showed, to spot a change between two ticks.
 struct ShownValues {

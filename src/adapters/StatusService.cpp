@@ -2,10 +2,11 @@
 
 #include "adapters/StatusUpdater.h"
 
-namespace tarnwick {
+namespace tarnwick
+{
 
-StatusReadout readStatusOnce(AdapterSource& adapters, LiveValuesSource& values, const std::string& defaultNetCard,
-                             std::optional<int> adapter, const LocalClock& clock)
+StatusReadout readStatusOnce(AdapterSource& adapters, LiveValuesSource& values,
+    const std::string& defaultNetCard, std::optional<int> adapter, const LocalClock& clock)
 {
     StatusReadout out;
     out.table = makeAdapterTable(adapters.discover());

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 std::array<std::string, 4> splitNameServer(const std::string& nameServer)
 {
@@ -25,21 +26,23 @@ HostPort splitProxyServer(const std::string& server)
 {
     const std::size_t colon = server.find(':');
     if (colon == std::string::npos)
-        return {server, {}};
-    return {server.substr(0, colon), server.substr(colon + 1)};
+        return { server, {} };
+    return { server.substr(0, colon), server.substr(colon + 1) };
 }
 
 std::string dateTimePanelText(const LocalDateTime& t)
 {
     char buf[64];
-    std::snprintf(buf, sizeof buf, " %d-%d-%d %d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    std::snprintf(
+        buf, sizeof buf, " %d-%d-%d %d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
     return buf;
 }
 
-std::string adapterHint(const std::string& connectionName, const std::string& description,
-                        const std::string& instanceId)
+std::string adapterHint(
+    const std::string& connectionName, const std::string& description, const std::string& instanceId)
 {
-    return "连接名称:  " + connectionName + "\r" + "设备名称:  " + description + "\r" + "设备ID:    " + instanceId;
+    return "连接名称:  " + connectionName + "\r" + "设备名称:  " + description + "\r"
+        + "设备ID:    " + instanceId;
 }
 
 } // namespace tarnwick

@@ -4,7 +4,8 @@
 #include <string>
 
 // The pure text rules of the status refresh.
-namespace tarnwick {
+namespace tarnwick
+{
 
 // Splits the NameServer text at commas into four servers: the fourth keeps
 // every further comma, nothing is trimmed.
@@ -23,8 +24,8 @@ HostPort splitProxyServer(const std::string& server);
 struct LocalDateTime {
     int year = 0;
     int month = 0; // 1..12
-    int day = 0;   // 1..31
-    int hour = 0;  // 0..23
+    int day = 0; // 1..31
+    int hour = 0; // 0..23
     int minute = 0;
     int second = 0;
 };
@@ -34,8 +35,8 @@ struct LocalDateTime {
 std::string dateTimePanelText(const LocalDateTime& t);
 
 // The hint of the adapter list for one adapter, lines joined by CR.
-std::string adapterHint(const std::string& connectionName, const std::string& description,
-                        const std::string& instanceId);
+std::string adapterHint(
+    const std::string& connectionName, const std::string& description, const std::string& instanceId);
 
 inline constexpr const char* kHintNoSuchAdapter = "没有这块网卡";
 inline constexpr const char* kHintNoAdapters = "兄弟，你的网卡呢？";

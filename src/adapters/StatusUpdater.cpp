@@ -4,9 +4,11 @@
 
 #include <utility>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
-namespace {
+namespace
+{
 
 template <std::size_t N> std::array<std::string, N> firstOf(const std::vector<std::string>& list)
 {
@@ -16,11 +18,14 @@ template <std::size_t N> std::array<std::string, N> firstOf(const std::vector<st
     return out;
 }
 
-bool blankAfterTrimmingSpaces(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+bool blankAfterTrimmingSpaces(const std::string& text)
+{
+    return text.find_first_not_of(' ') == std::string::npos;
+}
 
 // One panel on a tick: the new value's text, or "Updating" once when it changed.
 std::string tickPanel(const char* label, const std::string& text, const std::string& first,
-                      std::string& shown, const char* updating)
+    std::string& shown, const char* updating)
 {
     if (first != shown) {
         shown = first;
@@ -31,8 +36,8 @@ std::string tickPanel(const char* label, const std::string& text, const std::str
 
 } // namespace
 
-StatusUpdater::StatusUpdater(const AdapterTable& table, LiveValuesSource& source, LiveSnapshot& snapshot,
-                             LocalClock clock)
+StatusUpdater::StatusUpdater(
+    const AdapterTable& table, LiveValuesSource& source, LiveSnapshot& snapshot, LocalClock clock)
     : m_table(table)
     , m_source(source)
     , m_snapshot(snapshot)
@@ -43,9 +48,9 @@ StatusUpdater::StatusUpdater(const AdapterTable& table, LiveValuesSource& source
 StatusView StatusUpdater::noAdapter() const
 {
     StatusView view;
-    view.panels = {kPanelIp, kPanelMask, kPanelGate, kPanelDns, {}};
+    view.panels = { kPanelIp, kPanelMask, kPanelGate, kPanelDns, {} };
     view.hint = m_table.count() > 0 ? kHintNoSuchAdapter : kHintNoAdapters;
-    view.placeholders = std::array<std::string, 3>{kPlaceholderIp, kPlaceholderMask, kPlaceholderGateway};
+    view.placeholders = std::array<std::string, 3> { kPlaceholderIp, kPlaceholderMask, kPlaceholderGateway };
     return view;
 }
 
@@ -109,7 +114,7 @@ StatusView StatusUpdater::updateStatusBar(int selected, bool full)
         view.fields = std::move(fields);
         view.hint = adapterHint(adapter.connectionName, adapter.description, adapter.instanceId);
 
-        m_shown = {ip[0], mask[0], gateway[0], dns[0], selected};
+        m_shown = { ip[0], mask[0], gateway[0], dns[0], selected };
         view.panels[0] = kPanelIp + ip[0];
         view.panels[1] = kPanelMask + mask[0];
         view.panels[2] = kPanelGate + gateway[0];

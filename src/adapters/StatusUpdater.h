@@ -7,15 +7,17 @@
 #include "adapters/ShownValues.h"
 #include "adapters/StatusView.h"
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 // The status refresh of the main window: reads the selected adapter's values
 // in force, keeps the shared snapshot current and says what the window shows.
 // Runs on the GUI thread only; the snapshot is the one part other threads read.
-class StatusUpdater {
+class StatusUpdater
+{
 public:
     StatusUpdater(const AdapterTable& table, LiveValuesSource& source, LiveSnapshot& snapshot,
-                  LocalClock clock = systemLocalTime);
+        LocalClock clock = systemLocalTime);
 
     // `full` is set by the window's show handler (everything is reloaded) and
     // clear on timer ticks (only the panels follow, a change reading

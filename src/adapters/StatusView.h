@@ -4,20 +4,21 @@
 #include <optional>
 #include <string>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 // The window's TCP/IP fields as a reload fills them.
 struct FieldValues {
-    std::array<std::string, 3> ip;      // cxTEIP, cxTEIP2, cxTEIP3
-    std::array<std::string, 3> mask;    // cxTEMask, cxTEMask2, cxTEMask3
+    std::array<std::string, 3> ip; // cxTEIP, cxTEIP2, cxTEIP3
+    std::array<std::string, 3> mask; // cxTEMask, cxTEMask2, cxTEMask3
     std::array<std::string, 2> gateway; // cxTEGateway, cxTEGateway2
-    std::array<std::string, 4> dns;     // cxTEDNSServer .. cxTEDNSServer4
-    bool dhcp = false;                  // cxRBDHCP selected, else cxRBUseIP
+    std::array<std::string, 4> dns; // cxTEDNSServer .. cxTEDNSServer4
+    bool dhcp = false; // cxRBDHCP selected, else cxRBUseIP
     // cxRBUseDNS selected, else cxRBAutoDNS. Already the final choice: a
     // static adapter always uses fixed DNS servers (the IP radio's rule).
     bool useDns = false;
     bool useAgent = false; // cxCBUseAgent checked
-    std::string agentIp;   // cxTEAgentIP
+    std::string agentIp; // cxTEAgentIP
     std::string agentPort; // cxTEAgentPort
 
     bool operator==(const FieldValues&) const = default;
@@ -27,7 +28,7 @@ struct FieldValues {
 struct StatusView {
     std::array<std::string, 5> panels; // SB_IPStatus, always all five
     std::optional<FieldValues> fields; // a reload of the fields
-    std::optional<std::string> hint;   // the adapter list's hint
+    std::optional<std::string> hint; // the adapter list's hint
     // No adapter: texts for cxTEIP, cxTEMask and cxTEGateway only.
     std::optional<std::array<std::string, 3>> placeholders;
 

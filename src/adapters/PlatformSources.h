@@ -1,0 +1,18 @@
+#pragma once
+
+#include "adapters/AdapterSource.h"
+#include "adapters/LiveValuesSource.h"
+#include "app/RegistryStore.h"
+
+#include <memory>
+
+namespace tarnwick
+{
+
+// This platform's back ends (the build picks the implementation). The store
+// holds the proxy values where the desktop has no system proxy; it must
+// outlive the sources.
+std::unique_ptr<AdapterSource> makeAdapterSource(RegistryStore& store);
+std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store);
+
+} // namespace tarnwick

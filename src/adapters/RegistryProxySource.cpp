@@ -1,0 +1,42 @@
+#include "adapters/RegistryProxySource.h"
+
+#include "app/ServiceError.h"
+#include "app/TRegistry.h"
+
+#include <exception>
+
+namespace tarnwick
+{
+
+RegistryProxySource::RegistryProxySource(RegistryStore& store)
+    : m_store(store)
+{
+}
+
+ProxyReading RegistryProxySource::read()
+{
+    ProxyReading r;
+    try {
+        TRegistry reg(m_store);
+        reg.SetRootKey(RegRoot::CurrentUser);
+        if (!reg.OpenKeyReadOnly(kInternetSettingsKey))
+            return r;
+        // ReadInteger throws for a missing value or one of another type; both
+        // mean "off" here rather than an error on every reload.
+        if (reg.ValueExists("ProxyEnable")) {
+            try {
+                r.enabled = reg.ReadInteger("ProxyEnable") == 1;
+            } catch (const ServiceError&) {
+                r.enabled = false;
+            }
+        }
+        r.server = reg.ReadString("ProxyServer");
+        reg.CloseKey();
+    } catch (const std::exception&) {
+        // An unreadable store reads as no proxy.
+        return {};
+    }
+    return r;
+}
+
+} // namespace tarnwick

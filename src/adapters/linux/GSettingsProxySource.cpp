@@ -1,0 +1,64 @@
+#include "adapters/linux/GSettingsProxySource.h"
+
+#include <gio/gio.h>
+
+#include <memory>
+#include <string>
+
+namespace tarnwick::linuxnet
+{
+
+namespace
+{
+
+constexpr const char* kSchema = "org.gnome.system.proxy";
+constexpr const char* kHttpSchema = "org.gnome.system.proxy.http";
+
+struct ObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+using Settings = std::unique_ptr<GSettings, ObjectUnref>;
+
+bool schemaInstalled(const char* id)
+{
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    if (!source)
+        return false;
+    GSettingsSchema* schema = g_settings_schema_source_lookup(source, id, TRUE);
+    if (!schema)
+        return false;
+    g_settings_schema_unref(schema);
+    return true;
+}
+
+std::string takeString(gchar* text)
+{
+    std::string out = text ? text : "";
+    g_free(text);
+    return out;
+}
+
+} // namespace
+
+bool GSettingsProxySource::available()
+{
+    return schemaInstalled(kSchema) && schemaInstalled(kHttpSchema);
+}
+
+ProxyReading GSettingsProxySource::read()
+{
+    ProxyReading r;
+    // g_settings_new aborts on an unknown schema; ask first.
+    if (!available())
+        return r;
+    const Settings proxy(g_settings_new(kSchema));
+    const Settings http(g_settings_new(kHttpSchema));
+    r.enabled = takeString(g_settings_get_string(proxy.get(), "mode")) == "manual";
+    r.server = takeString(g_settings_get_string(http.get(), "host"));
+    const int port = g_settings_get_int(http.get(), "port");
+    if (port > 0)
+        r.server += ":" + std::to_string(port);
+    return r;
+}
+
+} // namespace tarnwick::linuxnet

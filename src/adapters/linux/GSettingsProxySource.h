@@ -1,0 +1,19 @@
+#pragma once
+
+#include "adapters/ProxySource.h"
+
+namespace tarnwick::linuxnet
+{
+
+// The desktop's system proxy (GSettings "org.gnome.system.proxy"): on when
+// its mode is "manual"; the text is the HTTP proxy's host, with ":" and the
+// port when one is set (port 0 means none).
+class GSettingsProxySource : public ProxySource
+{
+public:
+    // True when the schema is installed, so this source can be used.
+    static bool available();
+    ProxyReading read() override;
+};
+
+} // namespace tarnwick::linuxnet

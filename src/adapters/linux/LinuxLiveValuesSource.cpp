@@ -1,0 +1,120 @@
+#include "adapters/linux/LinuxLiveValuesSource.h"
+
+#include "adapters/linux/NetlinkAddresses.h"
+#include "adapters/linux/NetlinkRoutes.h"
+#include "netsh/LinkState.h"
+
+#include <algorithm>
+#include <exception>
+#include <net/if.h>
+#include <utility>
+
+namespace tarnwick::linuxnet
+{
+
+namespace
+{
+
+std::string joinCommas(const std::vector<std::string>& items)
+{
+    std::string out;
+    for (const auto& item : items) {
+        if (!out.empty())
+            out += ',';
+        out += item;
+    }
+    return out;
+}
+
+std::optional<netsh::LinkState> linkState(const std::string& ifname)
+{
+    try {
+        if (netsh::isValidInterfaceName(ifname))
+            return netsh::readLinkState(ifname);
+    } catch (const std::exception&) {
+        // An unreadable state means netsh's knowledge is unavailable; fall back.
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+LinuxLiveValuesSource::LinuxLiveValuesSource(
+    std::unique_ptr<ProxySource> proxy, std::filesystem::path resolvConf)
+    : m_proxy(std::move(proxy))
+    , m_resolver(std::move(resolvConf))
+{
+}
+
+LinuxLiveValuesSource::~LinuxLiveValuesSource() = default;
+
+InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapter)
+{
+    InterfaceReading r;
+    const unsigned ifindex = ::if_nametoindex(adapter.connectionName.c_str());
+    if (ifindex == 0)
+        return r; // gone: empty texts, like a missing interface key
+
+    std::vector<Ipv4Address> addresses;
+    std::vector<std::string> gateways;
+    try {
+        if (!m_socket)
+            m_socket = std::make_unique<NetlinkSocket>();
+        addresses = dumpIpv4Addresses(*m_socket, static_cast<int>(ifindex));
+        gateways = dumpDefaultGateways(*m_socket, static_cast<int>(ifindex));
+    } catch (const std::exception&) {
+        // A socket in a bad state is replaced on the next tick; this one
+        // shows empty texts rather than an error every second.
+        m_socket.reset();
+        return r;
+    }
+
+    const std::optional<netsh::LinkState> state = linkState(adapter.connectionName);
+    const bool leased
+        = std::any_of(addresses.begin(), addresses.end(), [](const Ipv4Address& a) { return a.dynamic; });
+    r.dhcp = leased || (state && state->dhcp);
+
+    if (r.dhcp) {
+        // The lease in force, whatever static extras sit beside it.
+        auto lease = std::find_if(
+            addresses.begin(), addresses.end(), [](const Ipv4Address& a) { return a.dynamic; });
+        if (lease == addresses.end())
+            lease = addresses.begin();
+        if (lease != addresses.end()) {
+            r.ip.push_back(lease->address);
+            r.mask.push_back(lease->mask);
+        }
+    } else {
+        for (const Ipv4Address& a : addresses) {
+            r.ip.push_back(a.address);
+            r.mask.push_back(a.mask);
+        }
+        r.gateway = gateways;
+    }
+    if (!gateways.empty())
+        r.gatewayInForce = gateways.front();
+
+    if (state) {
+        if (!state->dnsAutomatic)
+            r.nameServer = joinCommas(state->staticDns);
+        if (!state->dnsAutomatic && !state->staticDns.empty())
+            r.dnsInForce = state->staticDns.front();
+        else if (!state->dhcpDns.empty())
+            r.dnsInForce = state->dhcpDns.front();
+    }
+    if (r.dnsInForce.empty() || (!state && !r.dhcp)) {
+        const std::vector<std::string>& resolver = m_resolver.servers();
+        if (!state && !r.dhcp)
+            r.nameServer = joinCommas(resolver);
+        if (r.dnsInForce.empty() && !resolver.empty())
+            r.dnsInForce = resolver.front();
+    }
+    return r;
+}
+
+ProxyReading LinuxLiveValuesSource::readProxy()
+{
+    return m_proxy ? m_proxy->read() : ProxyReading {};
+}
+
+} // namespace tarnwick::linuxnet

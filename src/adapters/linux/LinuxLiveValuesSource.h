@@ -1,0 +1,39 @@
+#pragma once
+
+#include "adapters/LiveValuesSource.h"
+#include "adapters/ProxySource.h"
+#include "adapters/linux/Netlink.h"
+#include "adapters/linux/ResolverServers.h"
+
+#include <memory>
+#include <optional>
+
+namespace tarnwick::linuxnet
+{
+
+// The values in force on Linux. A tick costs one address dump and one route
+// dump over a socket kept open, the netsh state file of the link, and a
+// stat of the resolver file; no child process.
+//
+// DHCP: an address with a finite lifetime (what dhclient and dhcpcd set), or
+// the netsh state saying our netsh started a DHCP client for the link.
+// NameServer: the static servers netsh recorded for a link it configured;
+// for other links the resolver's servers while the address is static, empty
+// while it comes from DHCP.
+class LinuxLiveValuesSource : public LiveValuesSource
+{
+public:
+    LinuxLiveValuesSource(
+        std::unique_ptr<ProxySource> proxy, std::filesystem::path resolvConf = "/etc/resolv.conf");
+    ~LinuxLiveValuesSource() override;
+
+    InterfaceReading readInterface(const AdapterEntry& adapter) override;
+    ProxyReading readProxy() override;
+
+private:
+    std::unique_ptr<ProxySource> m_proxy;
+    ResolverServers m_resolver;
+    std::unique_ptr<NetlinkSocket> m_socket;
+};
+
+} // namespace tarnwick::linuxnet

@@ -1,0 +1,58 @@
+#include "adapters/PlatformSources.h"
+
+#include "adapters/RegistryProxySource.h"
+#include "adapters/StatusService.h"
+#include "adapters/linux/GSettingsProxySource.h"
+#include "adapters/linux/LinuxAdapterSource.h"
+#include "adapters/linux/LinuxLiveValuesSource.h"
+#include "app/StorePaths.h"
+#include "app/TRegistry.h"
+#include "app/linux/RegFileStore.h"
+
+#include <exception>
+
+namespace tarnwick
+{
+
+std::unique_ptr<AdapterSource> makeAdapterSource(RegistryStore&)
+{
+    return std::make_unique<linuxnet::LinuxAdapterSource>();
+}
+
+std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store)
+{
+    std::unique_ptr<ProxySource> proxy;
+    if (linuxnet::GSettingsProxySource::available())
+        proxy = std::make_unique<linuxnet::GSettingsProxySource>();
+    else
+        proxy = std::make_unique<RegistryProxySource>(store);
+    return std::make_unique<linuxnet::LinuxLiveValuesSource>(std::move(proxy));
+}
+
+AdapterTable discoverAdapters()
+{
+    RegFileStore store(registryFolder(StoreEnvironment::current()), true);
+    return makeAdapterTable(makeAdapterSource(store)->discover());
+}
+
+StatusReadout readStatusOnce(std::optional<int> adapter)
+{
+    // Read-only: a status read never creates the store or the settings key.
+    RegFileStore store(registryFolder(StoreEnvironment::current()), true);
+    std::string defaultNetCard;
+    if (!adapter) {
+        try {
+            TRegistry reg(store);
+            reg.SetRootKey(RegRoot::LocalMachine);
+            if (reg.OpenKeyReadOnly("SOFTWARE\\tarnwick"))
+                defaultNetCard = reg.ReadString("DefaultNetCard");
+        } catch (const std::exception&) {
+            // Unreadable settings select line 0, as a missing value does.
+        }
+    }
+    const auto adapters = makeAdapterSource(store);
+    const auto values = makeLiveValuesSource(store);
+    return readStatusOnce(*adapters, *values, defaultNetCard, adapter);
+}
+
+} // namespace tarnwick

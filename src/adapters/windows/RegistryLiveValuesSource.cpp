@@ -1,0 +1,85 @@
+#include "adapters/windows/RegistryLiveValuesSource.h"
+
+#include "adapters/windows/MultiStringRule.h"
+#include "app/ServiceError.h"
+#include "app/TRegistry.h"
+
+#include <exception>
+
+namespace tarnwick::windows
+{
+
+namespace
+{
+
+std::vector<std::string> addressList(const RegistryStore& store, const std::string& key, const char* value)
+{
+    // Each value fails on its own: an unreadable one leaves its texts empty.
+    const auto strings = readMultiString(store, RegRoot::LocalMachine, key, value);
+    return strings ? takeMultiStrings(*strings) : std::vector<std::string> {};
+}
+
+std::string firstOfList(const std::string& text, const char* separators)
+{
+    const auto start = text.find_first_not_of(separators);
+    if (start == std::string::npos)
+        return {};
+    return text.substr(start, text.find_first_of(separators, start) - start);
+}
+
+} // namespace
+
+RegistryLiveValuesSource::RegistryLiveValuesSource(RegistryStore& store)
+    : m_store(store)
+    , m_proxy(store)
+{
+}
+
+InterfaceReading RegistryLiveValuesSource::readInterface(const AdapterEntry& adapter)
+{
+    InterfaceReading r;
+    try {
+        const std::string key = kTcpipInterfacesKey + adapter.instanceId;
+        TRegistry reg(m_store);
+        reg.SetRootKey(RegRoot::LocalMachine);
+        if (!reg.OpenKeyReadOnly(key))
+            return r;
+        r.nameServer = reg.ReadString("NameServer");
+        if (reg.ValueExists("EnableDHCP")) {
+            try {
+                r.dhcp = reg.ReadInteger("EnableDHCP") == 1;
+            } catch (const ServiceError&) {
+                r.dhcp = false;
+            }
+        }
+        if (r.dhcp) {
+            r.ip.push_back(reg.ReadString("IPAutoconfigurationAddress"));
+            r.mask.push_back(reg.ReadString("IPAutoconfigurationMask"));
+            const auto dhcpGateway
+                = readMultiString(m_store, RegRoot::LocalMachine, key, "DhcpDefaultGateway");
+            if (dhcpGateway && !dhcpGateway->empty())
+                r.gatewayInForce = dhcpGateway->front();
+        } else {
+            r.ip = addressList(m_store, key, "IPAddress");
+            r.mask = addressList(m_store, key, "SubnetMask");
+            r.gateway = addressList(m_store, key, "DefaultGateway");
+            if (!r.gateway.empty())
+                r.gatewayInForce = r.gateway.front();
+        }
+        r.dnsInForce = firstOfList(r.nameServer, ",");
+        if (r.dnsInForce.empty())
+            r.dnsInForce = firstOfList(reg.ReadString("DhcpNameServer"), " ,");
+        reg.CloseKey();
+    } catch (const std::exception&) {
+        // An unreadable store shows empty texts.
+        return {};
+    }
+    return r;
+}
+
+ProxyReading RegistryLiveValuesSource::readProxy()
+{
+    return m_proxy.read();
+}
+
+} // namespace tarnwick::windows
