@@ -17,8 +17,8 @@ public:
     MemoryRegistryStore() = default;
     explicit MemoryRegistryStore(RegFileContent content);
 
-    // Loads one `.reg` file (any mix of roots) or every `*.reg` file of a
-    // folder, in name order. Throws StoreFileError for a file that does not parse.
+    // A store over readRegFiles(fileOrFolder). (For a heap copy:
+    // std::make_unique<MemoryRegistryStore>(readRegFiles(path)).)
     static MemoryRegistryStore fromRegFile(const std::filesystem::path& fileOrFolder);
 
     // With read-only set, every write is refused with ServiceError (SetData),

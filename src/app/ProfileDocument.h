@@ -48,7 +48,9 @@ private:
         std::string eol; // "\n", "\r\n" or "" (last line without a break)
         std::string name; // section or key name, trimmed
         std::string value; // entry value as read (trimmed, unquoted)
+        std::optional<std::string> raw; // the line's bytes on disk, while unchanged
     };
+    static ProfileDocument parseLines(std::string_view input, bool gb);
     std::optional<std::size_t> findSection(std::string_view section) const;
     std::string newline() const;
 

@@ -1,0 +1,106 @@
+#include "app/TIniFile.h"
+
+#include "app/AtomicFile.h"
+#include "app/FileLock.h"
+#include "app/ProfileDocument.h"
+#include "app/ServiceError.h"
+#include "app/Utf8.h"
+
+#include <stdexcept>
+#include <system_error>
+
+namespace tarnwick
+{
+namespace
+{
+
+// The file's lines, or nothing when it cannot be read (a missing file reads
+// as empty, as Windows profiles do).
+std::optional<ProfileDocument> readDocument(const std::filesystem::path& file)
+{
+    try {
+        return ProfileDocument::parseBytes(readWholeFile(file));
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+}
+
+std::filesystem::path lockFileOf(const std::filesystem::path& file)
+{
+    std::filesystem::path lock = file.parent_path() / ("." + file.filename().string() + ".lock");
+    return lock;
+}
+
+} // namespace
+
+TIniFile::TIniFile(std::filesystem::path file, unsigned newFileMode)
+    : m_file(std::move(file))
+    , m_newFileMode(newFileMode)
+{
+}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const
+{
+    const auto doc = readDocument(m_file);
+    const auto value = doc ? doc->value(section, key) : std::nullopt;
+    if (!value)
+        return std::string(def);
+    return std::string(utf8Prefix(*value, kMaxValueLength));
+}
+
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
+{
+    try {
+        FileLock lock(lockFileOf(m_file));
+        std::string bytes;
+        try {
+            bytes = readWholeFile(m_file);
+        } catch (const std::system_error& e) {
+            if (e.code() != std::errc::no_such_file_or_directory)
+                throw;
+        }
+        ProfileDocument doc = ProfileDocument::parseBytes(bytes);
+        doc.setValue(section, key, value);
+        writeFileAtomically(m_file, doc.serializeBytes(), m_newFileMode);
+    } catch (const std::system_error& e) {
+        throw ServiceError(ServiceError::Kind::ProfileWrite, m_file.string(), e.what());
+    } catch (const std::invalid_argument& e) {
+        throw ServiceError(ServiceError::Kind::ProfileWrite, m_file.string(), e.what());
+    }
+}
+
+void TIniFile::ReadSections(std::vector<std::string>& sections) const
+{
+    sections.clear();
+    if (const auto doc = readDocument(m_file))
+        sections = doc->sectionNames();
+}
+
+std::vector<std::string> TIniFile::ReadSections() const
+{
+    std::vector<std::string> sections;
+    ReadSections(sections);
+    return sections;
+}
+
+void TIniFile::EraseSection(std::string_view section)
+{
+    try {
+        FileLock lock(lockFileOf(m_file));
+        std::string bytes;
+        try {
+            bytes = readWholeFile(m_file);
+        } catch (const std::system_error& e) {
+            if (e.code() == std::errc::no_such_file_or_directory)
+                return; // nothing to erase
+            throw;
+        }
+        ProfileDocument doc = ProfileDocument::parseBytes(bytes);
+        if (doc.eraseSection(section))
+            writeFileAtomically(m_file, doc.serializeBytes(), m_newFileMode);
+    } catch (const std::system_error& e) {
+        throw ServiceError(ServiceError::Kind::ProfileWrite, m_file.string(), e.what());
+    }
+}
+
+} // namespace tarnwick

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+// The program's pictures, drawn at run time so nothing binary is shipped.
+namespace tarnwick::gui {
+
+// Two screens joined by a link, on a blue tile.
+QIcon appIcon();
+
+// The about window's banner, 185 × 73.
+QPixmap bannerPicture();
+
+// One frame of the about window's animated strip (149 wide); `frame` counts up.
+QPixmap stripFrame(int width, int height, int frame);
+
+} // namespace tarnwick::gui

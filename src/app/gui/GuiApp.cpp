@@ -1,0 +1,90 @@
+#include "app/gui/GuiEntry.h"
+
+#include "adapters/RegistryProxySource.h"
+#include "adapters/linux/GSettingsProxySource.h"
+#include "adapters/linux/LinuxAdapterSource.h"
+#include "adapters/linux/LinuxLiveValuesSource.h"
+#include "app/StorePaths.h"
+#include "app/gui/Artwork.h"
+#include "app/gui/InstanceChannel.h"
+#include "app/gui/InstanceLock.h"
+#include "app/gui/QtPrompts.h"
+#include "app/gui/TDM.h"
+#include "app/gui/TFmain.h"
+#include "app/linux/RegFileStore.h"
+#include "store/ConfigFile.h"
+
+#include <QApplication>
+#include <QFont>
+
+#include <memory>
+
+namespace tarnwick::gui {
+
+namespace {
+
+inline constexpr const char* kAlreadyRunning = "程序已运行,请勿执行多个程序实例";
+
+std::unique_ptr<ProxySource> proxySource(RegistryStore& registry)
+{
+    if (linuxnet::GSettingsProxySource::available())
+        return std::make_unique<linuxnet::GSettingsProxySource>();
+    return std::make_unique<RegistryProxySource>(registry);
+}
+
+} // namespace
+
+int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchFile)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    QApplication::setWindowIcon(appIcon());
+    // 宋体 9 point; fontconfig substitutes an installed CJK font where SimSun is missing.
+    QFont font(QStringLiteral("SimSun"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+
+    QtPrompts prompts;
+    TDM dm;
+
+    const InstancePaths paths = instancePaths();
+    InstanceLock lock(paths.lockFile);
+    if (!lock.held()) {
+        // A quick-switch file goes to the running instance, which acts on it.
+        if (quickSwitchFile
+            && InstanceChannel::handOver(QString::fromStdString(paths.socket.string()),
+                                         QString::fromStdString(*quickSwitchFile)))
+            return 0;
+        prompts.show(MessageSink::Kind::Information, kAlreadyRunning, "Tarnwick");
+        return 0;
+    }
+    InstanceChannel channel;
+    channel.listen(QString::fromStdString(paths.socket.string()));
+
+    const StoreEnvironment env = StoreEnvironment::current();
+    RegFileStore registry(registryFolder(env));
+    linuxnet::LinuxAdapterSource adapters;
+    linuxnet::LinuxLiveValuesSource live(proxySource(registry));
+    LiveSnapshot snapshot;
+
+    MainWindowContext context{prompts,
+                              registry,
+                              configIniPath(env),
+                              adapters,
+                              live,
+                              snapshot,
+                              [&prompts](const std::string& path) {
+                                  return static_cast<int>(checkConfigFile(path, prompts));
+                              }};
+    TFmain window(dm, context);
+    prompts.setParent(&window);
+    QObject::connect(&channel, &InstanceChannel::quickSwitchReceived, &window, &TFmain::quickSwitchRequested);
+    if (quickSwitchFile)
+        window.quickSwitchRequested(QString::fromStdString(*quickSwitchFile));
+
+    window.formCreate();
+    window.show();
+    return app.exec();
+}
+
+} // namespace tarnwick::gui

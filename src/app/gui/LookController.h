@@ -1,0 +1,45 @@
+#pragma once
+
+#include "app/gui/SkinCatalog.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace tarnwick::gui {
+
+// The application's one look-and-feel controller: skins on or off, the
+// current skin's name, and the plain look drawn when skins are off. Every
+// window follows it, because it sets the application's style and style sheet.
+class LookController : public QObject {
+    Q_OBJECT
+public:
+    explicit LookController(QObject* parent = nullptr);
+
+    // Display names of every built-in skin definition in the resources, the
+    // toolkit's own entry included (the skin list drops it).
+    QStringList builtInSkinNames() const;
+
+    // Skins off, the plain look drawn.
+    void applyKind(LookKind kind);
+    // Skins on for a non-empty name, off for an empty one. A name that is no
+    // built-in skin falls back to the Standard look and returns false.
+    bool applyByName(const QString& name);
+
+    bool skinsOn() const { return m_skinsOn; }
+    QString skinName() const { return m_skinName; }
+    LookKind kind() const { return m_kind; }
+
+private:
+    const std::vector<SkinPalette>& skins() const;
+
+    bool m_skinsOn = true;
+    // What the controller holds until the stored skin is first applied.
+    QString m_skinName = QStringLiteral("Xmas2008Blue");
+    LookKind m_kind = LookKind::Standard;
+    mutable std::vector<SkinPalette> m_skins;
+};
+
+} // namespace tarnwick::gui

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "adapters/AdapterSource.h"
+#include "adapters/LiveSnapshot.h"
+#include "adapters/LiveValuesSource.h"
+#include "app/RegistryStore.h"
+#include "app/gui/UserPrompts.h"
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace tarnwick::gui {
+
+// What the main window works with besides its widgets: the settings stores,
+// the adapter back ends, the shared snapshot and the questions it asks. The
+// entry point wires the real ones; tests wire temporary stores and fixtures.
+struct MainWindowContext {
+    UserPrompts& prompts;
+    RegistryStore& registry;
+    std::filesystem::path iniPath; // "config.ini"
+    AdapterSource& adapters;
+    LiveValuesSource& live;
+    LiveSnapshot& snapshot;
+    // The configuration file's check: 0 when valid.
+    std::function<int(const std::string& path)> checkConfigFile;
+};
+
+} // namespace tarnwick::gui

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "adapters/AdapterTable.h"
+#include "adapters/StatusUpdater.h"
+#include "adapters/StatusView.h"
+#include "app/gui/MainWindowContext.h"
+
+#include <QMainWindow>
+#include <QSystemTrayIcon>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+
+namespace tarnwick::gui {
+
+class ProbeIndicator;
+class TDM;
+class TFabout;
+
+// The main window. It shows what the core decides and forwards its handlers
+// to the core; the rules themselves live in WindowRules, Settings, the
+// adapters' status refresh and the skin catalog.
+class TFmain : public QMainWindow {
+    Q_OBJECT
+public:
+    TFmain(TDM& dm, MainWindowContext context, QWidget* parent = nullptr);
+    ~TFmain() override;
+
+    // The creation handler: settings, configuration file, adapters. Runs once,
+    // before the window is first shown.
+    void formCreate();
+
+    // The configuration file in use, "null" when none was chosen.
+    const std::string& configFilePath() const { return m_configFilePath; }
+    const AdapterTable& adapterTable() const { return m_adapters; }
+
+    // Width as the original frame counts it (client width plus the border).
+    int outerWidth() const;
+
+    // A quick-switch file handed over at start or by a second start.
+    void quickSwitchRequested(const QString& path);
+    const QStringList& pendingQuickSwitches() const { return m_quickSwitches; }
+
+    // Handlers with names of their own, public so the tray and tests reach them.
+    void cxBgjClick();
+    void showFromTray();   // "显示窗体"
+    void hideToTray();     // "隐藏窗体"
+    void Timer1Timer();
+    bool trayAvailable() const;
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
+    QMenu* trayMenu() const { return m_trayMenu; }
+    TFabout* aboutWindow() const { return m_about; }
+
+signals:
+    // After every run of the show handler (tests wait on it).
+    void formShown();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildLayout();
+    void buildIpPage(QWidget* page);
+    void buildDialPage(QWidget* page);
+    void buildLeftStrip(QWidget* central);
+    void buildMenus();
+    void buildTray();
+
+    void formShow();
+    void discoverAdapters(const std::string& defaultNetCard);
+    void showStatus(const StatusView& view);
+    void resetProbeDisplay();
+    void fillAndApplySkin();
+
+    // The enable rules of the radio buttons and proxy boxes.
+    void selectIpMode(bool useFixedIp);
+    void selectDnsMode(bool useDns);
+    void applyProxyRule();
+
+    void cxCBSetAgentClick();
+    void cxCBAdaptersChange(int index);
+    void cxCBSkinChange(int index);
+    void skinApplyMessage(int index);
+    void aboutClick();
+    void onTrayActivated(QSystemTrayIcon::ActivationReason reason);
+
+    // The application's general error handler: a handler that meets an error
+    // ends there and its text is shown.
+    void guarded(const std::function<void()>& handler);
+
+    TDM& m_dm;
+    MainWindowContext m_ctx;
+    std::string m_configFilePath;
+    AdapterTable m_adapters;
+    std::unique_ptr<StatusUpdater> m_status;
+    QStringList m_quickSwitches;
+    bool m_closing = false;
+
+    QTabWidget* m_pages = nullptr;
+    QListWidget* m_configList = nullptr;
+    QComboBox* m_adapterList = nullptr;
+    QComboBox* m_skinList = nullptr;
+    QCheckBox* m_shortcut = nullptr;
+    QRadioButton* m_rbDhcp = nullptr;
+    QRadioButton* m_rbUseIp = nullptr;
+    QRadioButton* m_rbAutoDns = nullptr;
+    QRadioButton* m_rbUseDns = nullptr;
+    QCheckBox* m_setAgent = nullptr;
+    QCheckBox* m_useAgent = nullptr;
+    QLineEdit* m_agentIp = nullptr;
+    QLineEdit* m_agentPort = nullptr;
+    QLineEdit* m_ip[3] = {};
+    QLineEdit* m_mask[3] = {};
+    QLineEdit* m_gateway[2] = {};
+    QLineEdit* m_dns[4] = {};
+    QLabel* m_panels[5] = {};
+    ProbeIndicator* m_gateIndicator = nullptr;
+    ProbeIndicator* m_dnsIndicator = nullptr;
+    QLabel* m_gateResult = nullptr;
+    QLabel* m_dnsResult = nullptr;
+    QMenu* m_configMenu = nullptr;
+    QMenu* m_trayMenu = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    QTimer* m_timer1 = nullptr;
+    TFabout* m_about = nullptr;
+};
+
+} // namespace tarnwick::gui
