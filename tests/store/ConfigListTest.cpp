@@ -1,0 +1,183 @@
+#include "store/ConfigList.h"
+#include "StoreTestUtil.h"
+#include "TempDir.h"
+#include "store/ConfigFile.h"
+#include "store/RecordBinding.h"
+#include "store/StoreMessages.h"
+#include "store/XmlError.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace tarnwick;
+using namespace tarnwick::test;
+
+namespace
+{
+
+class FixedClock : public Clock
+{
+public:
+    std::chrono::system_clock::time_point now() const override { return m_now; }
+    std::chrono::system_clock::time_point m_now = std::chrono::system_clock::from_time_t(1'800'000'000);
+};
+
+std::vector<std::string> ids(const ConfigTable& t)
+{
+    std::vector<std::string> out;
+    for (const auto& r : t.records)
+        out.push_back(r[ConfigField::Id]);
+    return out;
+}
+
+std::string attributeOfBox(const std::filesystem::path& path, const char* name)
+{
+    XmlDocument doc;
+    return loadConfigDocument(doc, path.string()).attributeText(name);
+}
+
+const std::vector<std::string> kMissingMessages = { msg::kConfigNotFound, msg::kInternalError001 };
+
+} // namespace
+
+TEST(ListRefresh, StampsLastOpenTimeSavesAndReadsTheCountedRecords)
+{
+    setenv("TZ", "UTC", 1);
+    tzset();
+    const struct {
+        const char* fixture;
+        std::vector<std::string> ids;
+    } cases[] = {
+        { "config-sample.xml", { "1", "2", "3" } },
+        { "config-repeated-id.xml", { "1" } },
+        { "config-gapped-ids.xml", { "3", "7", "9" } },
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const auto path = copyFixture(c.fixture, dir.path());
+        RecordingSink sink;
+        const auto table = refreshConfigTable(path.string(), sink, FixedClock());
+        ASSERT_TRUE(table) << c.fixture;
+        EXPECT_EQ(ids(*table), c.ids) << c.fixture;
+        EXPECT_TRUE(sink.messages.empty());
+        EXPECT_EQ(attributeOfBox(path, "LastOpenTime"), "2027-01-15 08:00:00") << c.fixture;
+        // Records past the count stay in the file.
+        XmlDocument doc;
+        EXPECT_EQ(readRecord(recordAt(loadConfigDocument(doc, path.string()), 2))[ConfigField::Name],
+            c.ids.size() == 1 ? "copy of first" : (c.ids[0] == "1" ? "" : "nine"));
+        // The refresh reads what a fresh load would read.
+        EXPECT_EQ(*table, *loadConfigTable(path.string(), sink));
+    }
+}
+
+TEST(ListRefresh, AnEmptyConfigBoxIsNeitherChangedNorSaved)
+{
+    TempDir dir;
+    const auto path = copyFixture("config-empty-box.xml", dir.path());
+    const std::string before = readBytes(path);
+    RecordingSink sink;
+    const auto table = refreshConfigTable(path.string(), sink, FixedClock());
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->count(), 0u);
+    EXPECT_EQ(readBytes(path), before);
+}
+
+TEST(ListRefresh, AMissingFileGivesBothMessagesAndNoTable)
+{
+    TempDir dir;
+    RecordingSink sink;
+    EXPECT_FALSE(refreshConfigTable((dir / "config.xml").string(), sink, FixedClock()));
+    EXPECT_EQ(sink.texts(), kMissingMessages);
+    EXPECT_TRUE(fileNames(dir.path()).empty());
+}
+
+TEST(ListRefresh, ABrokenFileRaisesAnErrorAndIsLeftAsItIs)
+{
+    TempDir dir;
+    const auto path = copyFixture("config-truncated.xml", dir.path());
+    const std::string before = readBytes(path);
+    RecordingSink sink;
+    EXPECT_THROW(refreshConfigTable(path.string(), sink, FixedClock()), XmlError);
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(fileNames(dir.path()), std::vector<std::string> { "config-truncated.xml" });
+}
+
+TEST(RecordSwap, MovesAllTwentyTextsAndLeavesTheStructure)
+{
+    TempDir dir;
+    const auto path = dir / "config.xml";
+    const std::vector<ConfigRecord> records
+        = { sampleRecord("1", "a"), sampleRecord("2", "b"), sampleRecord("3", "c"), sampleRecord("4", "d") };
+    writeBytes(path, configFileBytes("4", records));
+    RecordingSink sink;
+    ASSERT_TRUE(moveConfig(path.string(), 2, MoveDirection::Up, sink));
+    auto table = loadConfigTable(path.string(), sink);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->records, (std::vector<ConfigRecord> { records[0], records[2], records[1], records[3] }));
+    ASSERT_TRUE(moveConfig(path.string(), 1, MoveDirection::Down, sink));
+    EXPECT_EQ(loadConfigTable(path.string(), sink)->records, records);
+
+    // The elements stay: an unknown attribute on position 1 does not travel.
+    XmlDocument doc;
+    XmlNode box = loadConfigDocument(doc, path.string());
+    recordAt(box, 1).setAttribute("Pinned", "yes");
+    swapRecords(recordAt(box, 1), recordAt(box, 2));
+    EXPECT_EQ(recordAt(box, 1).attributeText("Pinned"), "yes");
+    EXPECT_EQ(readRecord(recordAt(box, 1)), records[2]);
+    EXPECT_EQ(readRecord(recordAt(box, 2)), records[1]);
+}
+
+TEST(RecordSwap, SwapFillsInChildrenARecordLacked)
+{
+    XmlDocument doc;
+    doc.loadXml("<ConfigBox><Record ID=\"1\"><NAME>short</NAME></Record>"
+                "<Record ID=\"2\"><NAME>full</NAME><DNS4>1.1.1.1</DNS4></Record></ConfigBox>");
+    XmlNode box = doc.documentElement();
+    swapRecords(box.firstChild(), box.lastChild());
+    EXPECT_EQ(readRecord(box.firstChild())[ConfigField::Dns4], "1.1.1.1");
+    EXPECT_EQ(readRecord(box.firstChild())[ConfigField::Id], "2");
+    EXPECT_EQ(readRecord(box.lastChild())[ConfigField::Name], "short");
+}
+
+TEST(MoveConfig, EndsDoNotMoveButTheFileIsStillSaved)
+{
+    TempDir dir;
+    const auto path = dir / "config.xml";
+    const std::vector<ConfigRecord> records = { sampleRecord("1", "a"), sampleRecord("2", "b") };
+    writeBytes(path, configFileBytes("2", records));
+    RecordingSink sink;
+    ASSERT_TRUE(moveConfig(path.string(), 0, MoveDirection::Up, sink));
+    ASSERT_TRUE(moveConfig(path.string(), 1, MoveDirection::Down, sink));
+    EXPECT_EQ(loadConfigTable(path.string(), sink)->records, records);
+
+    EXPECT_FALSE(moveConfig((dir / "gone.xml").string(), 0, MoveDirection::Down, sink));
+    EXPECT_EQ(sink.texts(), kMissingMessages);
+}
+
+TEST(DeleteConfig, RemovesTheRecordAndKeepsLastId)
+{
+    TempDir dir;
+    const auto path = copyFixture("config-sample.xml", dir.path());
+    RecordingSink sink;
+    ASSERT_TRUE(deleteConfig(path.string(), 2, sink));
+    EXPECT_EQ(ids(*loadConfigTable(path.string(), sink)), (std::vector<std::string> { "1", "2" }));
+    EXPECT_EQ(attributeOfBox(path, "LastID"), "3");
+    ASSERT_TRUE(deleteConfig(path.string(), 0, sink));
+    ASSERT_TRUE(deleteConfig(path.string(), 0, sink));
+    EXPECT_EQ(loadConfigTable(path.string(), sink)->count(), 0u);
+    EXPECT_EQ(attributeOfBox(path, "LastOpenTime"), "2026-12-01 09:00:00");
+}
+
+TEST(RenameConfig, StoresTheTrimmedNameAndIgnoresBlankNames)
+{
+    TempDir dir;
+    const auto path = copyFixture("config-sample.xml", dir.path());
+    const std::string before = readBytes(path);
+    RecordingSink sink;
+    ASSERT_TRUE(renameConfig(path.string(), 1, " \t ", sink));
+    EXPECT_EQ(readBytes(path), before);
+    ASSERT_TRUE(renameConfig(path.string(), 1, "  新办公室  ", sink));
+    EXPECT_EQ(loadConfigTable(path.string(), sink)->records[1][ConfigField::Name], "新办公室");
+    EXPECT_TRUE(sink.messages.empty());
+}
