@@ -91,6 +91,7 @@ std::string formatLinkState(const LinkState& state)
         << "dns-automatic=" << (state.dnsAutomatic ? 1 : 0) << '\n'
         << "static-dns=" << joinList(state.staticDns) << '\n'
         << "dhcp-dns=" << joinList(state.dhcpDns) << '\n'
+        << "lease=" << state.leaseAddress << '\n'
         << "client=" << state.client << '\n'
         << "client-pid=" << state.clientPid << '\n';
     return out.str();
@@ -123,6 +124,8 @@ std::optional<LinkState> parseLinkState(const std::string& text)
             state.staticDns = splitList(value);
         } else if (key == "dhcp-dns") {
             state.dhcpDns = splitList(value);
+        } else if (key == "lease") {
+            state.leaseAddress = value;
         } else if (key == "client") {
             state.client = value;
         }

@@ -17,6 +17,7 @@ struct LinkState {
     bool dnsAutomatic = true; // DNS servers from DHCP rather than staticDns
     std::vector<std::string> staticDns; // in order; what Windows calls NameServer
     std::vector<std::string> dhcpDns; // the servers of the last lease
+    std::string leaseAddress; // address of the lease in place, empty when none
     std::string client; // program name of the DHCP client we started
     int clientPid = 0; // its process id, 0 when none runs
 

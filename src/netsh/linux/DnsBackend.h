@@ -1,0 +1,48 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarnwick::netsh
+{
+
+// Where the DNS servers of a link go. Throws std::system_error or std::runtime_error.
+class DnsBackend
+{
+public:
+    virtual ~DnsBackend() = default;
+    // The link's servers become exactly `servers` (none: the link has no servers of ours).
+    virtual void setServers(const std::string& ifname, int ifindex, const std::vector<std::string>& servers)
+        = 0;
+};
+
+// Our marked block of the resolver file, written atomically; written in place
+// when the file is a mount point (a bind mount in a network namespace), where
+// renaming onto it fails.
+class ResolvConfBackend : public DnsBackend
+{
+public:
+    explicit ResolvConfBackend(std::filesystem::path path)
+        : m_path(std::move(path))
+    {
+    }
+    void setServers(const std::string& ifname, int ifindex, const std::vector<std::string>& servers) override;
+
+private:
+    std::filesystem::path m_path;
+};
+
+// systemd-resolved's per-link servers, through resolvectl.
+class ResolvedBackend : public DnsBackend
+{
+public:
+    void setServers(const std::string& ifname, int ifindex, const std::vector<std::string>& servers) override;
+};
+
+// systemd-resolved when it runs and we are in the namespace it serves (it
+// knows only the links of the first network namespace); else the resolver file.
+std::unique_ptr<DnsBackend> makeDnsBackend();
+
+} // namespace tarnwick::netsh

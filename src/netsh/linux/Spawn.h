@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarnwick::netsh
+{
+
+// Full path of a program in the system folders ("" when absent). Searches a
+// fixed list rather than $PATH, because this program may run with raised rights.
+std::string findProgram(const std::string& name);
+
+// Runs argv[0] (found with findProgram) with no shell, its output discarded,
+// and returns its exit status (-1 when killed or not started).
+int runAndWait(const std::vector<std::string>& argv);
+
+} // namespace tarnwick::netsh

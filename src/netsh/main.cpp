@@ -1,0 +1,52 @@
+// netsh: carries out the `netsh interface ip ...` command lines of an apply on
+// a Linux interface. Started under the name of the DHCP client script link, it
+// handles the client's lease events instead.
+#include "netsh/CommandParser.h"
+#include "netsh/linux/CommandRunner.h"
+#include "netsh/linux/DhcpClient.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace
+{
+
+int finish(const tarnwick::netsh::RunResult& result)
+{
+    std::fputs(result.out.c_str(), stdout);
+    std::fflush(stdout);
+    std::fputs(result.err.c_str(), stderr);
+    return result.exitCode;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace tarnwick::netsh;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::filesystem::path self = argc > 0 ? argv[0] : "netsh";
+    if (self.filename() == kHookName) {
+        std::map<std::string, std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const char* eq = std::strchr(*e, '=');
+            if (eq)
+                env.emplace(std::string(*e, static_cast<std::size_t>(eq - *e)), std::string(eq + 1));
+        }
+        return finish(runLeaseHook(self, args, env));
+    }
+    const ParseResult parsed = parseCommand(args);
+    if (const auto* error = std::get_if<ParseError>(&parsed)) {
+        std::string err = error->message + "\n";
+        if (error->showUsage)
+            err += usageText();
+        return finish(RunResult { 1, {}, err });
+    }
+    return finish(runCommand(std::get<Command>(parsed)));
+}
