@@ -1,0 +1,306 @@
+#include "apply/RunWindowsExe.h"
+
+#include "apply/CommandLine.h"
+#include "apply/CommandTimedOut.h"
+#include "apply/linux/UniqueFd.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <system_error>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tarnwick
+{
+
+namespace
+{
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kPipeSize = 65536;
+
+[[noreturn]] void throwErrno(int code, const std::string& what)
+{
+    throw std::system_error(code, std::generic_category(), what);
+}
+
+// glibc's own wrapper lacks C linkage in some versions; the system call is the same.
+int openPidFd(pid_t pid)
+{
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+fs::path executableDir()
+{
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : self.parent_path();
+}
+
+// 0 when `path` is a file we may run, else the errno that says why not.
+int runnable(const fs::path& path)
+{
+    struct stat st {
+    };
+    if (::stat(path.c_str(), &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return EACCES;
+    return ::access(path.c_str(), X_OK) == 0 ? 0 : errno;
+}
+
+// The bundled programs sit beside our executable and win over the system's.
+fs::path findProgram(const std::string& name, const fs::path& programDir)
+{
+    if (name.empty())
+        throwErrno(ENOENT, "cannot start a program with an empty name");
+    if (name.find('/') != std::string::npos) {
+        if (const int err = runnable(name))
+            throwErrno(err, "cannot start " + name);
+        return name;
+    }
+    const fs::path dir = programDir.empty() ? executableDir() : programDir;
+    if (!dir.empty() && runnable(dir / name) == 0)
+        return dir / name;
+
+    const char* env = std::getenv("PATH");
+    const std::string path = env ? env : "/usr/local/bin:/usr/bin:/bin";
+    int err = ENOENT;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t colon = path.find(':', start);
+        const std::string entry = path.substr(start, colon == std::string::npos ? colon : colon - start);
+        const fs::path candidate = fs::path(entry.empty() ? "." : entry) / name;
+        const int e = runnable(candidate);
+        if (e == 0)
+            return candidate;
+        if (e == EACCES)
+            err = EACCES; // like execvp: a file that exists but cannot run says so
+        if (colon == std::string::npos)
+            break;
+        start = colon + 1;
+    }
+    throwErrno(err, "cannot start " + name);
+}
+
+// Kills and reaps a child that is still ours when an error unwinds the
+// runner, so no process or zombie outlives the call.
+class Child
+{
+public:
+    explicit Child(pid_t pid)
+        : m_pid(pid)
+    {
+    }
+    ~Child() { kill(); }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    pid_t pid() const { return m_pid; }
+    bool ended()
+    {
+        if (m_pid <= 0)
+            return true;
+        int status = 0;
+        pid_t r;
+        while ((r = ::waitpid(m_pid, &status, WNOHANG)) < 0 && errno == EINTR) { }
+        if (r == m_pid)
+            m_pid = -1;
+        return m_pid < 0;
+    }
+    void reap()
+    {
+        if (m_pid <= 0)
+            return;
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
+        m_pid = -1;
+    }
+    void kill()
+    {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, SIGKILL);
+        reap();
+    }
+
+private:
+    pid_t m_pid;
+};
+
+class SpawnSetup
+{
+public:
+    SpawnSetup(int writeEnd)
+    {
+        posix_spawn_file_actions_init(&m_actions);
+        posix_spawnattr_init(&m_attr);
+        // Windows children get no standard input.
+        posix_spawn_file_actions_addopen(&m_actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&m_actions, writeEnd, 1);
+        posix_spawn_file_actions_adddup2(&m_actions, writeEnd, 2);
+        // A worker thread may block signals, and ignored signals survive exec:
+        // give the child a clean slate.
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigmask(&m_attr, &none);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        for (int sig : { SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD })
+            sigaddset(&defaults, sig);
+        posix_spawnattr_setsigdefault(&m_attr, &defaults);
+        posix_spawnattr_setflags(&m_attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    }
+    ~SpawnSetup()
+    {
+        posix_spawnattr_destroy(&m_attr);
+        posix_spawn_file_actions_destroy(&m_actions);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    const posix_spawn_file_actions_t* actions() const { return &m_actions; }
+    const posix_spawnattr_t* attr() const { return &m_attr; }
+
+private:
+    posix_spawn_file_actions_t m_actions;
+    posix_spawnattr_t m_attr;
+};
+
+class Collector
+{
+public:
+    Collector(int fd, std::string program)
+        : m_fd(fd)
+        , m_program(std::move(program))
+        , m_buffer(kReadSize)
+    {
+    }
+
+    // One read; false at end of file (or nothing there on a non-blocking fd).
+    bool readOnce(std::size_t max = kReadSize)
+    {
+        for (;;) {
+            const ssize_t n = ::read(m_fd, m_buffer.data(), std::min(max, m_buffer.size()));
+            if (n > 0) {
+                const auto len = ::strnlen(m_buffer.data(), static_cast<std::size_t>(n));
+                m_chunks.emplace_back(m_buffer.data(), len);
+                m_lastRead = static_cast<std::size_t>(n);
+                return true;
+            }
+            if (n == 0)
+                return false;
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN)
+                return false;
+            throwErrno(errno, "cannot read the output of " + m_program);
+        }
+    }
+
+    // What the pipe holds at this moment, and no more: a grandchild that
+    // keeps writing into the inherited pipe cannot hold the call.
+    void drainAvailable()
+    {
+        int avail = 0;
+        if (::ioctl(m_fd, FIONREAD, &avail) != 0)
+            throwErrno(errno, "cannot query the output pipe of " + m_program);
+        std::size_t left = static_cast<std::size_t>(avail);
+        while (left > 0 && readOnce(left))
+            left -= std::min(left, m_lastRead);
+    }
+
+    std::vector<std::string> take() { return std::move(m_chunks); }
+
+private:
+    int m_fd;
+    std::string m_program;
+    std::vector<char> m_buffer;
+    std::vector<std::string> m_chunks;
+    std::size_t m_lastRead = 0;
+};
+
+} // namespace
+
+std::vector<std::string> RunWindowsExe(const std::string& commandLine, const RunOptions& options)
+{
+    std::vector<std::string> args = splitCommandLine(commandLine);
+    if (args.empty())
+        throwErrno(ENOENT, "cannot start an empty command line");
+    const std::string program = args.front();
+    const fs::path path = findProgram(program, options.programDir);
+    const auto deadline = options.limit ? std::optional(Clock::now() + *options.limit) : std::nullopt;
+
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        throwErrno(errno, "cannot create the output pipe");
+    sys::UniqueFd readEnd(ends[0]);
+    sys::UniqueFd writeEnd(ends[1]);
+    ::fcntl(readEnd.get(), F_SETPIPE_SZ, kPipeSize); // a hint; the default serves as well
+
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    {
+        SpawnSetup setup(writeEnd.get());
+        const int rc = ::posix_spawn(&pid, path.c_str(), setup.actions(), setup.attr(), argv.data(), environ);
+        if (rc != 0)
+            throwErrno(rc, "cannot start " + program);
+    }
+    Child child(pid);
+    writeEnd.reset(); // only the child writes now, so its end gives us end of file
+
+    // A pidfd tells us the child ended even when a grandchild keeps the pipe
+    // open; without one (old kernels) we look every few milliseconds.
+    sys::UniqueFd pidFd(openPidFd(pid));
+    Collector out(readEnd.get(), program);
+    bool pipeOpen = true;
+
+    for (;;) {
+        int timeout = pidFd ? -1 : 10;
+        if (deadline) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+            if (left <= 0) {
+                child.kill();
+                out.drainAvailable();
+                throw CommandTimedOut(program, *options.limit, out.take());
+            }
+            timeout = timeout < 0 ? static_cast<int>(left) : std::min<int>(timeout, static_cast<int>(left));
+        }
+        pollfd fds[2] = { { pipeOpen ? readEnd.get() : -1, POLLIN, 0 }, { pidFd.get(), POLLIN, 0 } };
+        const int ready = ::poll(fds, 2, timeout);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            throwErrno(errno, "cannot wait for " + program);
+        }
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
+            pipeOpen = out.readOnce();
+        const bool ended = pidFd ? (fds[1].revents & POLLIN) != 0 : child.ended();
+        if (ended) {
+            child.reap();
+            // Non-blocking from here: what is left is read without waiting.
+            ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
+            if (pipeOpen)
+                out.drainAvailable();
+            return out.take();
+        }
+    }
+}
+
+} // namespace tarnwick
