@@ -1,11 +1,19 @@
+#include "app/gui/GuiEntry.h"
 #include "cli/Cli.h"
 
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return tarnwick::cli::run(args, {std::cout, std::cerr});
+    if (tarnwick::gui::startsWindow(args)) {
+        std::optional<std::string> quickSwitch;
+        if (!args.empty())
+            quickSwitch = args[0];
+        return tarnwick::gui::runGui(argc, argv, quickSwitch);
+    }
+    return tarnwick::cli::run(args, { std::cout, std::cerr });
 }

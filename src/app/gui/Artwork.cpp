@@ -7,9 +7,11 @@
 
 #include <cmath>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
-namespace {
+namespace
+{
 
 void drawScreen(QPainter& p, const QRectF& r, const QColor& glow)
 {
@@ -50,7 +52,7 @@ QPixmap iconPixmap(int size)
 QIcon appIcon()
 {
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64})
+    for (int size : { 16, 22, 24, 32, 48, 64 })
         icon.addPixmap(iconPixmap(size));
     return icon;
 }

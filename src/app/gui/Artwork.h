@@ -4,7 +4,8 @@
 #include <QPixmap>
 
 // The program's pictures, drawn at run time so nothing binary is shipped.
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // Two screens joined by a link, on a blue tile.
 QIcon appIcon();

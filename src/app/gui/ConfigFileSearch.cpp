@@ -6,10 +6,11 @@
 #include <exception>
 #include <filesystem>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
-std::string settleConfigFile(std::string path, RegistryStore& store, UserPrompts& prompts,
-                             const ConfigFileOps& ops)
+std::string settleConfigFile(
+    std::string path, RegistryStore& store, UserPrompts& prompts, const ConfigFileOps& ops)
 {
     const std::string null(settings::kNoConfigFile);
     while (path != null && !ops.exists(path)) {
@@ -53,7 +54,8 @@ ConfigFileOps realConfigFileOps(std::function<int(const std::string&)> check)
         return std::filesystem::is_regular_file(path, ec);
     };
     ops.check = std::move(check);
-    ops.createEmpty = [](const std::string& path) { writeFileAtomically(path, emptyConfigFileBytes(), 0644); };
+    ops.createEmpty
+        = [](const std::string& path) { writeFileAtomically(path, emptyConfigFileBytes(), 0644); };
     return ops;
 }
 

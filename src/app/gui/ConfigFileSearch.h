@@ -6,7 +6,8 @@
 #include <functional>
 #include <string>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 inline constexpr const char* kConfigNotFound = "未找到配置文件,请选择配置文件所在的位置！";
 inline constexpr const char* kConfigInvalid = "所指定的配置文件无效或文件已损坏！";
@@ -26,8 +27,8 @@ struct ConfigFileOps {
 // gets an empty configuration file, so the first file can come into being
 // here. Then checks the file: an invalid one is reported, "ConfigFile" reset
 // to "config.xml" and "null" returned.
-std::string settleConfigFile(std::string path, RegistryStore& store, UserPrompts& prompts,
-                             const ConfigFileOps& ops);
+std::string settleConfigFile(
+    std::string path, RegistryStore& store, UserPrompts& prompts, const ConfigFileOps& ops);
 
 // The file ops on the real file system: std::filesystem for existence, the
 // bytes of an empty configuration file written atomically.

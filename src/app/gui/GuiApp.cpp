@@ -1,9 +1,6 @@
 #include "app/gui/GuiEntry.h"
 
-#include "adapters/RegistryProxySource.h"
-#include "adapters/linux/GSettingsProxySource.h"
-#include "adapters/linux/LinuxAdapterSource.h"
-#include "adapters/linux/LinuxLiveValuesSource.h"
+#include "adapters/PlatformSources.h"
 #include "app/StorePaths.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/InstanceChannel.h"
@@ -19,18 +16,13 @@
 
 #include <memory>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
-namespace {
+namespace
+{
 
 inline constexpr const char* kAlreadyRunning = "程序已运行,请勿执行多个程序实例";
-
-std::unique_ptr<ProxySource> proxySource(RegistryStore& registry)
-{
-    if (linuxnet::GSettingsProxySource::available())
-        return std::make_unique<linuxnet::GSettingsProxySource>();
-    return std::make_unique<RegistryProxySource>(registry);
-}
 
 } // namespace
 
@@ -52,8 +44,8 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     if (!lock.held()) {
         // A quick-switch file goes to the running instance, which acts on it.
         if (quickSwitchFile
-            && InstanceChannel::handOver(QString::fromStdString(paths.socket.string()),
-                                         QString::fromStdString(*quickSwitchFile)))
+            && InstanceChannel::handOver(
+                QString::fromStdString(paths.socket.string()), QString::fromStdString(*quickSwitchFile)))
             return 0;
         prompts.show(MessageSink::Kind::Information, kAlreadyRunning, "Tarnwick");
         return 0;
@@ -63,19 +55,12 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
 
     const StoreEnvironment env = StoreEnvironment::current();
     RegFileStore registry(registryFolder(env));
-    linuxnet::LinuxAdapterSource adapters;
-    linuxnet::LinuxLiveValuesSource live(proxySource(registry));
+    const std::unique_ptr<AdapterSource> adapters = makeAdapterSource(registry);
+    const std::unique_ptr<LiveValuesSource> live = makeLiveValuesSource(registry);
     LiveSnapshot snapshot;
 
-    MainWindowContext context{prompts,
-                              registry,
-                              configIniPath(env),
-                              adapters,
-                              live,
-                              snapshot,
-                              [&prompts](const std::string& path) {
-                                  return static_cast<int>(checkConfigFile(path, prompts));
-                              }};
+    MainWindowContext context { prompts, registry, configIniPath(env), *adapters, *live, snapshot,
+        [&prompts](const std::string& path) { return static_cast<int>(checkConfigFile(path, prompts)); } };
     TFmain window(dm, context);
     prompts.setParent(&window);
     QObject::connect(&channel, &InstanceChannel::quickSwitchReceived, &window, &TFmain::quickSwitchRequested);

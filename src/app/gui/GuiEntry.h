@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // True when the arguments start the window: none at all, or a single
 // quick-switch (.twk) file. Everything else is the command line's.

@@ -5,13 +5,17 @@
 #include <QLocalSocket>
 #include <QThread>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
-namespace {
+namespace
+{
 constexpr qint64 kMaxPathBytes = 64 * 1024;
 }
 
-InstanceChannel::InstanceChannel(QObject* parent) : QObject(parent), m_server(new QLocalServer(this))
+InstanceChannel::InstanceChannel(QObject* parent)
+    : QObject(parent)
+    , m_server(new QLocalServer(this))
 {
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, [this] {

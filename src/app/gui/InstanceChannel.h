@@ -5,11 +5,13 @@
 
 class QLocalServer;
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // The running instance's end of the hand-over: a second start that was given
 // a quick-switch file passes its path here instead of starting a window.
-class InstanceChannel : public QObject {
+class InstanceChannel : public QObject
+{
     Q_OBJECT
 public:
     explicit InstanceChannel(QObject* parent = nullptr);

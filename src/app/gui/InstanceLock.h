@@ -2,12 +2,14 @@
 
 #include <filesystem>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // The single-instance guard: a per-user lock file held for the life of the
 // process. The system drops the lock when the process ends, however it ends,
 // so a crashed instance never blocks the next start.
-class InstanceLock {
+class InstanceLock
+{
 public:
     // Tries to take the lock; held() says whether it was free.
     explicit InstanceLock(const std::filesystem::path& lockFile);

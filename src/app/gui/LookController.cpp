@@ -9,19 +9,29 @@
 #include <QStyleOption>
 
 // The skin table is compiled into a static library: make sure the linker keeps it.
-static void initSkinResources() { Q_INIT_RESOURCE(skins); }
+static void initSkinResources()
+{
+    Q_INIT_RESOURCE(skins);
+}
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
-namespace {
+namespace
+{
 
 // Every look keeps the application's hint delay.
-class LookStyle : public QProxyStyle {
+class LookStyle : public QProxyStyle
+{
 public:
-    LookStyle(const QString& base, bool ultraFlat) : QProxyStyle(QStyleFactory::create(base)), m_flat(ultraFlat) {}
+    LookStyle(const QString& base, bool ultraFlat)
+        : QProxyStyle(QStyleFactory::create(base))
+        , m_flat(ultraFlat)
+    {
+    }
 
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override
+        QStyleHintReturn* returnData) const override
     {
         if (hint == SH_ToolTip_WakeUpDelay)
             return 2000;
@@ -30,7 +40,7 @@ public:
 
     // Ultra Flat: no bevels or rounded corners, one-pixel outlines only.
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
-                       const QWidget* widget) const override
+        const QWidget* widget) const override
     {
         if (m_flat) {
             const QRect r = option->rect.adjusted(0, 0, -1, -1);
@@ -96,7 +106,8 @@ void setLook(const QString& base, bool ultraFlat, const QString& styleSheet)
 
 } // namespace
 
-LookController::LookController(QObject* parent) : QObject(parent)
+LookController::LookController(QObject* parent)
+    : QObject(parent)
 {
     initSkinResources();
 }

@@ -8,12 +8,14 @@
 
 #include <vector>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // The application's one look-and-feel controller: skins on or off, the
 // current skin's name, and the plain look drawn when skins are off. Every
 // window follows it, because it sets the application's style and style sheet.
-class LookController : public QObject {
+class LookController : public QObject
+{
     Q_OBJECT
 public:
     explicit LookController(QObject* parent = nullptr);

@@ -10,7 +10,8 @@
 #include <functional>
 #include <string>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // What the main window works with besides its widgets: the settings stores,
 // the adapter back ends, the shared snapshot and the questions it asks. The

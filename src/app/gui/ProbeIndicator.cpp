@@ -2,9 +2,11 @@
 
 #include <QPainter>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
-ProbeIndicator::ProbeIndicator(QWidget* parent) : QWidget(parent)
+ProbeIndicator::ProbeIndicator(QWidget* parent)
+    : QWidget(parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
 }

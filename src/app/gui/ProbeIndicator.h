@@ -3,11 +3,13 @@
 #include <QColor>
 #include <QWidget>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // The round indicator of the network test: a circle filled with the state's
 // colour. Painted by itself so no skin recolours it.
-class ProbeIndicator : public QWidget {
+class ProbeIndicator : public QWidget
+{
     Q_OBJECT
 public:
     explicit ProbeIndicator(QWidget* parent = nullptr);

@@ -7,19 +7,25 @@
 
 #include <cstdio>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
-namespace {
+namespace
+{
 
 // On the offscreen platform nobody can see or answer a modal box: the text
 // goes to stderr and a dialog counts as cancelled, so the program never waits.
-bool nobodyToAsk() { return QGuiApplication::platformName() == QLatin1String("offscreen"); }
+bool nobodyToAsk()
+{
+    return QGuiApplication::platformName() == QLatin1String("offscreen");
+}
 
 } // namespace
 
 void QtPrompts::show(Kind kind, const std::string& text, const std::string& title)
 {
-    const QString caption = title.empty() ? QApplication::applicationDisplayName() : QString::fromStdString(title);
+    const QString caption
+        = title.empty() ? QApplication::applicationDisplayName() : QString::fromStdString(title);
     const QString body = QString::fromStdString(text);
     if (nobodyToAsk()) {
         std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(), body.toLocal8Bit().constData());

@@ -4,10 +4,12 @@
 
 class QWidget;
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // Message boxes and the file dialog of the real program.
-class QtPrompts : public UserPrompts {
+class QtPrompts : public UserPrompts
+{
 public:
     void setParent(QWidget* parent) { m_parent = parent; }
     void show(Kind kind, const std::string& text, const std::string& title = {}) override;

@@ -7,15 +7,17 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
-namespace {
+namespace
+{
 
 std::string lower(std::string_view s)
 {
     std::string out(s);
     std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return out;
 }
 
@@ -32,13 +34,14 @@ bool parseColour(const std::string& text, Rgb& out)
             return false;
     }
     const unsigned long v = std::stoul(text.substr(1), nullptr, 16);
-    out = {static_cast<int>((v >> 16) & 0xff), static_cast<int>((v >> 8) & 0xff), static_cast<int>(v & 0xff)};
+    out = { static_cast<int>((v >> 16) & 0xff), static_cast<int>((v >> 8) & 0xff),
+        static_cast<int>(v & 0xff) };
     return true;
 }
 
 Rgb colour(const std::string& text)
 {
-    Rgb c{};
+    Rgb c {};
     parseColour(text, c); // rows were checked when parsed
     return c;
 }
@@ -54,18 +57,24 @@ std::string hex(Rgb c)
 Rgb mix(Rgb a, Rgb b, double t)
 {
     auto m = [t](int x, int y) { return static_cast<int>(x + (y - x) * t + 0.5); };
-    return {m(a.r, b.r), m(a.g, b.g), m(a.b, b.b)};
+    return { m(a.r, b.r), m(a.g, b.g), m(a.b, b.b) };
 }
 
-bool isDark(Rgb c) { return c.r * 299 + c.g * 587 + c.b * 114 < 128000; }
+bool isDark(Rgb c)
+{
+    return c.r * 299 + c.g * 587 + c.b * 114 < 128000;
+}
 
-Rgb readableOn(Rgb background) { return isDark(background) ? Rgb{255, 255, 255} : Rgb{0, 0, 0}; }
+Rgb readableOn(Rgb background)
+{
+    return isDark(background) ? Rgb { 255, 255, 255 } : Rgb { 0, 0, 0 };
+}
 
 } // namespace
 
 const std::vector<std::string>& plainLookNames()
 {
-    static const std::vector<std::string> names = {"Standard", "Flat", "Ultra Flat"};
+    static const std::vector<std::string> names = { "Standard", "Flat", "Ultra Flat" };
     return names;
 }
 
@@ -80,7 +89,10 @@ std::optional<LookKind> plainLookByName(std::string_view name)
     return std::nullopt;
 }
 
-bool isUserSkinData(std::string_view name) { return lower(name) == "defaultuserskindata"; }
+bool isUserSkinData(std::string_view name)
+{
+    return lower(name) == "defaultuserskindata";
+}
 
 std::vector<std::string> skinListItems(const std::vector<std::string>& builtInNames)
 {
@@ -90,7 +102,7 @@ std::vector<std::string> skinListItems(const std::vector<std::string>& builtInNa
             skins.push_back(n);
     }
     std::stable_sort(skins.begin(), skins.end(),
-                     [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+        [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
     std::vector<std::string> items = plainLookNames();
     items.insert(items.end(), skins.begin(), skins.end());
     return items;
@@ -99,7 +111,7 @@ std::vector<std::string> skinListItems(const std::vector<std::string>& builtInNa
 std::vector<SkinPalette> parseSkinTable(std::string_view table)
 {
     std::vector<SkinPalette> skins;
-    std::istringstream in{std::string(table)};
+    std::istringstream in { std::string(table) };
     std::string line;
     int lineNo = 0;
     while (std::getline(in, line)) {
@@ -110,7 +122,7 @@ std::vector<SkinPalette> parseSkinTable(std::string_view table)
             continue;
         std::string extra;
         fields >> p.window >> p.text >> p.accent >> p.field >> p.fieldText;
-        Rgb c{};
+        Rgb c {};
         const bool ok = parseColour(p.window, c) && parseColour(p.text, c) && parseColour(p.accent, c)
             && parseColour(p.field, c) && parseColour(p.fieldText, c) && !(fields >> extra);
         if (!ok)
@@ -137,8 +149,8 @@ std::string styleSheetFor(const SkinPalette& skin)
     const Rgb accent = colour(skin.accent);
     const Rgb field = colour(skin.field);
     const Rgb fieldText = colour(skin.fieldText);
-    const Rgb white{255, 255, 255};
-    const Rgb black{0, 0, 0};
+    const Rgb white { 255, 255, 255 };
+    const Rgb black { 0, 0, 0 };
 
     const Rgb group = mix(window, field, 0.35);
     const Rgb border = mix(accent, isDark(window) ? white : black, 0.25);
@@ -177,8 +189,8 @@ std::string styleSheetFor(const SkinPalette& skin)
       << "; }\n"
       << "QTabBar::tab { background-color: " << hex(tab) << "; color: " << hex(text) << "; border: 1px solid "
       << hex(border) << "; padding: 3px 10px; margin-right: 1px; }\n"
-      << "QTabBar::tab:selected { background-color: " << hex(window) << "; border-bottom-color: "
-      << hex(window) << "; }\n"
+      << "QTabBar::tab:selected { background-color: " << hex(window)
+      << "; border-bottom-color: " << hex(window) << "; }\n"
       << "QStatusBar, QStatusBar QLabel { background-color: " << hex(status) << "; color: " << hex(statusText)
       << "; }\n"
       << "QStatusBar QLabel { border: 1px solid " << hex(border) << "; padding: 0 2px; }\n"

@@ -7,7 +7,8 @@
 
 // Which looks exist, how the skin list orders them and what each skin looks
 // like. Pure rules; the widgets apply the result.
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 enum class LookKind { Standard, Flat, UltraFlat };
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 bool startsWindow(const std::vector<std::string>& args)
 {
@@ -16,7 +17,7 @@ bool startsWindow(const std::vector<std::string>& args)
         return false;
     std::string ext = a.substr(a.size() - 4);
     std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext == ".twk";
 }
 

@@ -1,8 +1,10 @@
 #include "app/gui/TDM.h"
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
-TDM::TDM(QObject* parent) : QObject(parent)
+TDM::TDM(QObject* parent)
+    : QObject(parent)
 {
     setObjectName(QStringLiteral("DM"));
 }

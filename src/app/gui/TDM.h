@@ -4,11 +4,13 @@
 
 #include <QObject>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // The shared data module: the non-visual parts several windows use. Created
 // before the main window.
-class TDM : public QObject {
+class TDM : public QObject
+{
     Q_OBJECT
 public:
     explicit TDM(QObject* parent = nullptr);

@@ -8,7 +8,8 @@
 #include <QTextEdit>
 #include <QTimer>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 const QStringList& TFabout::infoLines()
 {
@@ -29,12 +30,13 @@ const QStringList& TFabout::infoLines()
     return lines;
 }
 
-TFabout::TFabout(QWidget* parent) : QDialog(parent)
+TFabout::TFabout(QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFabout"));
     setWindowTitle(QStringLiteral("关于软件..."));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
+        | Qt::WindowCloseButtonHint);
     setFixedSize(535, 343);
     setModal(true);
 
@@ -66,7 +68,8 @@ TFabout::TFabout(QWidget* parent) : QDialog(parent)
 
     m_animation = new QTimer(this);
     m_animation->setInterval(50);
-    connect(m_animation, &QTimer::timeout, this, [this] { m_strip->setPixmap(stripFrame(149, 343, ++m_frame)); });
+    connect(
+        m_animation, &QTimer::timeout, this, [this] { m_strip->setPixmap(stripFrame(149, 343, ++m_frame)); });
 }
 
 void TFabout::showEvent(QShowEvent* event)

@@ -5,10 +5,12 @@
 class QLabel;
 class QTimer;
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // The about window: created at first use and kept until the program ends.
-class TFabout : public QDialog {
+class TFabout : public QDialog
+{
     Q_OBJECT
 public:
     explicit TFabout(QWidget* parent = nullptr);

@@ -31,16 +31,21 @@
 #include <exception>
 #include <filesystem>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
-namespace {
+namespace
+{
 
 constexpr int kClientWidth = kWideOuterWidth - kFrameExtra;
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, int x, int y, int w = 57,
-                    int h = 23)
+QPushButton* button(
+    QWidget* parent, const char* name, const QString& caption, int x, int y, int w = 57, int h = 23)
 {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QString::fromLatin1(name));
@@ -82,14 +87,17 @@ template <typename W> W* named(W* w, const char* name)
 } // namespace
 
 TFmain::TFmain(TDM& dm, MainWindowContext context, QWidget* parent)
-    : QMainWindow(parent), m_dm(dm), m_ctx(std::move(context)), m_configFilePath(settings::kNoConfigFile)
+    : QMainWindow(parent)
+    , m_dm(dm)
+    , m_ctx(std::move(context))
+    , m_configFilePath(settings::kNoConfigFile)
 {
     setObjectName(QStringLiteral("Fmain"));
     setWindowTitle(QStringLiteral("TarnwickV2.3"));
     setWindowIcon(appIcon());
     // Fixed single border: system menu and minimise only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildLayout();
     buildMenus();
     buildTray();
@@ -137,7 +145,7 @@ void TFmain::buildLayout()
     bar->setObjectName(QStringLiteral("SB_IPStatus"));
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(20);
-    const int widths[5] = {120, 120, 120, 200, 150};
+    const int widths[5] = { 120, 120, 120, 200, 150 };
     for (int i = 0; i < 5; ++i) {
         m_panels[i] = new QLabel(bar);
         m_panels[i]->setObjectName(QStringLiteral("SB_IPStatus_panel%1").arg(i));
@@ -169,6 +177,8 @@ void TFmain::buildIpPage(QWidget* page)
     m_adapterList = named(new QComboBox(card), "cxCBAdapters");
     m_adapterList->setGeometry(4, 38, 293, 21);
     m_adapterList->setEditable(false);
+    connect(m_adapterList, &QComboBox::currentIndexChanged, this,
+        [this](int index) { guarded([this, index] { cxCBAdaptersChange(index); }); });
 
     QGroupBox* tcpip = group(card, "cxGroupBox3", QStringLiteral("TCP/IP"), 4, 63, 293, 121);
     QPushButton* gj = button(tcpip, "cxBgj", QStringLiteral("高级>>"), 234, 14, 55, 21);
@@ -252,7 +262,7 @@ void TFmain::buildLeftStrip(QWidget* central)
     m_skinList->setGeometry(124, 166, 94, 20);
     m_skinList->setEditable(false);
     connect(m_skinList, &QComboBox::currentIndexChanged, this,
-            [this](int index) { guarded([this, index] { cxCBSkinChange(index); }); });
+        [this](int index) { guarded([this, index] { cxCBSkinChange(index); }); });
 
     QGroupBox* test = group(central, "cxGroupBox11", QStringLiteral("网络测试"), 124, 187, 95, 105);
     QPushButton* testButton = button(test, "cxBtest", QStringLiteral("测 试"), 19, 18);
@@ -272,7 +282,7 @@ void TFmain::buildLeftStrip(QWidget* central)
     QPushButton* exitButton = button(central, "cxBexit", QStringLiteral("退 出"), 144, 320);
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
 
-    for (QWidget* w : std::initializer_list<QWidget*>{m_shortcut, m_skinList, test, about, exitButton})
+    for (QWidget* w : std::initializer_list<QWidget*> { m_shortcut, m_skinList, test, about, exitButton })
         w->raise();
 }
 
@@ -283,9 +293,17 @@ void TFmain::buildMenus()
         const char* name;
         const char* text;
     } entries[] = {
-        {"View1", "查看配置"}, {nullptr, nullptr},     {"N1", "更改配置"},       {"Delete1", "删除配置"},
-        {"N2", "调整图标"},    {"Refresh1", "刷新配置"}, {nullptr, nullptr},       {"Moveup1", "上移配置"},
-        {"Movedown1", "下移配置"}, {nullptr, nullptr},  {"Nshortcut", "快捷方式"},
+        { "View1", "查看配置" },
+        { nullptr, nullptr },
+        { "N1", "更改配置" },
+        { "Delete1", "删除配置" },
+        { "N2", "调整图标" },
+        { "Refresh1", "刷新配置" },
+        { nullptr, nullptr },
+        { "Moveup1", "上移配置" },
+        { "Movedown1", "下移配置" },
+        { nullptr, nullptr },
+        { "Nshortcut", "快捷方式" },
     };
     for (const auto& e : entries) {
         if (!e.name) {
@@ -297,7 +315,7 @@ void TFmain::buildMenus()
     }
     // The entries' handlers join with the configuration list and the shortcuts.
     connect(m_configList, &QListWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { m_configMenu->popup(m_configList->viewport()->mapToGlobal(at)); });
+        [this](const QPoint& at) { m_configMenu->popup(m_configList->viewport()->mapToGlobal(at)); });
 }
 
 void TFmain::buildTray()
@@ -307,7 +325,7 @@ void TFmain::buildTray()
     const struct {
         const char* name;
         const char* text;
-    } entries[] = {{"N3", "显示窗体"}, {"N4", "隐藏窗体"}, {"N6", "退出"}};
+    } entries[] = { { "N3", "显示窗体" }, { "N4", "隐藏窗体" }, { "N6", "退出" } };
     QAction* actions[3];
     for (int i = 0; i < 3; ++i) {
         actions[i] = m_trayMenu->addAction(QString::fromUtf8(entries[i].text));
@@ -338,8 +356,8 @@ void TFmain::formCreate()
             m_ctx.prompts.show(MessageSink::Kind::Error, s.error);
             return;
         }
-        m_configFilePath = settleConfigFile(s.configFilePath, m_ctx.registry, m_ctx.prompts,
-                                            realConfigFileOps(m_ctx.checkConfigFile));
+        m_configFilePath = settleConfigFile(
+            s.configFilePath, m_ctx.registry, m_ctx.prompts, realConfigFileOps(m_ctx.checkConfigFile));
         m_shortcut->setChecked(s.shortcutChecked);
         m_configList->setViewMode(s.largeIcons ? QListView::IconMode : QListView::ListMode);
         m_configList->setIconSize(s.largeIcons ? QSize(32, 32) : QSize(16, 16));
@@ -361,9 +379,6 @@ void TFmain::discoverAdapters(const std::string& defaultNetCard)
     for (const std::string& line : m_adapters.listLines())
         m_adapterList->addItem(q(line));
     m_adapterList->setCurrentIndex(selectAdapter(defaultNetCard, m_adapters.count()));
-    connect(m_adapterList, &QComboBox::currentIndexChanged, this,
-            [this](int index) { guarded([this, index] { cxCBAdaptersChange(index); }); },
-            Qt::UniqueConnection);
 }
 
 void TFmain::showEvent(QShowEvent* event)
@@ -450,7 +465,7 @@ void TFmain::selectIpMode(bool useFixedIp)
     (useFixedIp ? m_rbUseIp : m_rbDhcp)->setChecked(true);
     const AddressEnables e = addressEnables(useFixedIp);
     // The second gateway is left as it is by both buttons.
-    for (QLineEdit* f : {m_ip[0], m_ip[1], m_ip[2], m_mask[0], m_mask[1], m_mask[2], m_gateway[0]})
+    for (QLineEdit* f : { m_ip[0], m_ip[1], m_ip[2], m_mask[0], m_mask[1], m_mask[2], m_gateway[0] })
         f->setEnabled(e.addressFields);
     m_rbAutoDns->setEnabled(e.autoDnsRadio);
     if (e.forceUseDns)
@@ -478,7 +493,10 @@ void TFmain::cxCBSetAgentClick()
     settings::writeSetAgent(m_ctx.registry, m_setAgent->isChecked());
 }
 
-int TFmain::outerWidth() const { return width() + kFrameExtra; }
+int TFmain::outerWidth() const
+{
+    return width() + kFrameExtra;
+}
 
 void TFmain::cxBgjClick()
 {
@@ -530,7 +548,8 @@ void TFmain::cxCBSkinChange(int index)
     settings::writeSkin(m_ctx.iniPath, text.toStdString());
     // Applied once this change has been handled, when the posted message arrives.
     if (index >= 0)
-        QMetaObject::invokeMethod(this, [this, index] { skinApplyMessage(index); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, index] { skinApplyMessage(index); }, Qt::QueuedConnection);
 }
 
 void TFmain::skinApplyMessage(int index)
@@ -561,7 +580,10 @@ void TFmain::aboutClick()
     m_about->exec();
 }
 
-bool TFmain::trayAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool TFmain::trayAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void TFmain::changeEvent(QEvent* event)
 {
@@ -580,7 +602,10 @@ void TFmain::showFromTray()
     activateWindow();
 }
 
-void TFmain::hideToTray() { hide(); }
+void TFmain::hideToTray()
+{
+    hide();
+}
 
 void TFmain::onTrayActivated(QSystemTrayIcon::ActivationReason reason)
 {

@@ -24,7 +24,8 @@ class QRadioButton;
 class QTabWidget;
 class QTimer;
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 class ProbeIndicator;
 class TDM;
@@ -33,7 +34,8 @@ class TFabout;
 // The main window. It shows what the core decides and forwards its handlers
 // to the core; the rules themselves live in WindowRules, Settings, the
 // adapters' status refresh and the skin catalog.
-class TFmain : public QMainWindow {
+class TFmain : public QMainWindow
+{
     Q_OBJECT
 public:
     TFmain(TDM& dm, MainWindowContext context, QWidget* parent = nullptr);
@@ -56,8 +58,8 @@ public:
 
     // Handlers with names of their own, public so the tray and tests reach them.
     void cxBgjClick();
-    void showFromTray();   // "显示窗体"
-    void hideToTray();     // "隐藏窗体"
+    void showFromTray(); // "显示窗体"
+    void hideToTray(); // "隐藏窗体"
     void Timer1Timer();
     bool trayAvailable() const;
     QSystemTrayIcon* trayIcon() const { return m_tray; }

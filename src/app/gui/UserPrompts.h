@@ -4,11 +4,13 @@
 
 #include <string>
 
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // The modal questions of start-up: message boxes and the save-file dialog.
 // Behind an interface so tests answer them without a screen.
-class UserPrompts : public MessageSink {
+class UserPrompts : public MessageSink
+{
 public:
     // The system's save-file dialog (no title, filter or default name of its
     // own). Empty when cancelled before a name was ever chosen; the dialog

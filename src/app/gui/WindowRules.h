@@ -2,7 +2,8 @@
 
 // The main window's control rules, decided without widgets so they can be
 // checked on their own; TFmain only carries out what these return.
-namespace tarnwick::gui {
+namespace tarnwick::gui
+{
 
 // The original window adds a 5-pixel frame to its 717-pixel client area; the
 // width toggle is defined on the outer width.
@@ -22,7 +23,7 @@ WidthChange toggleWidth(int currentOuterWidth);
 
 struct ProxyEnables {
     bool useAgent; // the box "使用代理服务器"
-    bool fields;   // proxy address and port
+    bool fields; // proxy address and port
 };
 
 // The feature box gates the proxy box, which gates the two fields.
@@ -30,8 +31,8 @@ ProxyEnables proxyEnables(bool setAgentChecked, bool useAgentChecked);
 
 struct AddressEnables {
     bool addressFields; // the three IPs, three masks and the first gateway
-    bool autoDnsRadio;  // "自动获得DNS服务器地址"
-    bool forceUseDns;   // select "使用下面DNS服务器地址"
+    bool autoDnsRadio; // "自动获得DNS服务器地址"
+    bool forceUseDns; // select "使用下面DNS服务器地址"
 };
 
 // A fixed address cannot come with automatic DNS servers.
