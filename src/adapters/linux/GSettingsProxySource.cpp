@@ -56,7 +56,8 @@ ProxyReading GSettingsProxySource::read()
     r.enabled = takeString(g_settings_get_string(proxy.get(), "mode")) == "manual";
     r.server = takeString(g_settings_get_string(http.get(), "host"));
     const int port = g_settings_get_int(http.get(), "port");
-    if (port > 0)
+    // The schema's default port (8080) stands there with no host at all.
+    if (port > 0 && !r.server.empty())
         r.server += ":" + std::to_string(port);
     return r;
 }

@@ -7,7 +7,7 @@ namespace tarnwick::linuxnet
 
 // The desktop's system proxy (GSettings "org.gnome.system.proxy"): on when
 // its mode is "manual"; the text is the HTTP proxy's host, with ":" and the
-// port when one is set (port 0 means none).
+// port when a host and a port are set (port 0 means none).
 class GSettingsProxySource : public ProxySource
 {
 public:

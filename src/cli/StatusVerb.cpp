@@ -1,0 +1,89 @@
+#include "adapters/StatusService.h"
+#include "cli/Verbs.h"
+
+#include <charconv>
+#include <optional>
+#include <ostream>
+
+namespace tarnwick::cli
+{
+
+namespace
+{
+
+std::optional<int> parseIndex(const std::string& text)
+{
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// Keeps one value per line: the hint's CR line breaks print as "\r".
+std::string escaped(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+// `tarnwick status [--adapter N]`: one full refresh of the adapter the
+// window would select (or adapter N), printed as key=value lines.
+int runStatus(const std::vector<std::string>& args, Io io)
+{
+    std::optional<int> adapter;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::optional<int> index;
+        if (args[i] == "--adapter" && i + 1 < args.size())
+            index = parseIndex(args[++i]);
+        else if (args[i].rfind("--adapter=", 0) == 0)
+            index = parseIndex(args[i].substr(10));
+        if (!index) {
+            io.err << "usage: tarnwick status [--adapter N]\n";
+            return kUsageExit;
+        }
+        adapter = index;
+    }
+    const StatusReadout r = readStatusOnce(adapter);
+    FieldValues shown;
+    if (r.view.fields) {
+        shown = *r.view.fields;
+    } else if (r.view.placeholders) {
+        shown.ip[0] = (*r.view.placeholders)[0];
+        shown.mask[0] = (*r.view.placeholders)[1];
+        shown.gateway[0] = (*r.view.placeholders)[2];
+    }
+    auto line = [&](const std::string& key, const std::string& value) {
+        io.out << key << '=' << escaped(value) << '\n';
+    };
+    line("mode", r.values.mode);
+    for (std::size_t i = 0; i < 3; ++i)
+        line("ip" + std::to_string(i + 1), shown.ip[i]);
+    for (std::size_t i = 0; i < 3; ++i)
+        line("mask" + std::to_string(i + 1), shown.mask[i]);
+    for (std::size_t i = 0; i < 2; ++i)
+        line("gateway" + std::to_string(i + 1), shown.gateway[i]);
+    for (std::size_t i = 0; i < 4; ++i)
+        line("dns" + std::to_string(i + 1), shown.dns[i]);
+    line("proxy_enabled", r.values.proxyEnabled ? "1" : "0");
+    line("proxy_host", r.values.proxyHost);
+    line("proxy_port", r.values.proxyPort);
+    line("hint", r.view.hint.value_or(""));
+    for (std::size_t i = 0; i < 5; ++i)
+        line("panel" + std::to_string(i), r.view.panels[i]);
+    return 0;
+}
+
+} // namespace tarnwick::cli
