@@ -1,0 +1,409 @@
+// The real netsh program against the lab's laptop namespace: every command
+// line of an apply, checked against the kernel (`ip -j`) and the resolver file.
+#include "Process.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using tarnwick::test::binPath;
+using tarnwick::test::ProcessResult;
+using tarnwick::test::runProcess;
+
+namespace
+{
+
+std::string env(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+std::string lan()
+{
+    return env("TARNWICK_LAB_IF");
+}
+
+ProcessResult netsh(std::vector<std::string> args, const std::map<std::string, std::string>& extraEnv = {})
+{
+    args.insert(args.begin(), binPath("netsh"));
+    return runProcess(args, extraEnv);
+}
+
+// The command lines of the apply as the runner hands them over, split by the
+// Windows rules: quotes gone, `name="..."` one argument, C8's trailing blank
+// and C9's double blank leaving no empty argument.
+std::vector<std::string> c1()
+{
+    return { "interface", "ip", "set", "address", "name=" + lan(), "source=dhcp" };
+}
+std::vector<std::string> c2(const std::string& ip, const std::string& mask)
+{
+    return { "interface", "ip", "set", "address", "name=" + lan(), "source=static", "addr=" + ip,
+        "mask=" + mask };
+}
+std::vector<std::string> c3(const std::string& ip, const std::string& mask, const std::string& gw)
+{
+    auto args = c2(ip, mask);
+    args.insert(args.end(), { "gateway=" + gw, "gwmetric=1" });
+    return args;
+}
+std::vector<std::string> c4(const std::string& ip, const std::string& mask)
+{
+    return { "interface", "ip", "add", "address", "name=" + lan(), "addr=" + ip, "mask=" + mask };
+}
+std::vector<std::string> c5(const std::string& gw)
+{
+    return { "interface", "ip", "set", "address", "name=" + lan(), "gateway=" + gw, "gwmetric=1" };
+}
+std::vector<std::string> c6(const std::string& gw)
+{
+    return { "interface", "ip", "add", "address", "name=" + lan(), "gateway=" + gw, "gwmetric=2" };
+}
+std::vector<std::string> c7()
+{
+    return { "interface", "ip", "set", "dns", "name=" + lan(), "source=dhcp" };
+}
+std::vector<std::string> c8(const std::string& dns)
+{
+    return { "interface", "ip", "set", "dns", "name=" + lan(), "source=static", "addr=" + dns };
+}
+std::vector<std::string> c9(const std::string& dns, int index)
+{
+    return { "interface", "ip", "add", "dns", "name=" + lan(), "addr=" + dns,
+        "index=" + std::to_string(index) };
+}
+
+std::vector<std::string> objects(const std::string& json)
+{
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    while ((at = json.find('{', at)) != std::string::npos) {
+        const auto end = json.find('}', at);
+        out.push_back(json.substr(at, end - at));
+        at = end;
+    }
+    return out;
+}
+
+std::string match(const std::string& text, const std::string& pattern)
+{
+    std::smatch m;
+    return std::regex_search(text, m, std::regex(pattern)) ? m[1].str() : std::string();
+}
+
+struct Address {
+    std::string text; // "a.b.c.d/p"
+    bool dynamic = false;
+};
+
+std::vector<Address> addresses()
+{
+    const auto r = runProcess({ "ip", "-j", "-4", "addr", "show", "dev", lan() });
+    std::vector<Address> out;
+    for (const auto& o : objects(r.out)) {
+        const auto local = match(o, "\"local\":\"([0-9.]+)\"");
+        if (!local.empty())
+            out.push_back({ local + "/" + match(o, "\"prefixlen\":([0-9]+)"),
+                o.find("\"dynamic\":true") != std::string::npos });
+    }
+    return out;
+}
+
+std::vector<std::string> addressTexts()
+{
+    std::vector<std::string> out;
+    for (const auto& a : addresses())
+        out.push_back(a.text);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Default routes of the link as "gateway metric".
+std::vector<std::string> defaultRoutes()
+{
+    const auto r = runProcess({ "ip", "-j", "-4", "route", "show", "default", "dev", lan() });
+    std::vector<std::string> out;
+    for (const auto& o : objects(r.out)) {
+        const auto metric = match(o, "\"metric\":([0-9]+)");
+        out.push_back(match(o, "\"gateway\":\"([0-9.]+)\"") + " " + (metric.empty() ? "0" : metric));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string resolvConf()
+{
+    std::ifstream in("/etc/resolv.conf");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> nameservers()
+{
+    std::vector<std::string> out;
+    std::istringstream in(resolvConf());
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("nameserver ", 0) == 0)
+            out.push_back(line.substr(11));
+    }
+    return out;
+}
+
+std::string statField(const std::string& pid, char* state, std::string* ppid)
+{
+    std::ifstream in("/proc/" + pid + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto open = text.find('(');
+    const auto close = text.rfind(')');
+    if (open == std::string::npos || close == std::string::npos)
+        return {};
+    std::istringstream rest(text.substr(close + 2));
+    rest >> *state >> *ppid;
+    return text.substr(open + 1, close - open - 1);
+}
+
+// Live DHCP client instances in this namespace (dhcpcd's helper processes,
+// whose parent is a dhcpcd itself, count with their parent).
+int clientInstances()
+{
+    struct stat mine {
+    };
+    ::stat("/proc/self/ns/net", &mine);
+    int count = 0;
+    DIR* dir = ::opendir("/proc");
+    while (dirent* e = ::readdir(dir)) {
+        const std::string pid = e->d_name;
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        char state = 0;
+        std::string ppid;
+        const std::string comm = statField(pid, &state, &ppid);
+        if ((comm != "dhcpcd" && comm != "dhclient") || state == 'Z')
+            continue;
+        struct stat ns {
+        };
+        if (::stat(("/proc/" + pid + "/ns/net").c_str(), &ns) != 0 || ns.st_ino != mine.st_ino)
+            continue;
+        char parentState = 0;
+        std::string grandParent;
+        if (statField(ppid, &parentState, &grandParent) == comm)
+            continue;
+        ++count;
+    }
+    ::closedir(dir);
+    return count;
+}
+
+void expectOk(const ProcessResult& r, const std::string& what)
+{
+    EXPECT_EQ(r.exitCode, 0) << what << ": " << r.err;
+    EXPECT_NE(r.out.find("确定。\n"), std::string::npos) << what << ": " << r.out;
+}
+
+bool inPool(const std::string& addr)
+{
+    const auto host = std::stoi(match(addr, "^192\\.0\\.2\\.([0-9]+)/24$").empty()
+            ? "0"
+            : match(addr, "^192\\.0\\.2\\.([0-9]+)/24$"));
+    return host >= 100 && host <= 199;
+}
+
+class NetshLab : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(lan().empty()) << "runs inside scripts/lab";
+        // A clean link: no client, no address, no route, no DNS block of ours.
+        expectOk(netsh(c2("192.0.2.250", "255.255.255.0")), "reset");
+        expectOk(netsh(c7()), "reset dns");
+        runProcess({ "ip", "-4", "addr", "flush", "dev", lan() });
+        ASSERT_TRUE(addressTexts().empty());
+        ASSERT_TRUE(nameservers().empty()) << resolvConf();
+    }
+};
+
+} // namespace
+
+TEST_F(NetshLab, FullStaticSwitchThroughEveryStaticTemplate)
+{
+    expectOk(netsh(c2("192.0.2.10", "255.255.255.0")), "C2");
+    EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.10/24" });
+    EXPECT_TRUE(defaultRoutes().empty());
+    expectOk(netsh(c4("10.1.0.5", "255.255.0.0")), "C4 address 2");
+    expectOk(netsh(c4("172.16.5.5", "255.255.255.0")), "C4 address 3");
+    EXPECT_EQ(addressTexts(), (std::vector<std::string> { "10.1.0.5/16", "172.16.5.5/24", "192.0.2.10/24" }));
+    expectOk(netsh(c5("192.0.2.1")), "C5");
+    EXPECT_EQ(defaultRoutes(), std::vector<std::string> { "192.0.2.1 1" });
+    expectOk(netsh(c6("10.1.0.1")), "C6");
+    EXPECT_EQ(defaultRoutes(), (std::vector<std::string> { "10.1.0.1 2", "192.0.2.1 1" }));
+    expectOk(netsh(c8("192.0.2.53")), "C8");
+    EXPECT_EQ(nameservers(), std::vector<std::string> { "192.0.2.53" });
+    expectOk(netsh(c9("192.0.2.54", 2)), "C9 index 2");
+    expectOk(netsh(c9("10.1.0.53", 3)), "C9 index 3");
+    expectOk(netsh(c9("10.1.0.54", 4)), "C9 index 4");
+    EXPECT_EQ(
+        nameservers(), (std::vector<std::string> { "192.0.2.53", "192.0.2.54", "10.1.0.53", "10.1.0.54" }));
+    EXPECT_NE(resolvConf().find("# resolver file of lab"), std::string::npos) << "the rest of the file stays";
+
+    // C2 again replaces every address and, having no gateway, every default route.
+    expectOk(netsh(c2("192.0.2.20", "255.255.255.0")), "C2 again");
+    EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.20/24" });
+    EXPECT_TRUE(defaultRoutes().empty());
+    expectOk(netsh(c3("192.0.2.21", "255.255.255.0", "192.0.2.1")), "C3");
+    EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.21/24" });
+    EXPECT_EQ(defaultRoutes(), std::vector<std::string> { "192.0.2.1 1" });
+    // C8 with an empty server: no server of ours left.
+    expectOk(netsh(c8("")), "C8 empty");
+    EXPECT_TRUE(nameservers().empty()) << resolvConf();
+}
+
+TEST_F(NetshLab, WorkedExampleChangesOnlyTheAddress)
+{
+    expectOk(netsh(c3("192.168.0.5", "255.255.255.0", "192.168.0.1")), "start");
+    expectOk(netsh(c8("192.168.0.1")), "start dns");
+    const std::string resolverBefore = resolvConf();
+    // The apply sees only the address differ and runs exactly one C3.
+    expectOk(netsh(c3("192.168.0.9", "255.255.255.0", "192.168.0.1")), "C3");
+    EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.168.0.9/24" });
+    EXPECT_EQ(defaultRoutes(), std::vector<std::string> { "192.168.0.1 1" });
+    EXPECT_EQ(resolvConf(), resolverBefore);
+    const auto shown = netsh({ "interface", "ip", "show", "config", "name=" + lan() });
+    EXPECT_EQ(shown.exitCode, 0);
+    EXPECT_NE(shown.out.find("192.168.0.9"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("静态配置的 DNS 服务器:"), std::string::npos) << shown.out;
+}
+
+TEST_F(NetshLab, StaticDhcpStaticDhcpLeavesNothingStale)
+{
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        expectOk(netsh(c3("192.0.2.10", "255.255.255.0", "192.0.2.1")), "C3");
+        expectOk(netsh(c4("10.1.0.5", "255.255.0.0")), "C4");
+        expectOk(netsh(c6("10.1.0.1")), "C6");
+        expectOk(netsh(c8("10.9.9.9")), "C8");
+        EXPECT_EQ(clientInstances(), 0);
+        EXPECT_EQ(nameservers(), std::vector<std::string> { "10.9.9.9" });
+
+        expectOk(netsh(c1()), "C1");
+        expectOk(netsh(c7()), "C7");
+        const auto leased = addresses();
+        ASSERT_EQ(leased.size(), 1u) << "no static address left beside the lease";
+        EXPECT_TRUE(leased[0].dynamic);
+        EXPECT_TRUE(inPool(leased[0].text)) << leased[0].text;
+        for (const auto& r : defaultRoutes())
+            EXPECT_EQ(r.substr(0, r.find(' ')), env("TARNWICK_LAB_GATEWAY")) << "no static route left: " << r;
+        EXPECT_EQ(
+            nameservers(), (std::vector<std::string> { env("TARNWICK_LAB_DNS1"), env("TARNWICK_LAB_DNS2") }));
+        EXPECT_EQ(clientInstances(), 1);
+    }
+    expectOk(netsh(c3("192.0.2.10", "255.255.255.0", "192.0.2.1")), "back to static");
+    EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.10/24" });
+    EXPECT_EQ(defaultRoutes(), std::vector<std::string> { "192.0.2.1 1" });
+    EXPECT_TRUE(nameservers().empty()) << "lease servers leave with the lease: " << resolvConf();
+    EXPECT_EQ(clientInstances(), 0);
+}
+
+TEST_F(NetshLab, LeaseDnsArrivesOnlyWhileDnsIsAutomatic)
+{
+    for (const char* client : { "dhcpcd", "dhclient" }) {
+        SCOPED_TRACE(client);
+        const std::map<std::string, std::string> use { { "TARNWICK_DHCP_CLIENT", client } };
+        expectOk(netsh(c8("10.9.9.9"), use), "C8");
+        expectOk(netsh(c1(), use), "C1");
+        ASSERT_EQ(addresses().size(), 1u);
+        EXPECT_TRUE(inPool(addresses()[0].text));
+        EXPECT_EQ(defaultRoutes().size(), 1u);
+        EXPECT_EQ(nameservers(), std::vector<std::string> { "10.9.9.9" }) << "static DNS wins over the lease";
+        expectOk(netsh(c7(), use), "C7");
+        EXPECT_EQ(
+            nameservers(), (std::vector<std::string> { env("TARNWICK_LAB_DNS1"), env("TARNWICK_LAB_DNS2") }));
+        expectOk(netsh(c8("10.9.9.8"), use), "C8 again");
+        EXPECT_EQ(nameservers(), std::vector<std::string> { "10.9.9.8" });
+        expectOk(netsh(c2("192.0.2.10", "255.255.255.0"), use), "C2");
+        EXPECT_EQ(clientInstances(), 0);
+        EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.10/24" });
+    }
+}
+
+TEST_F(NetshLab, BadInputsChangeNothing)
+{
+    expectOk(netsh(c3("192.0.2.10", "255.255.255.0", "192.0.2.1")), "start");
+    expectOk(netsh(c8("192.0.2.53")), "start dns");
+    struct Case {
+        std::vector<std::string> args;
+        std::string mentions;
+    };
+    const std::string name = "name=" + lan();
+    const std::vector<Case> cases = {
+        { c2("192.0.2.300", "255.255.255.0"), "192.0.2.300" },
+        { c2("192.0.2.10", "255.255.0.255"), "255.255.0.255" },
+        { { "interface", "ip", "set", "address", "name=nosuch0", "source=dhcp" }, "nosuch0" },
+        { { "interface", "ip", "set", "address", "name=lan\"0", "source=dhcp" }, "lan\"0" },
+        { { "interface", "ip", "set", "address", "name=lan0\n", "source=dhcp" }, "lan0\\n" },
+        { { "interface", "ip", "set", "address", name, "gateway=192.0.2.2", "gwmetric=abc" }, "abc" },
+        { { "interface", "ip", "add", "dns", name, "addr=192.0.2.54", "index=0" }, "index" },
+        { { "interface", "ip", "set", "address", name, "source=static", "addr=192.0.2.11",
+              "mask=255.255.255.0", "colour=red" },
+            "colour=red" },
+        { { "interface", "ip", "set", "address", name, "source=static", "addr=192.0.2.11" }, "mask" },
+        { { "interface", "ip", "set", "address", name, "source=static", "addr=192.0.2.11", "mask=" },
+            "mask" },
+        { { "interface", "ip", "set", "dns", name, "source=" }, "source" },
+    };
+    const auto addrBefore = addressTexts();
+    const auto routesBefore = defaultRoutes();
+    const auto resolverBefore = resolvConf();
+    for (const auto& c : cases) {
+        const auto r = netsh(c.args);
+        EXPECT_EQ(r.exitCode, 1) << c.mentions;
+        const std::string first = r.err.substr(0, r.err.find('\n'));
+        EXPECT_NE(first.find(c.mentions), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("确定"), std::string::npos) << r.out;
+        EXPECT_EQ(addressTexts(), addrBefore) << c.mentions;
+        EXPECT_EQ(defaultRoutes(), routesBefore) << c.mentions;
+        EXPECT_EQ(resolvConf(), resolverBefore) << c.mentions;
+    }
+}
+
+TEST_F(NetshLab, WithoutNetAdminNothingChanges)
+{
+    if (::access("/usr/bin/setpriv", X_OK) != 0)
+        GTEST_SKIP() << "setpriv (util-linux) is needed to drop the capability";
+    const auto before = addressTexts();
+    auto args = c2("192.0.2.77", "255.255.255.0");
+    args.insert(args.begin(),
+        { "/usr/bin/setpriv", "--inh-caps=-all", "--bounding-set=-net_admin", binPath("netsh") });
+    const auto r = runProcess(args);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("管理员权限"), std::string::npos) << r.err;
+    EXPECT_EQ(addressTexts(), before);
+}
+
+TEST_F(NetshLab, EqualInterfaceNamesInAnotherNamespaceKeepTheirOwnState)
+{
+    const std::string other = env("TARNWICK_LAB_NET_NS");
+    ASSERT_FALSE(other.empty());
+    ASSERT_EQ(runProcess({ "ip", "netns", "exec", other, "ip", "link", "add", lan(), "type", "veth", "peer",
+                             "name", "twpeer0" })
+                  .exitCode,
+        0);
+    expectOk(netsh(c8("10.7.7.7")), "C8 here");
+    const auto there = runProcess({ "ip", "netns", "exec", other, binPath("netsh"), "interface", "ip", "show",
+        "config", "name=" + lan() });
+    EXPECT_EQ(there.exitCode, 0) << there.err;
+    EXPECT_EQ(there.out.find("10.7.7.7"), std::string::npos) << there.out;
+    const auto here = netsh({ "interface", "ip", "show", "config", "name=" + lan() });
+    EXPECT_NE(here.out.find("10.7.7.7"), std::string::npos) << here.out;
+    runProcess({ "ip", "netns", "exec", other, "ip", "link", "del", lan() });
+}
