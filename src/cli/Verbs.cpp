@@ -4,6 +4,8 @@ namespace tarnwick::cli {
 
 int runAdapters(const std::vector<std::string>& args, Io io);
 int runStatus(const std::vector<std::string>& args, Io io);
+int runCheck(const std::vector<std::string>& args, Io io);
+int runList(const std::vector<std::string>& args, Io io);
 
 // Each verb lives in its own file; add its declaration and one row here.
 const std::vector<Verb>& verbs()
@@ -11,6 +13,8 @@ const std::vector<Verb>& verbs()
     static const std::vector<Verb> all = {
         {"adapters", "adapters                 list the adapters: index, line, instance id", runAdapters},
         {"status", "status [--adapter N]     one full status read as key=value lines", runStatus},
+        {"check", "check FILE               check a configuration file: 0 valid, 1 missing, 2 invalid", runCheck},
+        {"list", "list [--config FILE]     the stored configurations: position, ID, caption", runList},
     };
     return all;
 }

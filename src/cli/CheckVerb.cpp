@@ -1,0 +1,29 @@
+#include "cli/StreamMessageSink.h"
+#include "cli/Verbs.h"
+#include "store/ConfigFile.h"
+#include "store/StoreMessages.h"
+
+#include <ostream>
+
+namespace tarnwick::cli
+{
+
+// `tarnwick check FILE`: the start-up's check of a configuration file. The
+// result (0 valid, 1 missing, 2 invalid) is the last line on stdout and the
+// exit status; the message, if any, goes to stderr.
+int runCheck(const std::vector<std::string>& args, Io io)
+{
+    if (args.size() != 1 || args[0].empty() || args[0].starts_with("--")) {
+        printUsage(io.err);
+        return kUsageExit;
+    }
+    StreamMessageSink sink(io.err);
+    const ConfigCheck result = checkConfigFile(args[0], sink);
+    if (result == ConfigCheck::Invalid)
+        sink.show(MessageSink::Kind::Error, msg::kConfigInvalid);
+    const int number = static_cast<int>(result);
+    io.out << number << '\n';
+    return number;
+}
+
+} // namespace tarnwick::cli

@@ -1,0 +1,81 @@
+#include "app/RegRoot.h"
+#include "app/Settings.h"
+#include "app/StorePaths.h"
+#include "app/TRegistry.h"
+#include "app/linux/RegFileStore.h"
+#include "cli/StreamMessageSink.h"
+#include "cli/Verbs.h"
+#include "store/ConfigList.h"
+
+#include <exception>
+#include <ostream>
+
+namespace tarnwick::cli
+{
+namespace
+{
+
+// The "ConfigFile" setting, read without writing anything ("config.xml" when
+// it is not set yet); a relative path is taken from the working directory.
+std::string configFileSetting()
+{
+    RegFileStore store(registryFolder(StoreEnvironment::current()), /*readOnly=*/true);
+    TRegistry reg(store);
+    reg.SetRootKey(settings::kSettingsRoot);
+    std::string path;
+    if (reg.OpenKeyReadOnly(settings::kSettingsKey))
+        path = reg.ReadString(settings::kConfigFile);
+    return path.empty() ? std::string(settings::kDefaultConfigFile) : path;
+}
+
+// Keeps one record on one line whatever its name holds.
+std::string oneLine(std::string text)
+{
+    for (char& c : text) {
+        if (c == '\n' || c == '\r' || c == '\t')
+            c = ' ';
+    }
+    return text;
+}
+
+} // namespace
+
+// `tarnwick list [--config FILE]`: the records a list refresh would load, one
+// line each: position, TAB, ID, TAB, caption. Reads the file and changes
+// nothing. Exit 0, 1 when the file is missing, 2 when it cannot be read.
+int runList(const std::vector<std::string>& args, Io io)
+{
+    std::string path;
+    bool haveConfig = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--config" && i + 1 < args.size() && !haveConfig) {
+            path = args[++i];
+            haveConfig = true;
+        } else if (args[i].starts_with("--config=") && !haveConfig) {
+            path = args[i].substr(9);
+            haveConfig = true;
+        } else {
+            printUsage(io.err);
+            return kUsageExit;
+        }
+    }
+    StreamMessageSink sink(io.err);
+    try {
+        if (!haveConfig)
+            path = configFileSetting();
+        const auto table = loadConfigTable(path, sink);
+        if (!table)
+            return 1;
+        for (std::size_t i = 0; i < table->count(); ++i) {
+            const ConfigRecord& r = table->records[i];
+            io.out << i << '\t' << oneLine(r[ConfigField::Id]) << '\t' << oneLine(recordCaption(r, i))
+                   << '\n';
+        }
+    } catch (const std::exception& e) {
+        sink.show(MessageSink::Kind::Error, e.what());
+        return 2;
+    }
+    return 0;
+}
+
+} // namespace tarnwick::cli
