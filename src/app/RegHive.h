@@ -22,6 +22,8 @@ struct RegKey {
     const RegValue* find(std::string_view name) const;
     void set(std::string_view name, const RegValue& value);
     bool remove(std::string_view name);
+
+    bool operator==(const RegKey&) const = default;
 };
 
 // The keys of one root key (HKEY_LOCAL_MACHINE and so on), in file order. Key
