@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -106,6 +108,40 @@ std::string statField(int pid, char* state)
         return {};
     *state = text[close + 2];
     return text.substr(open + 1, close - open - 1);
+}
+
+// True while a live (not zombie) process of the process group `pgid` remains:
+// the client's helper processes may outlive it by a moment.
+bool groupAlive(int pgid)
+{
+    DIR* dir = ::opendir("/proc");
+    if (!dir)
+        return false;
+    bool alive = false;
+    while (dirent* e = ::readdir(dir)) {
+        char* end = nullptr;
+        const long pid = std::strtol(e->d_name, &end, 10);
+        if (*end != '\0' || pid <= 0)
+            continue;
+        std::string text;
+        try {
+            text = readWholeFile("/proc/" + std::to_string(pid) + "/stat");
+        } catch (const std::system_error&) {
+            continue;
+        }
+        const auto close = text.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        char state = 0;
+        long ppid = 0, pgrp = 0;
+        if (std::sscanf(text.c_str() + close + 1, " %c %ld %ld", &state, &ppid, &pgrp) == 3 && pgrp == pgid
+            && state != 'Z' && state != 'X') {
+            alive = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return alive;
 }
 
 bool sameNetNamespace(int pid)
@@ -228,12 +264,14 @@ void stopDhcpClient(int pid, const std::string& name)
 {
     if (!isDhcpClientProcess(pid, name))
         return;
+    // The client first, so that it deconfigures in order; then whatever of
+    // its process group (it leads one of its own) is left.
     ::kill(pid, SIGTERM);
     using namespace std::chrono;
     const auto deadline = steady_clock::now() + seconds(3);
-    while (isDhcpClientProcess(pid, name)) {
+    while (isDhcpClientProcess(pid, name) || groupAlive(pid)) {
         if (steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
+            ::kill(-pid, SIGKILL);
             break;
         }
         std::this_thread::sleep_for(milliseconds(5));
