@@ -1,0 +1,166 @@
+#include "Process.h"
+#include "StoreTestUtil.h"
+#include "TempDir.h"
+#include "app/Settings.h"
+#include "app/StorePaths.h"
+#include "app/linux/RegFileStore.h"
+#include "store/StoreMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace tarnwick;
+using namespace tarnwick::test;
+
+namespace
+{
+
+std::string lastLine(const std::string& out)
+{
+    std::string s = out;
+    if (!s.empty() && s.back() == '\n')
+        s.pop_back();
+    return s.substr(s.rfind('\n') == std::string::npos ? 0 : s.rfind('\n') + 1);
+}
+
+struct Snapshot {
+    std::string bytes;
+    timespec mtime {};
+    std::vector<std::string> names;
+};
+
+Snapshot snapshot(const std::filesystem::path& file)
+{
+    struct stat st {
+    };
+    ::stat(file.c_str(), &st);
+    return { readBytes(file), st.st_mtim, fileNames(file.parent_path()) };
+}
+
+} // namespace
+
+TEST(CheckVerb, PrintsTheResultAndExitsWithIt)
+{
+    TempDir dir;
+    writeBytes(dir / "lower.xml", "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n<ConfigBox LastID=\"0\"/>\n");
+    const struct {
+        std::string file;
+        int expected;
+        const char* message; // expected on stderr, or nullptr for none
+    } cases[] = {
+        { dataFile("config-sample.xml").string(), 0, nullptr },
+        { dataFile("config-empty-box.xml").string(), 0, nullptr },
+        { (dir / "absent.xml").string(), 1, msg::kConfigNotFound },
+        { (dir / "lower.xml").string(), 2, msg::kConfigInvalid },
+        { dataFile("config-truncated.xml").string(), 2, msg::kConfigInvalid },
+    };
+    for (const auto& c : cases) {
+        const auto r = runProcess({ binPath("tarnwick"), "check", c.file });
+        EXPECT_EQ(r.exitCode, c.expected) << c.file;
+        EXPECT_EQ(lastLine(r.out), std::to_string(c.expected)) << c.file;
+        if (c.message)
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        else
+            EXPECT_EQ(r.err, "") << c.file;
+    }
+}
+
+TEST(ListVerb, PrintsWhatARefreshWouldLoadAndLeavesTheFileAlone)
+{
+    TempDir dir;
+    writeBytes(dir / "odd-names.xml",
+        configFileBytes("2", { sampleRecord("1", "two\nlines\tand tab"), sampleRecord("2", " ") }));
+    const struct {
+        std::filesystem::path file;
+        std::string expected;
+    } cases[] = {
+        { dataFile("config-sample.xml"), "0\t1\t家里\n1\t2\t办公室\n2\t3\tConfig2\n" },
+        { dataFile("config-repeated-id.xml"), "0\t1\tfirst\n" },
+        { dataFile("config-gapped-ids.xml"), "0\t3\tthree\n1\t7\tseven\n2\t9\tnine\n" },
+        { dataFile("config-empty-box.xml"), "" },
+        { dataFile("config-gbk-name.xml"), "0\t1\t王喆的家\n" },
+        { dir / "odd-names.xml", "0\t1\ttwo lines and tab\n1\t2\tConfig1\n" },
+    };
+    for (const auto& c : cases) {
+        TempDir work;
+        const auto copy = work / c.file.filename();
+        std::filesystem::copy_file(c.file, copy);
+        const Snapshot before = snapshot(copy);
+        const auto r = runProcess({ binPath("tarnwick"), "list", "--config", copy.string() });
+        EXPECT_EQ(r.exitCode, 0) << c.file << r.err;
+        EXPECT_EQ(r.out, c.expected) << c.file;
+        EXPECT_EQ(r.err, "");
+        const Snapshot after = snapshot(copy);
+        EXPECT_EQ(after.bytes, before.bytes) << c.file;
+        EXPECT_EQ(after.mtime.tv_sec, before.mtime.tv_sec);
+        EXPECT_EQ(after.mtime.tv_nsec, before.mtime.tv_nsec);
+        EXPECT_EQ(after.names, before.names);
+    }
+}
+
+TEST(ListVerb, MissingAndBrokenFilesAreReported)
+{
+    TempDir dir;
+    auto r = runProcess({ binPath("tarnwick"), "list", "--config", (dir / "gone.xml").string() });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    const auto notFound = r.err.find(msg::kConfigNotFound);
+    const auto internal = r.err.find(msg::kInternalError001);
+    ASSERT_NE(notFound, std::string::npos) << r.err;
+    ASSERT_NE(internal, std::string::npos) << r.err;
+    EXPECT_LT(notFound, internal);
+
+    const auto broken = copyFixture("config-truncated.xml", dir.path());
+    const std::string before = readBytes(broken);
+    r = runProcess({ binPath("tarnwick"), "list", "--config=" + broken.string() });
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find(broken.string()), std::string::npos) << r.err;
+    EXPECT_EQ(readBytes(broken), before);
+}
+
+TEST(ListVerb, WithoutConfigUsesTheSettingFromTheWorkingDirectory)
+{
+    TempDir home;
+    TempDir work;
+    const std::map<std::string, std::string> env = { { "TARNWICK_HOME", home.path().string() } };
+
+    // No setting yet: "config.xml" in the working directory, and nothing is written.
+    std::filesystem::copy_file(dataFile("config-gapped-ids.xml"), work / "config.xml");
+    auto r = runProcess({ binPath("tarnwick"), "list" }, env, work.path().string());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "0\t3\tthree\n1\t7\tseven\n2\t9\tnine\n");
+    EXPECT_TRUE(fileNames(home.path()).empty());
+
+    // A relative setting is taken from the working directory.
+    StoreEnvironment storeEnv;
+    storeEnv.tarnwickHome = home.path().string();
+    RegFileStore store(registryFolder(storeEnv));
+    settings::writeConfigFile(store, "sub/office.xml");
+    std::filesystem::create_directory(work / "sub");
+    std::filesystem::copy_file(dataFile("config-sample.xml"), work / "sub" / "office.xml");
+    r = runProcess({ binPath("tarnwick"), "list" }, env, work.path().string());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "0\t1\t家里\n1\t2\t办公室\n2\t3\tConfig2\n");
+}
+
+TEST(StoreVerbs, BadArgumentsGiveUsageAnd64)
+{
+    const std::vector<std::vector<std::string>> cases = {
+        { "check" },
+        { "check", "a.xml", "b.xml" },
+        { "check", "--config" },
+        { "list", "--config" },
+        { "list", "extra" },
+        { "list", "--config", "a.xml", "--config", "b.xml" },
+        { "list", "--verbose" },
+    };
+    for (const auto& args : cases) {
+        std::vector<std::string> argv = { binPath("tarnwick") };
+        argv.insert(argv.end(), args.begin(), args.end());
+        const auto r = runProcess(argv);
+        EXPECT_EQ(r.exitCode, 64) << testing::PrintToString(args);
+        EXPECT_NE(r.err.find("usage: tarnwick"), std::string::npos);
+        EXPECT_EQ(r.out, "");
+    }
+}
