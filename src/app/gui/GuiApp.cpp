@@ -31,8 +31,10 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setWindowIcon(appIcon());
-    // 宋体 9 point; fontconfig substitutes an installed CJK font where SimSun is missing.
-    QFont font(QStringLiteral("SimSun"));
+    // 宋体 9 point; where SimSun is missing, an installed CJK font that also
+    // carries Latin letters, so both scripts share one face.
+    QFont font;
+    font.setFamilies({ QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei") });
     font.setPixelSize(12);
     QApplication::setFont(font);
 

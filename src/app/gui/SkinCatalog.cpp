@@ -168,6 +168,13 @@ std::string styleSheetFor(const SkinPalette& skin)
     std::ostringstream s;
     s << "QWidget { background-color: " << hex(window) << "; color: " << hex(text) << "; }\n"
       << "QLabel, QCheckBox, QRadioButton { background: transparent; }\n"
+      << "QCheckBox::indicator, QRadioButton::indicator { width: 10px; height: 10px; border: 1px solid "
+      << hex(border) << "; background-color: " << hex(field) << "; }\n"
+      << "QRadioButton::indicator { border-radius: 6px; }\n"
+      << "QCheckBox::indicator:checked, QRadioButton::indicator:checked { background-color: " << hex(accent)
+      << "; border: 3px solid " << hex(field) << "; outline: 1px solid " << hex(border) << "; }\n"
+      << "QCheckBox::indicator:disabled, QRadioButton::indicator:disabled { background-color: "
+      << hex(disabledField) << "; }\n"
       << "QGroupBox { background-color: " << hex(group) << "; border: 1px solid " << hex(border)
       << "; border-radius: 3px; margin-top: 7px; }\n"
       << "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; color: " << hex(text)

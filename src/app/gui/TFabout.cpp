@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -55,7 +56,8 @@ TFabout::TFabout(QWidget* parent)
     group->setGeometry(150, 193, 385, 129);
     auto* text = new QTextEdit(group);
     text->setObjectName(QStringLiteral("cxRichEdit1"));
-    text->setGeometry(6, 16, 373, 107);
+    text->setGeometry(3, 15, 379, 111);
+    text->document()->setDocumentMargin(2);
     text->setReadOnly(true);
     text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text->setLineWrapMode(QTextEdit::NoWrap);

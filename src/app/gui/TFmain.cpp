@@ -71,7 +71,7 @@ QLabel* label(QWidget* parent, const QString& caption, int x, int y, int w = 70,
 // A labelled 121-pixel address field.
 QLineEdit* field(QWidget* parent, const char* name, const QString& caption, int labelX, int fieldX, int y)
 {
-    label(parent, caption, labelX, y, fieldX - labelX - 2);
+    label(parent, caption, labelX, y, fieldX - labelX);
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
     e->setGeometry(fieldX, y, 121, 20);
@@ -216,11 +216,11 @@ void TFmain::buildIpPage(QWidget* page)
     connect(m_useAgent, &QCheckBox::clicked, this, [this] { applyProxyRule(); });
 
     QGroupBox* multi = group(page, "cxGroupBox6", QStringLiteral("多IP设置"), 402, 108, 185, 137);
-    m_ip[1] = field(multi, "cxTEIP2", QStringLiteral("IP地址2"), 6, 60, 18);
-    m_mask[1] = field(multi, "cxTEMask2", QStringLiteral("子网掩码2"), 6, 60, 41);
-    m_ip[2] = field(multi, "cxTEIP3", QStringLiteral("IP地址3"), 6, 60, 64);
-    m_mask[2] = field(multi, "cxTEMask3", QStringLiteral("子网掩码3"), 6, 60, 87);
-    m_gateway[1] = field(multi, "cxTEGateway2", QStringLiteral("默认网关2"), 6, 60, 110);
+    m_ip[1] = field(multi, "cxTEIP2", QStringLiteral("IP地址2"), 3, 59, 18);
+    m_mask[1] = field(multi, "cxTEMask2", QStringLiteral("子网掩码2"), 3, 59, 41);
+    m_ip[2] = field(multi, "cxTEIP3", QStringLiteral("IP地址3"), 3, 59, 64);
+    m_mask[2] = field(multi, "cxTEMask3", QStringLiteral("子网掩码3"), 3, 59, 87);
+    m_gateway[1] = field(multi, "cxTEGateway2", QStringLiteral("默认网关2"), 3, 59, 110);
 
     QGroupBox* moreDns = group(page, "cxGroupBox7", QStringLiteral("更多DNS设置"), 402, 247, 184, 68);
     m_dns[2] = field(moreDns, "cxTEDNSServer3", QStringLiteral("DNS3"), 6, 58, 18);
