@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/RegistryStore.h"
+#include "app/StorePaths.h"
 
 #include <filesystem>
 
@@ -23,6 +24,9 @@ public:
     // With read-only set, writes are refused (ServiceError SetData) and
     // nothing is ever created in the folder.
     explicit RegFileStore(std::filesystem::path folder, bool readOnly = false);
+
+    // The store of this user: registryFolder(env).
+    static RegFileStore fromEnvironment(const StoreEnvironment& env = StoreEnvironment::current());
 
     const std::filesystem::path& folder() const { return m_folder; }
     std::filesystem::path fileOf(RegRoot root) const;
