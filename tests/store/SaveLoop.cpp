@@ -1,0 +1,32 @@
+// Helper of the crash-safety test: swaps the first two records of the
+// configuration file named by argv[1], saving after each swap, until killed.
+#include "app/MessageSink.h"
+#include "store/ConfigList.h"
+
+#include <cstdio>
+#include <exception>
+
+namespace
+{
+class QuietSink : public tarnwick::MessageSink
+{
+public:
+    void show(Kind, const std::string&, const std::string&) override { }
+};
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+        return 64;
+    QuietSink sink;
+    try {
+        for (;;) {
+            if (!tarnwick::moveConfig(argv[1], 0, tarnwick::MoveDirection::Down, sink))
+                return 1;
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 2;
+    }
+}
