@@ -22,7 +22,7 @@ public:
     virtual std::string first() const = 0;
     virtual std::string second() const = 0;
     // Replaces the link's addresses ("a.b.c.d/len", the first one primary) and
-    // default gateways (metrics 1, 2, ... in the given order).
+    // default gateways (rising metrics in the given order).
     virtual void setStatic(const std::string& ifname, const std::vector<std::string>& addresses,
         const std::vector<std::string>& gateways)
         = 0;

@@ -47,7 +47,7 @@ TYPED_TEST_P(StatusScenario, StaticAddressesAndGatewaysReadBackExactly)
 {
     auto& net = *this->m_net;
     net.setStatic(
-        net.first(), { "192.0.2.10/24", "192.0.2.11/24", "192.0.2.12/25" }, { "192.0.2.1", "192.0.2.2" });
+        net.first(), { "192.0.2.10/25", "192.0.2.11/25", "192.0.2.12/25" }, { "192.0.2.1", "192.0.2.2" });
     net.setDns({ "192.0.2.53", "192.0.2.54" });
     this->discover();
     const int idx = this->indexOf(net.first());
@@ -57,13 +57,13 @@ TYPED_TEST_P(StatusScenario, StaticAddressesAndGatewaysReadBackExactly)
     ASSERT_TRUE(view.fields);
     EXPECT_EQ(view.fields->ip, (std::array<std::string, 3> { "192.0.2.10", "192.0.2.11", "192.0.2.12" }));
     EXPECT_EQ(view.fields->mask,
-        (std::array<std::string, 3> { "255.255.255.0", "255.255.255.0", "255.255.255.128" }));
+        (std::array<std::string, 3> { "255.255.255.128", "255.255.255.128", "255.255.255.128" }));
     EXPECT_EQ(view.fields->gateway, (std::array<std::string, 2> { "192.0.2.1", "192.0.2.2" }));
     EXPECT_EQ(view.fields->dns, (std::array<std::string, 4> { "192.0.2.53", "192.0.2.54", "", "" }));
     EXPECT_FALSE(view.fields->dhcp);
     EXPECT_TRUE(view.fields->useDns);
     EXPECT_EQ(view.panels,
-        (std::array<std::string, 5> { "IP: 192.0.2.10", "Mask: 255.255.255.0", "Gate: 192.0.2.1",
+        (std::array<std::string, 5> { "IP: 192.0.2.10", "Mask: 255.255.255.128", "Gate: 192.0.2.1",
             "DNS: 192.0.2.53,192.0.2.54", " 2012-5-8 9:05:03" }));
     const LiveValues v = this->snapshot.get();
     EXPECT_EQ(v.mode, "192.0.2.10");
