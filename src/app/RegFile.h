@@ -21,7 +21,8 @@ namespace tarnwick
 //   "name"=hex(7):..         REG_MULTI_SZ: UTF-8 strings, each NUL-terminated, closing NUL
 //   "name"=hex:.. / hex(N):  any other type, raw bytes
 //   @=...                    the key's default value
-// Long hex lines are wrapped with a trailing backslash as regedit does.
+// Long hex lines are wrapped with a trailing backslash as regedit does. Lines
+// end in LF when written; CRLF (a Windows export) is read as well.
 // Comment lines (";") and blank lines are allowed; deletions ("[-key]",
 // "name"=-) are not, since a store file holds state, not changes.
 using RegFileContent = std::map<RegRoot, RegHive>;
