@@ -6,6 +6,7 @@ int runAdapters(const std::vector<std::string>& args, Io io);
 int runStatus(const std::vector<std::string>& args, Io io);
 int runCheck(const std::vector<std::string>& args, Io io);
 int runList(const std::vector<std::string>& args, Io io);
+int runProbe(const std::vector<std::string>& args, Io io);
 
 // Each verb lives in its own file; add its declaration and one row here.
 const std::vector<Verb>& verbs()
@@ -15,6 +16,7 @@ const std::vector<Verb>& verbs()
         {"status", "status [--adapter N]     one full status read as key=value lines", runStatus},
         {"check", "check FILE               check a configuration file: 0 valid, 1 missing, 2 invalid", runCheck},
         {"list", "list [--config FILE]     the stored configurations: position, ID, caption", runList},
+        {"probe", "probe [--adapter N]      test the gateway and first DNS server in force", runProbe},
     };
     return all;
 }

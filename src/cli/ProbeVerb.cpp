@@ -1,0 +1,84 @@
+#include "adapters/StatusService.h"
+#include "apply/IcmpNetwork.h"
+#include "apply/NetworkProbe.h"
+#include "apply/PlainDispatcher.h"
+#include "cli/Verbs.h"
+
+#include <charconv>
+#include <exception>
+#include <optional>
+#include <ostream>
+
+namespace tarnwick::cli
+{
+
+namespace
+{
+
+std::optional<int> parseIndex(const std::string& text)
+{
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// Keeps the last state of each indicator, as the window would show it.
+class FinalStates : public ProbeView
+{
+public:
+    void showIndicator(ProbeTarget target, const IndicatorState& state) override
+    {
+        (target == ProbeTarget::Gateway ? gateway : dns) = state;
+    }
+    IndicatorState gateway = indicator::reset();
+    IndicatorState dns = indicator::reset();
+};
+
+} // namespace
+
+// `tarnwick probe [--adapter N]`: the network test of the main window, once:
+// an echo to the selected adapter's gateway and first DNS server in force,
+// printed as "gateway|dns TAB text TAB #rrggbb". An exchange that fails
+// leaves its indicator at "测试", as in the window, and the error goes to
+// stderr with status 1.
+int runProbe(const std::vector<std::string>& args, Io io)
+{
+    std::optional<int> adapter;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::optional<int> index;
+        if (args[i] == "--adapter" && i + 1 < args.size())
+            index = parseIndex(args[++i]);
+        else if (args[i].rfind("--adapter=", 0) == 0)
+            index = parseIndex(args[i].substr(10));
+        if (!index) {
+            io.err << "usage: tarnwick probe [--adapter N]\n";
+            return kUsageExit;
+        }
+        adapter = index;
+    }
+
+    LiveSnapshot snapshot;
+    snapshot.set(readStatusOnce(adapter).values);
+    const auto network = makeSystemIcmpNetwork();
+    SteadyTickClock clock;
+    PlainDispatcher dispatcher; // this thread plays the GUI thread
+    FinalStates view;
+    NetworkProbe probe(*network, clock, snapshot, dispatcher, view);
+    std::string error;
+    try {
+        probe.TestNetStatus();
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    io.out << "gateway\t" << view.gateway.text << '\t' << hexColour(view.gateway.colour) << '\n';
+    io.out << "dns\t" << view.dns.text << '\t' << hexColour(view.dns.colour) << '\n';
+    if (!error.empty()) {
+        io.err << "tarnwick: probe: " << error << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace tarnwick::cli
