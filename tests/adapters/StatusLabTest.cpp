@@ -176,3 +176,37 @@ TEST_F(StatusCli, WithoutAdapterArgumentTheStoredSelectionDecides)
     EXPECT_EQ(kv["panel0"], "IP: ");
     runProcess({ "ip", "link", "del", "lan1" });
 }
+
+TEST_F(StatusCli, ProxyComesFromGSettingsOrElseTheRegistryStore)
+{
+    mustRun({ "ip", "addr", "add", "192.0.2.40/24", "dev", "lan0" });
+    std::ofstream(home.path() / "registry" / "HKEY_CURRENT_USER.reg")
+        << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet "
+           "Settings]\n"
+           "\"ProxyEnable\"=dword:00000001\n\"ProxyServer\"=\"proxy.corp:8080\"\n";
+    const std::vector<std::string> argv { binPath("tarnwick"), "status", "--adapter", "0" };
+
+    // The desktop's schema is installed: GSettings decides (mode "none": off).
+    std::filesystem::create_directories(home.path() / "xdg/glib-2.0/settings");
+    std::ofstream(home.path() / "xdg/glib-2.0/settings/keyfile")
+        << "[system/proxy]\nmode='none'\n\n[system/proxy/http]\nhost='desk.proxy'\nport=3128\n";
+    auto withDesktop = env();
+    withDesktop["GSETTINGS_BACKEND"] = "keyfile";
+    withDesktop["XDG_CONFIG_HOME"] = (home.path() / "xdg").string();
+    ProcessResult r = runProcess(argv, withDesktop);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto kv = keyValues(r.out);
+    EXPECT_EQ(kv["proxy_enabled"], "0");
+    EXPECT_EQ(kv["proxy_host"], "desk.proxy");
+    EXPECT_EQ(kv["proxy_port"], "3128");
+
+    // No schema (no desktop installed): the registry store's values.
+    auto noDesktop = env();
+    noDesktop["XDG_DATA_DIRS"] = (home.path() / "no-schemas").string();
+    r = runProcess(argv, noDesktop);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    kv = keyValues(r.out);
+    EXPECT_EQ(kv["proxy_enabled"], "1");
+    EXPECT_EQ(kv["proxy_host"], "proxy.corp");
+    EXPECT_EQ(kv["proxy_port"], "8080");
+}
