@@ -4,6 +4,7 @@
 #include "app/MemoryRegistryStore.h"
 #include "app/Settings.h"
 #include "app/gui/ConfigFileSearch.h"
+#include "app/gui/InstanceChannel.h"
 #include "app/gui/LookController.h"
 #include "app/gui/ProbeIndicator.h"
 #include "app/gui/TDM.h"
@@ -25,6 +26,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextEdit>
@@ -32,6 +34,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 using namespace tarnwick;
 using namespace tarnwick::gui;
@@ -597,6 +600,25 @@ TEST(Skins, UnknownStoredNameStartsWithThePlainLookAndTheListStaysUsable)
     list->setCurrentIndex(list->findText(QStringLiteral("Pumpkin")));
     QCoreApplication::processEvents();
     EXPECT_EQ(h.dm.look().skinName(), QStringLiteral("Pumpkin"));
+}
+
+TEST(InstanceChannel, RunningInstanceReceivesTheHandedOverPath)
+{
+    test::TempDir dir;
+    const QString socket = QString::fromStdString((dir / "tarnwick.sock").string());
+    InstanceChannel channel;
+    ASSERT_TRUE(channel.listen(socket));
+    QSignalSpy received(&channel, &InstanceChannel::quickSwitchReceived);
+    bool accepted = false;
+    std::thread second(
+        [&] { accepted = InstanceChannel::handOver(socket, QStringLiteral("/桌面/家里.twk")); });
+    QTRY_COMPARE(received.count(), 1);
+    second.join();
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(received.front().front().toString(), QStringLiteral("/桌面/家里.twk"));
+
+    // Nobody listening: the hand-over reports failure instead of waiting forever.
+    EXPECT_FALSE(InstanceChannel::handOver(socket + QStringLiteral(".none"), QStringLiteral("x.twk"), 300));
 }
 
 int main(int argc, char** argv)
