@@ -5,10 +5,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <fcntl.h>
 #include <net/if.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace tarnwick::netsh
 {
@@ -85,24 +86,20 @@ bool isValidInterfaceName(const std::string& ifname)
 
 std::string formatLinkState(const LinkState& state)
 {
-    std::ostringstream out;
-    out << "ifindex=" << state.ifindex << '\n'
-        << "dhcp=" << (state.dhcp ? 1 : 0) << '\n'
-        << "dns-automatic=" << (state.dnsAutomatic ? 1 : 0) << '\n'
-        << "static-dns=" << joinList(state.staticDns) << '\n'
-        << "dhcp-dns=" << joinList(state.dhcpDns) << '\n'
-        << "lease=" << state.leaseAddress << '\n'
-        << "client=" << state.client << '\n'
-        << "client-pid=" << state.clientPid << '\n';
-    return out.str();
+    return "ifindex=" + std::to_string(state.ifindex) + "\ndhcp=" + (state.dhcp ? "1" : "0")
+        + "\ndns-automatic=" + (state.dnsAutomatic ? "1" : "0") + "\nstatic-dns=" + joinList(state.staticDns)
+        + "\ndhcp-dns=" + joinList(state.dhcpDns) + "\nlease=" + state.leaseAddress
+        + "\nclient=" + state.client + "\nclient-pid=" + std::to_string(state.clientPid) + "\n";
 }
 
 std::optional<LinkState> parseLinkState(const std::string& text)
 {
     LinkState state;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
+    for (std::size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(start, end - start);
         if (line.empty())
             continue;
         const auto eq = line.find('=');
@@ -159,7 +156,23 @@ void writeLinkState(const std::string& ifname, const LinkState& state)
         throw std::system_error(std::make_error_code(std::errc::invalid_argument), "bad interface name");
     const auto dir = namespaceStateDir();
     std::filesystem::create_directories(dir);
-    writeFileAtomically(dir / (ifname + ".state"), formatLinkState(state), 0644);
+    // Runtime state (it describes the kernel's state, which a reboot clears
+    // too): replaced by a rename so readers never see half a file, but not
+    // flushed to disk, which would cost each netsh run milliseconds.
+    const auto path = dir / (ifname + ".state");
+    std::string tmp = (dir / ("." + ifname + ".state.XXXXXX")).string();
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0)
+        throw std::system_error(errno, std::generic_category(), "cannot create a file in " + dir.string());
+    const std::string text = formatLinkState(state);
+    const bool written = ::fchmod(fd, 0644) == 0
+        && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    const int err = errno;
+    if (::close(fd) != 0 || !written || ::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int failure = written ? errno : err;
+        ::unlink(tmp.c_str());
+        throw std::system_error(failure, std::generic_category(), "cannot write " + path.string());
+    }
 }
 
 } // namespace tarnwick::netsh

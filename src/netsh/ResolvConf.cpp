@@ -1,7 +1,5 @@
 #include "netsh/ResolvConf.h"
 
-#include <sstream>
-
 namespace tarnwick::netsh
 {
 namespace
@@ -19,10 +17,12 @@ std::string endMarker(const std::string& ifname)
 std::vector<std::string> lines(const std::string& text)
 {
     std::vector<std::string> out;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line))
-        out.push_back(line);
+    for (std::size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        out.push_back(text.substr(start, end - start));
+    }
     return out;
 }
 

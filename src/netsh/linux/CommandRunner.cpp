@@ -60,7 +60,8 @@ std::vector<std::string> effectiveDns(const LinkState& state)
 
 void saveAndApplyDns(const std::string& ifname, const LinkState& state)
 {
-    writeLinkState(ifname, state);
+    if (readLinkState(ifname) != state)
+        writeLinkState(ifname, state);
     makeDnsBackend()->setServers(ifname, state.ifindex, effectiveDns(state));
 }
 
@@ -68,6 +69,8 @@ void saveAndApplyDns(const std::string& ifname, const LinkState& state)
 // so the client's own last events (run while it stops) are ignored by the hook.
 void stopClient(const std::string& ifname, LinkState& state)
 {
+    if (state.clientPid == 0 && state.leaseAddress.empty() && state.dhcpDns.empty())
+        return;
     const int pid = state.clientPid;
     state.clientPid = 0;
     state.leaseAddress.clear();
