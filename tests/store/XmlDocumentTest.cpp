@@ -221,3 +221,27 @@ TEST(XmlDocument, EntityDeclarationsAreNotExpandedIntoTheSavedFile)
         "<?xml version=\"1.0\"?><!DOCTYPE R [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><R><A>&x;</A></R>");
     EXPECT_EQ(doc.documentElement().firstChild().text().find("root:"), std::string::npos);
 }
+
+TEST(XmlDocument, WhatCannotBeWrittenInGb2312IsRefusedOrEscaped)
+{
+    // CDATA is read as plain text, so its characters can be escaped on save.
+    XmlDocument doc;
+    doc.loadXml("<?xml version=\"1.0\" encoding=\"UTF-8\"?><R><A><![CDATA[a€<b]]></A></R>");
+    XmlDocument back;
+    back.loadXml(doc.toBytes());
+    EXPECT_EQ(back.documentElement().firstChild().text(), "a€<b");
+
+    // Chinese names GB2312 holds are fine.
+    doc.loadXml("<?xml version=\"1.0\" encoding=\"UTF-8\"?><R 属性=\"1\"><名字>x</名字></R>");
+    back.loadXml(doc.toBytes());
+    EXPECT_EQ(back.documentElement().selectSingleNode("名字").text(), "x");
+    EXPECT_EQ(back.documentElement().attributeText("属性"), "1");
+
+    // A name GB2312 lacks cannot become a character reference: refuse to save
+    // rather than write a file that does not load.
+    for (const char* xml : {"<R L€=\"1\"/>", "<R><喆/></R>", "<R><?pi€ x?></R>"}) {
+        XmlDocument d;
+        d.loadXml(std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + xml);
+        EXPECT_THROW(d.toBytes(), XmlError) << xml;
+    }
+}
