@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
@@ -182,10 +183,12 @@ private:
 class Collector
 {
 public:
+    // Left untouched until a read fills it: a child that prints little
+    // costs no page faults for the rest.
     Collector(int fd, std::string program)
         : m_fd(fd)
         , m_program(std::move(program))
-        , m_buffer(kReadSize)
+        , m_buffer(new char[kReadSize])
     {
     }
 
@@ -193,10 +196,10 @@ public:
     bool readOnce(std::size_t max = kReadSize)
     {
         for (;;) {
-            const ssize_t n = ::read(m_fd, m_buffer.data(), std::min(max, m_buffer.size()));
+            const ssize_t n = ::read(m_fd, m_buffer.get(), std::min(max, kReadSize));
             if (n > 0) {
-                const auto len = ::strnlen(m_buffer.data(), static_cast<std::size_t>(n));
-                m_chunks.emplace_back(m_buffer.data(), len);
+                const auto len = ::strnlen(m_buffer.get(), static_cast<std::size_t>(n));
+                m_chunks.emplace_back(m_buffer.get(), len);
                 m_lastRead = static_cast<std::size_t>(n);
                 return true;
             }
@@ -227,7 +230,7 @@ public:
 private:
     int m_fd;
     std::string m_program;
-    std::vector<char> m_buffer;
+    std::unique_ptr<char[]> m_buffer;
     std::vector<std::string> m_chunks;
     std::size_t m_lastRead = 0;
 };
@@ -241,7 +244,8 @@ std::vector<std::string> RunWindowsExe(const std::string& commandLine, const Run
         throwErrno(ENOENT, "cannot start an empty command line");
     const std::string program = args.front();
     const fs::path path = findProgram(program, options.programDir);
-    const auto deadline = options.limit ? std::optional(Clock::now() + *options.limit) : std::nullopt;
+    const bool bounded = options.limit.has_value();
+    const Clock::time_point deadline = bounded ? Clock::now() + *options.limit : Clock::time_point::max();
 
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
@@ -273,8 +277,8 @@ std::vector<std::string> RunWindowsExe(const std::string& commandLine, const Run
 
     for (;;) {
         int timeout = pidFd ? -1 : 10;
-        if (deadline) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+        if (bounded) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) {
                 child.kill();
                 out.drainAvailable();
