@@ -63,7 +63,9 @@ std::optional<bool> parseBool(const std::string& text)
 
 std::filesystem::path namespaceStateDir()
 {
-    const char* env = std::getenv("TARNWICK_STATE_DIR");
+    // secure_getenv: with file capabilities the caller's environment must not
+    // choose where a privileged run reads and writes.
+    const char* env = ::secure_getenv("TARNWICK_STATE_DIR");
     const std::filesystem::path root = (env && *env) ? env : "/run/tarnwick";
     // The inode of the namespace file names the network namespace while it exists.
     struct stat st {

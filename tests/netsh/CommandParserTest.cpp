@@ -77,6 +77,9 @@ std::vector<TemplateCase> templateCases()
     cases.push_back({ "C8 with an empty server",
         argsOf({ "interface", "ip", "set", "dns", name, "source=static", "addr=" }),
         command(Verb::SetDnsStatic) });
+    cases.push_back(
+        { "C8 with none", argsOf({ "interface", "ip", "set", "dns", name, "source=static", "addr=None" }),
+            command(Verb::SetDnsStatic) });
     Command c9 = command(Verb::AddDns);
     c9.dns = ip("8.8.4.4");
     c9.index = 3;

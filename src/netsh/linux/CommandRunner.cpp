@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
+#include <sys/auxv.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -320,6 +321,10 @@ RunResult runLeaseHook(const fs::path& hookPath, const std::vector<std::string>&
     // The link lives in the namespace's state folder; its parent is the root
     // that TARNWICK_STATE_DIR names (the client does not pass our environment on).
     const fs::path dir = hookPath.parent_path();
+    // Run with raised rights by someone else than a client we started, the
+    // path must not pick the state folder.
+    if (::getauxval(AT_SECURE) && dir.parent_path() != "/run/tarnwick")
+        return {};
     ::setenv("TARNWICK_STATE_DIR", dir.parent_path().c_str(), 1);
     try {
         if (namespaceStateDir() != dir)

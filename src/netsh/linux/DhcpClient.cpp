@@ -76,8 +76,8 @@ std::vector<std::string> clientArguments(
         writeFileAtomically(dir / "dhcpcd.conf",
             "noarp\nnodelay\nipv4only\nnoipv4ll\n"
             "option domain_name_servers, routers, subnet_mask\n"
-            "script "
-                + hook.string() + "\n",
+            "script \""
+                + hook.string() + "\"\n",
             0600);
         argv.insert(argv.end(), { "-B", "-q", "-f", (dir / "dhcpcd.conf").string(), ifname });
     } else if (client.name == "dhclient") {
@@ -158,7 +158,7 @@ bool sameNetNamespace(int pid)
 std::optional<DhcpClientProgram> findDhcpClient()
 {
     std::vector<std::string> order { "dhcpcd", "dhclient", "udhcpc" };
-    if (const char* wanted = std::getenv("TARNWICK_DHCP_CLIENT")) {
+    if (const char* wanted = ::secure_getenv("TARNWICK_DHCP_CLIENT")) {
         for (auto it = order.begin(); it != order.end(); ++it) {
             if (*it == wanted) {
                 std::rotate(order.begin(), it, it + 1);
