@@ -147,6 +147,22 @@ TEST(TIniFile, RefusedWritesCarryTheExactText)
     EXPECT_EQ(good.ReadString("Setting", "Sskin", ""), "Valentine");
 }
 
+TEST(ProfileDocument, RepeatedSectionsAndStrayLines)
+{
+    ProfileDocument doc
+        = ProfileDocument::parse("k=before any section\n[A]\nk=1\n;k=comment\n[b]\nk=2\n[a]\nk=3\nj=4\n");
+    EXPECT_EQ(doc.value("a", "k"), "1"); // the first section of a name answers
+    EXPECT_EQ(doc.value("a", "j"), std::nullopt);
+    EXPECT_EQ(doc.value("", "k"), std::nullopt);
+    EXPECT_EQ(doc.sectionNames(), (std::vector<std::string> { "A", "b" }));
+    doc.setValue("a", "K", "5");
+    EXPECT_EQ(doc.serialize(), "k=before any section\n[A]\nk=5\n;k=comment\n[b]\nk=2\n[a]\nk=3\nj=4\n");
+    // Erasing removes every section of the name, so none comes back.
+    EXPECT_TRUE(doc.eraseSection("A"));
+    EXPECT_EQ(doc.serialize(), "k=before any section\n[b]\nk=2\n");
+    EXPECT_FALSE(doc.eraseSection("A"));
+}
+
 TEST(ProfileDocument, UnchangedTextSerializesByteForByte)
 {
     const char* texts[] = {

@@ -198,6 +198,12 @@ TEST(TRegistry, OperationsBehaveAsTheWrapperDoes)
     EXPECT_FALSE(reg.ValueExists("x"));
     EXPECT_THROW(reg.WriteString("x", "1"), ServiceError);
 
+    // Paths that cannot name a key open nothing, with or without create.
+    for (const char* bad : { "A\\\\B", "\\\\A", "A\nB", "A]B", "\xFF\xFE" }) {
+        EXPECT_FALSE(reg.OpenKey(bad, true)) << bad;
+        EXPECT_FALSE(reg.KeyExists(bad)) << bad;
+    }
+    EXPECT_TRUE(store.load(RegRoot::LocalMachine).empty());
     EXPECT_FALSE(reg.OpenKey("SYSTEM\\Missing", false));
     EXPECT_FALSE(reg.CurrentPath());
     EXPECT_TRUE(store.load(RegRoot::LocalMachine).empty()); // opening without create wrote nothing
