@@ -159,6 +159,19 @@ std::vector<std::string> nameservers()
     return out;
 }
 
+// The link's record in netsh's state folder for this namespace.
+std::string stateText()
+{
+    struct stat ns {
+    };
+    ::stat("/proc/self/ns/net", &ns);
+    std::ifstream in(
+        env("TARNWICK_STATE_DIR") + "/netns-" + std::to_string(ns.st_ino) + "/" + lan() + ".state");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
 std::string statField(const std::string& pid, char* state, std::string* ppid)
 {
     std::ifstream in("/proc/" + pid + "/stat");
@@ -364,6 +377,8 @@ TEST_F(NetshLab, BadInputsChangeNothing)
     const auto addrBefore = addressTexts();
     const auto routesBefore = defaultRoutes();
     const auto resolverBefore = resolvConf();
+    const auto stateBefore = stateText();
+    ASSERT_NE(stateBefore.find("static-dns=192.0.2.53"), std::string::npos) << stateBefore;
     for (const auto& c : cases) {
         const auto r = netsh(c.args);
         EXPECT_EQ(r.exitCode, 1) << c.mentions;
@@ -373,6 +388,7 @@ TEST_F(NetshLab, BadInputsChangeNothing)
         EXPECT_EQ(addressTexts(), addrBefore) << c.mentions;
         EXPECT_EQ(defaultRoutes(), routesBefore) << c.mentions;
         EXPECT_EQ(resolvConf(), resolverBefore) << c.mentions;
+        EXPECT_EQ(stateText(), stateBefore) << c.mentions;
     }
 }
 
@@ -406,4 +422,29 @@ TEST_F(NetshLab, EqualInterfaceNamesInAnotherNamespaceKeepTheirOwnState)
     const auto here = netsh({ "interface", "ip", "show", "config", "name=" + lan() });
     EXPECT_NE(here.out.find("10.7.7.7"), std::string::npos) << here.out;
     runProcess({ "ip", "netns", "exec", other, "ip", "link", "del", lan() });
+}
+
+TEST_F(NetshLab, LeaseEventsOfAClientWeDoNotRunAreIgnored)
+{
+    expectOk(netsh(c1()), "C1");
+    expectOk(netsh(c7()), "C7");
+    const auto leaseServers = std::vector<std::string> { env("TARNWICK_LAB_DNS1"), env("TARNWICK_LAB_DNS2") };
+    ASSERT_EQ(nameservers(), leaseServers);
+    const auto addressesBefore = addressTexts();
+    struct stat ns {
+    };
+    ::stat("/proc/self/ns/net", &ns);
+    const std::string hook
+        = env("TARNWICK_STATE_DIR") + "/netns-" + std::to_string(ns.st_ino) + "/tarnwick-dhcp-hook";
+    // Another client (a stopped one, or one never ours) reports late: pid 1 is not the client on record.
+    for (const char* reason : { "BOUND", "STOP" }) {
+        const auto r = runProcess({ hook },
+            { { "reason", reason }, { "interface", lan() }, { "pid", "1" },
+                { "new_ip_address", "192.0.2.150" }, { "new_subnet_mask", "255.255.255.0" },
+                { "new_routers", "192.0.2.1" }, { "new_domain_name_servers", "192.0.2.66" } });
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(nameservers(), leaseServers) << reason;
+        EXPECT_EQ(addressTexts(), addressesBefore) << reason;
+    }
+    expectOk(netsh(c2("192.0.2.10", "255.255.255.0")), "C2");
 }
