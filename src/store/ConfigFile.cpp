@@ -108,7 +108,7 @@ ConfigRecord readRecord(XmlNode record)
     std::array<bool, kNames> seen {};
     std::size_t hint = 0;
     for (XmlNode c = record.firstChild(); !c.isNull(); c = c.nextSibling()) {
-        const std::string name = c.name();
+        const std::string_view name = c.nameView();
         for (std::size_t k = 0; k < kNames; ++k) {
             const std::size_t i = (hint + k) % kNames;
             if (kRecordElementNames[i] == name) {
@@ -126,11 +126,15 @@ ConfigRecord readRecord(XmlNode record)
 
 ConfigTable readConfigTable(XmlNode configBox)
 {
+    return readConfigTable(configBox, recordCount(configBox));
+}
+
+ConfigTable readConfigTable(XmlNode configBox, std::size_t n)
+{
     ConfigTable table;
-    const std::size_t n = recordCount(configBox);
     table.records.reserve(n);
     XmlNode cur = configBox.firstChild();
-    for (std::size_t i = 0; i < n; ++i, cur = cur.nextSibling())
+    for (std::size_t i = 0; i < n && !cur.isNull(); ++i, cur = cur.nextSibling())
         table.records.push_back(readRecord(cur));
     return table;
 }

@@ -48,5 +48,7 @@ ConfigRecord readRecord(XmlNode record);
 
 // The first recordCount() records, read in order.
 ConfigTable readConfigTable(XmlNode configBox);
+// The first `count` records (at most as many as there are), read in order.
+ConfigTable readConfigTable(XmlNode configBox, std::size_t count);
 
 } // namespace tarnwick

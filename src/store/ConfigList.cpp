@@ -36,11 +36,12 @@ std::optional<ConfigTable> refreshConfigTable(const std::string& path, MessageSi
     // same for all three.
     XmlDocument doc;
     XmlNode box = loadConfigDocument(doc, path);
-    if (recordCount(box) > 0) {
+    const std::size_t n = recordCount(box);
+    if (n > 0) {
         box.setAttribute("LastOpenTime", formatLastOpenTime(clock.now()));
         doc.save(path);
     }
-    return readConfigTable(box);
+    return readConfigTable(box, n);
 }
 
 std::optional<ConfigTable> loadConfigTable(const std::string& path, MessageSink& sink)

@@ -60,6 +60,11 @@ std::string XmlNode::name() const
     return std::string(view(checked()->name));
 }
 
+std::string_view XmlNode::nameView() const
+{
+    return view(checked()->name);
+}
+
 XmlNode XmlNode::selectSingleNode(std::string_view path) const
 {
     xmlNode* cur = checked();

@@ -31,6 +31,8 @@ public:
     bool operator==(const XmlNode& other) const = default;
 
     std::string name() const;
+    // The same without a copy; valid as long as the element's document lives.
+    std::string_view nameView() const;
 
     // The first child element with this name, or a null node. A path of
     // several names separated by '/' walks down one level per name.
