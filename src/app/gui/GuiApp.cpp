@@ -13,6 +13,9 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QTimer>
+
+#include <cstdio>
 
 #include <memory>
 
@@ -63,6 +66,10 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
 
     MainWindowContext context { prompts, registry, configIniPath(env), *adapters, *live, snapshot,
         [&prompts](const std::string& path) { return static_cast<int>(checkConfigFile(path, prompts)); } };
+    // The stored look, drawn before the widgets exist so they are polished
+    // once; the show handler applies it again (then a no-op) and warns when
+    // config.ini is missing.
+    dm.look().preload(context.iniPath);
     TFmain window(dm, context);
     prompts.setParent(&window);
     QObject::connect(&channel, &InstanceChannel::quickSwitchReceived, &window, &TFmain::quickSwitchRequested);
@@ -71,6 +78,12 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
 
     window.formCreate();
     window.show();
+    // For bench/startup: say when the window is up and the event loop runs.
+    if (qEnvironmentVariableIsSet("TARNWICK_REPORT_SHOWN"))
+        QTimer::singleShot(0, [] {
+            std::fputs("tarnwick: shown\n", stdout);
+            std::fflush(stdout);
+        });
     return app.exec();
 }
 

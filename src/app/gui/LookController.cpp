@@ -1,5 +1,7 @@
 #include "app/gui/LookController.h"
 
+#include "app/Settings.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QPainter>
@@ -92,19 +94,25 @@ QPalette ultraFlatPalette()
     return pal;
 }
 
-void setLook(const QString& base, bool ultraFlat, const QString& styleSheet)
+} // namespace
+
+void LookController::setLook(const QString& base, bool ultraFlat, const QString& styleSheet)
 {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (!app)
         return;
-    // The style sheet goes first: replacing the style re-polishes every widget once.
-    app->setStyleSheet(styleSheet);
-    auto* style = new LookStyle(base, ultraFlat);
-    QApplication::setStyle(style);
-    QApplication::setPalette(withHintColour(ultraFlat ? ultraFlatPalette() : style->standardPalette()));
+    // Every change re-polishes every widget: change only what differs, so
+    // applying the look that is already drawn costs nothing.
+    const QString styleKey = base + (ultraFlat ? QStringLiteral("/flat") : QString());
+    if (styleKey != m_styleKey) {
+        auto* style = new LookStyle(base, ultraFlat);
+        QApplication::setStyle(style);
+        QApplication::setPalette(withHintColour(ultraFlat ? ultraFlatPalette() : style->standardPalette()));
+        m_styleKey = styleKey;
+    }
+    if (styleSheet != app->styleSheet())
+        app->setStyleSheet(styleSheet);
 }
-
-} // namespace
 
 LookController::LookController(QObject* parent)
     : QObject(parent)
@@ -145,6 +153,21 @@ void LookController::applyKind(LookKind kind)
         setLook(QStringLiteral("Fusion"), true, {});
         break;
     }
+}
+
+void LookController::applyStoredName(const QString& name)
+{
+    if (const auto kind = plainLookByName(name.toStdString()))
+        applyKind(*kind);
+    else
+        applyByName(name);
+}
+
+void LookController::preload(const std::filesystem::path& iniPath)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(iniPath, ec))
+        applyStoredName(QString::fromStdString(settings::readSkin(iniPath)));
 }
 
 bool LookController::applyByName(const QString& name)

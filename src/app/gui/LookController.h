@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <filesystem>
 #include <vector>
 
 namespace tarnwick::gui
@@ -30,18 +31,25 @@ public:
     // built-in skin falls back to the Standard look and returns false.
     bool applyByName(const QString& name);
 
+    // A name as stored: one of the plain looks by kind, otherwise by name.
+    void applyStoredName(const QString& name);
+    // Draws the look stored in config.ini, if the file exists; says nothing.
+    void preload(const std::filesystem::path& iniPath);
+
     bool skinsOn() const { return m_skinsOn; }
     QString skinName() const { return m_skinName; }
     LookKind kind() const { return m_kind; }
 
 private:
     const std::vector<SkinPalette>& skins() const;
+    void setLook(const QString& base, bool ultraFlat, const QString& styleSheet);
 
     bool m_skinsOn = true;
     // What the controller holds until the stored skin is first applied.
     QString m_skinName = QStringLiteral("Xmas2008Blue");
     LookKind m_kind = LookKind::Standard;
     mutable std::vector<SkinPalette> m_skins;
+    QString m_styleKey; // the style now drawn, empty before the first look
 };
 
 } // namespace tarnwick::gui

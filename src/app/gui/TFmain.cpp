@@ -536,10 +536,7 @@ void TFmain::fillAndApplySkin()
         // selection; the plain look is drawn and the list stays usable.
         m_skinList->setCurrentIndex(m_skinList->findText(q(name)));
     }
-    if (const auto kind = plainLookByName(name))
-        look.applyKind(*kind);
-    else
-        look.applyByName(q(name));
+    look.applyStoredName(q(name));
 }
 
 void TFmain::cxCBSkinChange(int index)
