@@ -5,8 +5,12 @@
 #include "netsh/LinkState.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <net/if.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <utility>
 
 namespace tarnwick::linuxnet
@@ -26,17 +30,6 @@ std::string joinCommas(const std::vector<std::string>& items)
     return out;
 }
 
-std::optional<netsh::LinkState> linkState(const std::string& ifname)
-{
-    try {
-        if (netsh::isValidInterfaceName(ifname))
-            return netsh::readLinkState(ifname);
-    } catch (const std::exception&) {
-        // An unreadable state means netsh's knowledge is unavailable; fall back.
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 LinuxLiveValuesSource::LinuxLiveValuesSource(
@@ -46,13 +39,34 @@ LinuxLiveValuesSource::LinuxLiveValuesSource(
 {
 }
 
-LinuxLiveValuesSource::~LinuxLiveValuesSource() = default;
+LinuxLiveValuesSource::~LinuxLiveValuesSource()
+{
+    if (m_ioctlFd >= 0)
+        ::close(m_ioctlFd);
+}
+
+int LinuxLiveValuesSource::ifindexOf(const std::string& ifname)
+{
+    // The name may name another link from one tick to the next; asking the
+    // kernel on a kept socket is a tenth of if_nametoindex's socket round.
+    if (ifname.empty() || ifname.size() >= IFNAMSIZ)
+        return 0;
+    if (m_ioctlFd < 0)
+        m_ioctlFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (m_ioctlFd < 0)
+        return static_cast<int>(::if_nametoindex(ifname.c_str()));
+    ifreq ifr {};
+    std::memcpy(ifr.ifr_name, ifname.data(), ifname.size());
+    if (::ioctl(m_ioctlFd, SIOCGIFINDEX, &ifr) != 0)
+        return 0;
+    return ifr.ifr_ifindex;
+}
 
 InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapter)
 {
     InterfaceReading r;
-    const unsigned ifindex = ::if_nametoindex(adapter.connectionName.c_str());
-    if (ifindex == 0)
+    const int ifindex = ifindexOf(adapter.connectionName);
+    if (ifindex <= 0)
         return r; // gone: empty texts, like a missing interface key
 
     std::vector<Ipv4Address> addresses;
@@ -60,8 +74,8 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
     try {
         if (!m_socket)
             m_socket = std::make_unique<NetlinkSocket>();
-        addresses = dumpIpv4Addresses(*m_socket, static_cast<int>(ifindex));
-        gateways = dumpDefaultGateways(*m_socket, static_cast<int>(ifindex));
+        addresses = dumpIpv4Addresses(*m_socket, ifindex);
+        gateways = dumpDefaultGateways(*m_socket, ifindex);
     } catch (const std::exception&) {
         // A socket in a bad state is replaced on the next tick; this one
         // shows empty texts rather than an error every second.
@@ -69,7 +83,7 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
         return r;
     }
 
-    const std::optional<netsh::LinkState> state = linkState(adapter.connectionName);
+    const std::optional<netsh::LinkState> state = m_linkStates.get(adapter.connectionName, ifindex);
     const bool leased
         = std::any_of(addresses.begin(), addresses.end(), [](const Ipv4Address& a) { return a.dynamic; });
     r.dhcp = leased || (state && state->dhcp);

@@ -2,6 +2,7 @@
 
 #include "adapters/LiveValuesSource.h"
 #include "adapters/ProxySource.h"
+#include "adapters/linux/LinkStateCache.h"
 #include "adapters/linux/Netlink.h"
 #include "adapters/linux/ResolverServers.h"
 
@@ -11,9 +12,9 @@
 namespace tarnwick::linuxnet
 {
 
-// The values in force on Linux. A tick costs one address dump and one route
-// dump over a socket kept open, the netsh state file of the link, and a
-// stat of the resolver file; no child process.
+// The values in force on Linux. A tick costs one name lookup, one address
+// dump and one route dump over sockets kept open, and a stat each of netsh's
+// state folder and the resolver file; no child process.
 //
 // DHCP: an address with a finite lifetime (what dhclient and dhcpcd set), or
 // the netsh state saying our netsh started a DHCP client for the link.
@@ -31,9 +32,13 @@ public:
     ProxyReading readProxy() override;
 
 private:
+    int ifindexOf(const std::string& ifname);
+
     std::unique_ptr<ProxySource> m_proxy;
     ResolverServers m_resolver;
+    LinkStateCache m_linkStates;
     std::unique_ptr<NetlinkSocket> m_socket;
+    int m_ioctlFd = -1; // for SIOCGIFINDEX
 };
 
 } // namespace tarnwick::linuxnet

@@ -1,7 +1,9 @@
 #include "adapters/linux/Netlink.h"
 
+#include <netlink/attr.h>
 #include <netlink/cache.h>
 #include <netlink/errno.h>
+#include <netlink/msg.h>
 #include <netlink/netlink.h>
 #include <netlink/socket.h>
 
@@ -23,8 +25,11 @@ namespace
         std::string(what) + ": " + nl_geterror(nlError));
 }
 
-int skipValid(nl_msg*, void*)
+int visitValid(nl_msg* msg, void* arg)
 {
+    const auto* visit = static_cast<const std::function<void(const nlmsghdr&)>*>(arg);
+    if (visit)
+        (*visit)(*nlmsg_hdr(msg));
     return NL_OK;
 }
 
@@ -48,38 +53,70 @@ NetlinkSocket::NetlinkSocket()
     // readers filter by interface themselves, so the answer is not needed.
     int on = 1;
     (void)::setsockopt(nl_socket_get_fd(m_sock), SOL_NETLINK, NETLINK_GET_STRICT_CHK, &on, sizeof on);
+    nl_cb* own = nl_socket_get_cb(m_sock); // a new reference
+    m_cb = nl_cb_clone(own);
+    nl_cb_put(own);
+    if (!m_cb) {
+        nl_socket_free(m_sock);
+        throw std::system_error(std::make_error_code(std::errc::not_enough_memory), "netlink callbacks");
+    }
 }
 
 NetlinkSocket::~NetlinkSocket()
 {
+    nl_cb_put(m_cb);
     nl_socket_free(m_sock);
 }
 
-Cache NetlinkSocket::dump(const char* cacheName, int type, const void* header, std::size_t headerSize)
+void NetlinkSocket::send(const DumpRequest& request)
+{
+    nl_msg* msg = nlmsg_alloc_simple(request.type, NLM_F_DUMP);
+    if (!msg)
+        throw std::system_error(std::make_error_code(std::errc::not_enough_memory), "netlink request");
+    int rc = nlmsg_append(msg, const_cast<void*>(request.header), request.headerSize, NLMSG_ALIGNTO);
+    for (const auto& [type, value] : request.filters) {
+        if (rc >= 0)
+            rc = nla_put_u32(msg, type, value);
+    }
+    if (rc >= 0)
+        rc = nl_send_auto(m_sock, msg);
+    nlmsg_free(msg);
+    if (rc < 0)
+        fail(rc, "netlink dump request");
+}
+
+Cache NetlinkSocket::dump(const char* cacheName, const DumpRequest& request)
 {
     nl_cache* raw = nullptr;
     if (const int rc = nl_cache_alloc_name(cacheName, &raw); rc < 0)
         fail(rc, "netlink cache");
     Cache cache(raw);
-    if (const int rc = nl_send_simple(m_sock, type, NLM_F_DUMP, const_cast<void*>(header), headerSize);
-        rc < 0)
-        fail(rc, "netlink dump request");
+    send(request);
     if (const int rc = nl_cache_pickup(m_sock, cache.get()); rc < 0)
         fail(rc, "netlink dump");
     return cache;
 }
 
-void NetlinkSocket::dumpDiscard(int type, const void* header, std::size_t headerSize)
+void NetlinkSocket::receive(const std::function<void(const nlmsghdr&)>* visit)
 {
-    if (const int rc = nl_send_simple(m_sock, type, NLM_F_DUMP, const_cast<void*>(header), headerSize);
-        rc < 0)
-        fail(rc, "netlink dump request");
-    nl_cb* cb = nl_cb_clone(nl_socket_get_cb(m_sock));
-    nl_cb_set(cb, NL_CB_VALID, NL_CB_CUSTOM, skipValid, nullptr);
-    const int rc = nl_recvmsgs(m_sock, cb);
-    nl_cb_put(cb);
+    nl_cb_set(m_cb, NL_CB_VALID, NL_CB_CUSTOM, visitValid,
+        const_cast<std::function<void(const nlmsghdr&)>*>(visit));
+    const int rc = nl_recvmsgs(m_sock, m_cb);
+    nl_cb_set(m_cb, NL_CB_VALID, NL_CB_CUSTOM, visitValid, nullptr);
     if (rc < 0)
         fail(rc, "netlink dump");
+}
+
+void NetlinkSocket::dumpEach(const DumpRequest& request, const std::function<void(const nlmsghdr&)>& visit)
+{
+    send(request);
+    receive(&visit);
+}
+
+void NetlinkSocket::dumpDiscard(const DumpRequest& request)
+{
+    send(request);
+    receive(nullptr);
 }
 
 } // namespace tarnwick::linuxnet

@@ -1,8 +1,7 @@
 #include "adapters/linux/NetlinkAddresses.h"
 
-#include <netlink/addr.h>
-#include <netlink/cache.h>
-#include <netlink/route/addr.h>
+#include <netlink/attr.h>
+#include <netlink/msg.h>
 
 #include <arpa/inet.h>
 #include <cstdint>
@@ -21,29 +20,38 @@ std::string prefixToMask(int prefixLength)
         + std::to_string((bits >> 8) & 0xff) + "." + std::to_string(bits & 0xff);
 }
 
-std::vector<Ipv4Address> dumpIpv4Addresses(NetlinkSocket& socket, int ifindex)
+DumpRequest ipv4AddressRequest(ifaddrmsg& header, int ifindex)
 {
-    ifaddrmsg header {};
+    header = {};
     header.ifa_family = AF_INET;
     header.ifa_index = static_cast<unsigned>(ifindex);
-    const Cache cache = socket.dump("route/addr", RTM_GETADDR, &header, sizeof header);
+    return { RTM_GETADDR, &header, sizeof header, {} };
+}
+
+std::vector<Ipv4Address> dumpIpv4Addresses(NetlinkSocket& socket, int ifindex)
+{
+    ifaddrmsg header;
     std::vector<Ipv4Address> out;
-    for (nl_object* obj = nl_cache_get_first(cache.get()); obj; obj = nl_cache_get_next(obj)) {
-        auto* addr = reinterpret_cast<rtnl_addr*>(obj);
+    socket.dumpEach(ipv4AddressRequest(header, ifindex), [&](const nlmsghdr& msg) {
+        auto* hdr = const_cast<nlmsghdr*>(&msg);
+        if (msg.nlmsg_type != RTM_NEWADDR || !nlmsg_valid_hdr(hdr, sizeof(ifaddrmsg)))
+            return;
+        const auto* ifa = static_cast<const ifaddrmsg*>(nlmsg_data(hdr));
         // The kernel filters by interface only under strict checking.
-        if (rtnl_addr_get_ifindex(addr) != ifindex || rtnl_addr_get_family(addr) != AF_INET)
-            continue;
-        nl_addr* local = rtnl_addr_get_local(addr);
-        if (!local || nl_addr_get_len(local) != 4)
-            continue;
+        if (ifa->ifa_family != AF_INET || static_cast<int>(ifa->ifa_index) != ifindex)
+            return;
+        nlattr* tb[IFA_MAX + 1] = {};
+        if (nlmsg_parse(hdr, sizeof(ifaddrmsg), tb, IFA_MAX, nullptr) < 0)
+            return;
+        // IFA_LOCAL is the address itself; IFA_ADDRESS the peer on point-to-point links.
+        nlattr* local = tb[IFA_LOCAL] ? tb[IFA_LOCAL] : tb[IFA_ADDRESS];
+        if (!local || nla_len(local) != 4)
+            return;
         char text[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, nl_addr_get_binary_addr(local), text, sizeof text);
-        Ipv4Address a;
-        a.address = text;
-        a.mask = prefixToMask(rtnl_addr_get_prefixlen(addr));
-        a.dynamic = (rtnl_addr_get_flags(addr) & IFA_F_PERMANENT) == 0;
-        out.push_back(std::move(a));
-    }
+        ::inet_ntop(AF_INET, nla_data(local), text, sizeof text);
+        const std::uint32_t flags = tb[IFA_FLAGS] ? nla_get_u32(tb[IFA_FLAGS]) : ifa->ifa_flags;
+        out.push_back({ text, prefixToMask(ifa->ifa_prefixlen), (flags & IFA_F_PERMANENT) == 0 });
+    });
     return out;
 }
 

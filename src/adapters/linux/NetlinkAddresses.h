@@ -3,6 +3,8 @@
 #include "adapters/linux/Netlink.h"
 
 #include <string>
+
+struct ifaddrmsg;
 #include <vector>
 
 namespace tarnwick::linuxnet
@@ -14,6 +16,10 @@ struct Ipv4Address {
     // A finite lifetime: a DHCP client (dhclient, dhcpcd) set it with its lease.
     bool dynamic = false;
 };
+
+// The dump request for one interface's IPv4 addresses; `header` must
+// outlive the request.
+DumpRequest ipv4AddressRequest(ifaddrmsg& header, int ifindex);
 
 // The IPv4 addresses of one interface in the kernel's order (primary first,
 // then its secondaries).

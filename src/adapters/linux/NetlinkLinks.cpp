@@ -16,7 +16,7 @@ std::vector<LinkInfo> dumpLinks(NetlinkSocket& socket)
     // Strict checking wants the whole link header, not just the family.
     ifinfomsg header {};
     header.ifi_family = AF_UNSPEC;
-    const Cache cache = socket.dump("route/link", RTM_GETLINK, &header, sizeof header);
+    const Cache cache = socket.dump("route/link", { RTM_GETLINK, &header, sizeof header, {} });
     std::vector<LinkInfo> links;
     for (nl_object* obj = nl_cache_get_first(cache.get()); obj; obj = nl_cache_get_next(obj)) {
         auto* link = reinterpret_cast<rtnl_link*>(obj);
