@@ -6,12 +6,15 @@
 #include "Process.h"
 #include "TempDir.h"
 
+#include "netsh/LinkState.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <net/if.h>
 #include <sstream>
 #include <thread>
 
@@ -209,4 +212,42 @@ TEST_F(StatusCli, ProxyComesFromGSettingsOrElseTheRegistryStore)
     EXPECT_EQ(kv["proxy_enabled"], "1");
     EXPECT_EQ(kv["proxy_host"], "proxy.corp");
     EXPECT_EQ(kv["proxy_port"], "8080");
+}
+
+TEST(LinkStateInLab, NetshRecordDecidesNameServerAndDhcpAndIsReReadWhenWritten)
+{
+    labDir(); // throws outside a lab
+    mustRun({ "ip", "addr", "add", "192.0.2.50/24", "dev", "lan0" });
+    const int ifindex = static_cast<int>(::if_nametoindex("lan0"));
+    linuxnet::LinuxLiveValuesSource source(nullptr, labDir() / "no-resolv.conf");
+    const AdapterEntry lan0 { "", "lan0", "veth" };
+
+    netsh::LinkState state;
+    state.ifindex = ifindex;
+    state.dnsAutomatic = false;
+    state.staticDns = { "192.0.2.53", "192.0.2.54", "192.0.2.55" };
+    netsh::writeLinkState("lan0", state);
+    InterfaceReading r = source.readInterface(lan0);
+    EXPECT_FALSE(r.dhcp);
+    EXPECT_EQ(r.nameServer, "192.0.2.53,192.0.2.54,192.0.2.55");
+    EXPECT_EQ(r.dnsInForce, "192.0.2.53");
+
+    // netsh switched the link to DHCP (its client has no lease yet) with DNS from DHCP.
+    state.dhcp = true;
+    state.dnsAutomatic = true;
+    state.dhcpDns = { "192.0.2.54" };
+    netsh::writeLinkState("lan0", state);
+    r = source.readInterface(lan0);
+    EXPECT_TRUE(r.dhcp);
+    EXPECT_EQ(r.nameServer, "");
+    EXPECT_EQ(r.dnsInForce, "192.0.2.54");
+    EXPECT_EQ(r.ip, std::vector<std::string> { "192.0.2.50" });
+
+    // A state left by an earlier link of the same name is not this link's.
+    state.ifindex = ifindex + 100;
+    netsh::writeLinkState("lan0", state);
+    r = source.readInterface(lan0);
+    EXPECT_FALSE(r.dhcp);
+    EXPECT_EQ(r.nameServer, "") << "static without netsh's record: the resolver file, here absent";
+    runProcess({ "ip", "-4", "addr", "flush", "dev", "lan0" });
 }
