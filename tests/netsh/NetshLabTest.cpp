@@ -1,6 +1,7 @@
 // The real netsh program against the lab's laptop namespace: every command
 // line of an apply, checked against the kernel (`ip -j`) and the resolver file.
 #include "Process.h"
+#include "apply/RunWindowsExe.h"
 
 #include <gtest/gtest.h>
 
@@ -449,4 +450,44 @@ TEST_F(NetshLab, LeaseEventsOfAClientWeDoNotRunAreIgnored)
         EXPECT_EQ(addressTexts(), addressesBefore) << reason;
     }
     expectOk(netsh(c2("192.0.2.10", "255.255.255.0")), "C2");
+}
+
+// The template texts exactly as the apply builds them (quotes, C8's trailing
+// blank, C9's double blank), through the real command runner, which finds
+// the bundled netsh beside the running program.
+TEST_F(NetshLab, TemplateTextsThroughTheCommandRunner)
+{
+    const std::string conn = lan();
+    const auto runLine = [](const std::string& line) {
+        std::string out;
+        for (const auto& chunk : tarnwick::RunWindowsExe(line))
+            out += chunk;
+        EXPECT_NE(out.find("确定。"), std::string::npos) << line << "\n" << out;
+    };
+    runLine("netsh interface ip set address name=\"" + conn
+        + "\" source=\"static\" addr=\"192.0.2.10\" mask=\"255.255.255.0\"");
+    runLine("netsh interface ip add address name=\"" + conn + "\" addr=\"10.1.0.5\" mask=\"255.255.0.0\"");
+    runLine("netsh interface ip set address name=\"" + conn + "\" gateway=\"192.0.2.1\" gwmetric=1");
+    runLine("netsh interface ip add address name=\"" + conn + "\" gateway=\"10.1.0.1\" gwmetric=2");
+    runLine("netsh interface ip set dns name=\"" + conn + "\" source=\"static\" addr=\"192.0.2.53\" ");
+    runLine("netsh interface ip add dns name=\"" + conn + "\"  addr=\"192.0.2.54\" index=2");
+    EXPECT_EQ(addressTexts(), (std::vector<std::string> { "10.1.0.5/16", "192.0.2.10/24" }));
+    EXPECT_EQ(defaultRoutes(), (std::vector<std::string> { "10.1.0.1 2", "192.0.2.1 1" }));
+    EXPECT_EQ(nameservers(), (std::vector<std::string> { "192.0.2.53", "192.0.2.54" }));
+
+    runLine("netsh interface ip set address name=\"" + conn
+        + "\" source=\"static\" addr=\"192.0.2.11\" mask=\"255.255.255.0\" gateway=\"192.0.2.1\" gwmetric=1");
+    EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.11/24" });
+    EXPECT_EQ(defaultRoutes(), std::vector<std::string> { "192.0.2.1 1" });
+    runLine("netsh interface ip set dns name=\"" + conn + "\" source=\"static\" addr=\"\" ");
+    EXPECT_TRUE(nameservers().empty()) << resolvConf();
+
+    // DHCP returns with the lease in place, and the client holds no end of the runner's pipe.
+    runLine("netsh interface ip set address name=\"" + conn + "\" source=\"dhcp\"");
+    runLine("netsh interface ip set dns name=\"" + conn + "\" source=\"dhcp\"");
+    ASSERT_EQ(addresses().size(), 1u);
+    EXPECT_TRUE(addresses()[0].dynamic);
+    EXPECT_EQ(
+        nameservers(), (std::vector<std::string> { env("TARNWICK_LAB_DNS1"), env("TARNWICK_LAB_DNS2") }));
+    expectOk(netsh(c2("192.0.2.10", "255.255.255.0")), "back to static");
 }
