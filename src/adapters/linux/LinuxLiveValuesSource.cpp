@@ -32,10 +32,11 @@ std::string joinCommas(const std::vector<std::string>& items)
 
 } // namespace
 
-LinuxLiveValuesSource::LinuxLiveValuesSource(
-    std::unique_ptr<ProxySource> proxy, std::filesystem::path resolvConf)
+LinuxLiveValuesSource::LinuxLiveValuesSource(std::unique_ptr<ProxySource> proxy,
+    std::filesystem::path resolvConf, std::filesystem::path resolvedRuntimeDir)
     : m_proxy(std::move(proxy))
     , m_resolver(std::move(resolvConf))
+    , m_resolved(std::move(resolvedRuntimeDir))
 {
 }
 
@@ -117,7 +118,13 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
             r.dnsInForce = state->dhcpDns.front();
     }
     if (r.dnsInForce.empty() || (!state && !r.dhcp)) {
-        const std::vector<std::string>& resolver = m_resolver.servers();
+        std::vector<std::string> resolver = m_resolver.servers();
+        // Behind resolved's stub the file names no real server; resolved
+        // knows this link's own.
+        if (resolvesThroughStub(resolver)) {
+            if (auto linkServers = m_resolved.linkServers(ifindex))
+                resolver = std::move(*linkServers);
+        }
         if (!state && !r.dhcp)
             r.nameServer = joinCommas(resolver);
         if (r.dnsInForce.empty() && !resolver.empty())

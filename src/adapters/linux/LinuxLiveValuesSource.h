@@ -4,6 +4,7 @@
 #include "adapters/ProxySource.h"
 #include "adapters/linux/LinkStateCache.h"
 #include "adapters/linux/Netlink.h"
+#include "adapters/linux/ResolvedServers.h"
 #include "adapters/linux/ResolverServers.h"
 
 #include <memory>
@@ -19,13 +20,15 @@ namespace tarnwick::linuxnet
 // DHCP: an address with a finite lifetime (what dhclient and dhcpcd set), or
 // the netsh state saying our netsh started a DHCP client for the link.
 // NameServer: the static servers netsh recorded for a link it configured;
-// for other links the resolver's servers while the address is static, empty
-// while it comes from DHCP.
+// for other links the resolver's servers while the address is static (the
+// link's servers from systemd-resolved when the resolver file points at its
+// stub, else the file's), empty while it comes from DHCP.
 class LinuxLiveValuesSource : public LiveValuesSource
 {
 public:
-    LinuxLiveValuesSource(
-        std::unique_ptr<ProxySource> proxy, std::filesystem::path resolvConf = "/etc/resolv.conf");
+    LinuxLiveValuesSource(std::unique_ptr<ProxySource> proxy,
+        std::filesystem::path resolvConf = "/etc/resolv.conf",
+        std::filesystem::path resolvedRuntimeDir = "/run/systemd/resolve");
     ~LinuxLiveValuesSource() override;
 
     InterfaceReading readInterface(const AdapterEntry& adapter) override;
@@ -36,6 +39,7 @@ private:
 
     std::unique_ptr<ProxySource> m_proxy;
     ResolverServers m_resolver;
+    ResolvedServers m_resolved;
     LinkStateCache m_linkStates;
     std::unique_ptr<NetlinkSocket> m_socket;
     int m_ioctlFd = -1; // for SIOCGIFINDEX
