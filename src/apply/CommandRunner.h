@@ -1,0 +1,40 @@
+#pragma once
+
+#include "apply/RunWindowsExe.h"
+
+#include <string>
+#include <vector>
+
+namespace tarnwick
+{
+
+// What the apply sequence runs its command lines through, so it can be
+// driven by a substitute that returns prepared output.
+class CommandRunner
+{
+public:
+    virtual ~CommandRunner() = default;
+    // Output chunks as RunWindowsExe returns them; throws when the command
+    // cannot be started.
+    virtual std::vector<std::string> run(const std::string& commandLine) = 0;
+};
+
+// The real one: RunWindowsExe with fixed options (a limit for the command
+// line's apply, none for the window's).
+class ProcessCommandRunner : public CommandRunner
+{
+public:
+    explicit ProcessCommandRunner(RunOptions options = {})
+        : m_options(std::move(options))
+    {
+    }
+    std::vector<std::string> run(const std::string& commandLine) override
+    {
+        return RunWindowsExe(commandLine, m_options);
+    }
+
+private:
+    RunOptions m_options;
+};
+
+} // namespace tarnwick
