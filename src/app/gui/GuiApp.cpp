@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -77,6 +78,8 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
         window.quickSwitchRequested(QString::fromStdString(*quickSwitchFile));
 
     window.formCreate();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
     // For bench/startup: say when the window is up and the event loop runs.
     if (qEnvironmentVariableIsSet("TARNWICK_REPORT_SHOWN"))

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
 #include <QEvent>
@@ -145,16 +146,20 @@ void TFmain::buildLayout()
     bar->setObjectName(QStringLiteral("SB_IPStatus"));
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(20);
-    const int widths[5] = { 120, 120, 120, 200, 150 };
+    // Laid out for the wide window and not squeezed: the narrow window cuts
+    // the right part off (the date panel), as it does with the pages.
+    auto* strip = new QWidget(bar);
+    strip->setObjectName(QStringLiteral("SB_IPStatus_panels"));
+    strip->setGeometry(0, 0, kClientWidth, 20);
+    const int widths[5] = { 120, 120, 120, 200, kClientWidth - 560 - 8 };
+    int x = 0;
     for (int i = 0; i < 5; ++i) {
-        m_panels[i] = new QLabel(bar);
+        m_panels[i] = new QLabel(strip);
         m_panels[i]->setObjectName(QStringLiteral("SB_IPStatus_panel%1").arg(i));
-        m_panels[i]->setMinimumWidth(widths[i]);
-        if (i < 4)
-            m_panels[i]->setFixedWidth(widths[i]);
+        m_panels[i]->setGeometry(x, 1, widths[i], 18);
         m_panels[i]->setFrameShape(QFrame::Panel);
         m_panels[i]->setFrameShadow(QFrame::Sunken);
-        bar->addWidget(m_panels[i], i == 4 ? 1 : 0);
+        x += widths[i] + 2;
     }
     m_panels[0]->setText(QStringLiteral("IP: "));
     m_panels[1]->setText(QStringLiteral("Mask: "));
@@ -591,9 +596,18 @@ void TFmain::changeEvent(QEvent* event)
         QMetaObject::invokeMethod(this, &TFmain::hideToTray, Qt::QueuedConnection);
 }
 
+void TFmain::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    // Closing the main window ends the program, also when it was hidden in
+    // the notification area (the tray menu's "退出"), which Qt would not
+    // count as the last window closing.
+    if (event->isAccepted())
+        QCoreApplication::quit();
+}
+
 void TFmain::showFromTray()
 {
-    QApplication::setActiveWindow(this);
     showNormal();
     raise();
     activateWindow();

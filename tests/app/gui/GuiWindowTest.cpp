@@ -179,6 +179,11 @@ TEST(MainWindow, LayoutNamesAndCaptions)
     auto* bar = h.find<QStatusBar>("SB_IPStatus");
     EXPECT_EQ(bar->height(), 20);
     EXPECT_EQ(bar->findChildren<QLabel*>().size(), 5);
+    const int panelWidths[4] = {120, 120, 120, 200};
+    for (int i = 0; i < 4; ++i) {
+        const QString name = QStringLiteral("SB_IPStatus_panel%1").arg(i);
+        EXPECT_EQ(bar->findChild<QLabel*>(name)->width(), panelWidths[i]) << i;
+    }
 
     QStringList menu;
     for (QAction* a : h.find<QMenu>("PM_Config")->actions())
