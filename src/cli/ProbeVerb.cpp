@@ -60,7 +60,12 @@ int runProbe(const std::vector<std::string>& args, Io io)
     }
 
     LiveSnapshot snapshot;
-    snapshot.set(readStatusOnce(adapter).values);
+    try {
+        snapshot.set(readStatusOnce(adapter).values);
+    } catch (const std::exception& e) {
+        io.err << "tarnwick: probe: " << e.what() << '\n';
+        return 1;
+    }
     const auto network = makeSystemIcmpNetwork();
     SteadyTickClock clock;
     PlainDispatcher dispatcher; // this thread plays the GUI thread

@@ -184,6 +184,18 @@ TEST(RunWindowsExe, MissingProgramRaisesWithTheSystemError)
         EXPECT_EQ(e.code().value(), EACCES) << e.what();
     }
     EXPECT_THROW(RunWindowsExe("   "), std::system_error);
+
+    // Runnable but no program: the kernel's refusal comes back, and no shell
+    // is tried in its place.
+    const fs::path junk = dir / "junk";
+    std::ofstream(junk) << "echo not a program\n";
+    fs::permissions(junk, fs::perms::owner_all);
+    try {
+        RunWindowsExe("junk", inDir(dir.path()));
+        FAIL() << "no error";
+    } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code().value(), ENOEXEC) << e.what();
+    }
 }
 
 TEST(RunWindowsExe, LooksInTheProgramFolderBeforePath)
