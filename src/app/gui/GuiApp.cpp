@@ -3,6 +3,7 @@
 #include "adapters/PlatformSources.h"
 #include "app/StorePaths.h"
 #include "app/gui/Artwork.h"
+#include "app/gui/FirstPaintReporter.h"
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/InstanceLock.h"
 #include "app/gui/QtPrompts.h"
@@ -81,12 +82,10 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
-    // For bench/startup: say when the window is up and the event loop runs.
+    // For bench/startup: say when the window has been painted.
+    FirstPaintReporter reporter;
     if (qEnvironmentVariableIsSet("TARNWICK_REPORT_SHOWN"))
-        QTimer::singleShot(0, [] {
-            std::fputs("tarnwick: shown\n", stdout);
-            std::fflush(stdout);
-        });
+        window.installEventFilter(&reporter);
     return app.exec();
 }
 
