@@ -57,6 +57,36 @@ QIcon appIcon()
     return icon;
 }
 
+QIcon configIcon()
+{
+    QIcon icon;
+    for (int size : { 16, 32 }) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        const double s = size;
+        // A sheet with a folded corner, ruled lines and a small screen on it.
+        QPainterPath sheet;
+        sheet.moveTo(s * 0.15, s * 0.05);
+        sheet.lineTo(s * 0.65, s * 0.05);
+        sheet.lineTo(s * 0.85, s * 0.25);
+        sheet.lineTo(s * 0.85, s * 0.95);
+        sheet.lineTo(s * 0.15, s * 0.95);
+        sheet.closeSubpath();
+        p.setPen(QPen(QColor(60, 80, 120), std::max(1.0, s / 24)));
+        p.setBrush(QColor(250, 250, 245));
+        p.drawPath(sheet);
+        p.setPen(QPen(QColor(120, 150, 200), std::max(1.0, s / 32)));
+        for (int i = 0; i < 3; ++i)
+            p.drawLine(QPointF(s * 0.25, s * (0.22 + 0.1 * i)), QPointF(s * 0.58, s * (0.22 + 0.1 * i)));
+        drawScreen(p, QRectF(s * 0.30, s * 0.56, s * 0.42, s * 0.30), QColor(120, 220, 120));
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
 QPixmap bannerPicture()
 {
     QPixmap pm(185, 73);

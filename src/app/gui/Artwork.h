@@ -10,6 +10,9 @@ namespace tarnwick::gui
 // Two screens joined by a link, on a blue tile.
 QIcon appIcon();
 
+// Image 0 of the configuration list: a settings sheet, 16 and 32 pixels.
+QIcon configIcon();
+
 // The about window's banner, 185 × 73.
 QPixmap bannerPicture();
 

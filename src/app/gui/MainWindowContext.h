@@ -5,6 +5,8 @@
 #include "adapters/LiveValuesSource.h"
 #include "app/RegistryStore.h"
 #include "app/gui/UserPrompts.h"
+#include "apply/IcmpNetwork.h"
+#include "apply/TickClock.h"
 
 #include <filesystem>
 #include <functional>
@@ -25,6 +27,10 @@ struct MainWindowContext {
     LiveSnapshot& snapshot;
     // The configuration file's check: 0 when valid.
     std::function<int(const std::string& path)> checkConfigFile;
+    // The echo exchange of the network test and its tick count; null means
+    // the system's. Tests put in their own where no network may be touched.
+    IcmpNetwork* icmp = nullptr;
+    TickClock* ticks = nullptr;
 };
 
 } // namespace tarnwick::gui

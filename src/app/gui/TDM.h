@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/gui/LookController.h"
+#include "apply/qt/QtDispatcher.h"
 
 #include <QObject>
 
@@ -16,11 +17,15 @@ public:
     explicit TDM(QObject* parent = nullptr);
 
     LookController& look() { return m_look; }
+    // Hands the workers' window changes to the GUI thread. Created before and
+    // destroyed after every window, so it outlives each window's worker.
+    Dispatcher& dispatcher() { return m_dispatcher; }
 
     // The dial-up component DUbohao joins here with the dial-up engine.
 
 private:
     LookController m_look;
+    QtDispatcher m_dispatcher;
 };
 
 } // namespace tarnwick::gui

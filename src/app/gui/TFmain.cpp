@@ -8,6 +8,8 @@
 #include "app/gui/TDM.h"
 #include "app/gui/TFabout.h"
 #include "app/gui/WindowRules.h"
+#include "store/ConfigList.h"
+#include "store/ConfigRecord.h"
 
 #include <QAction>
 #include <QApplication>
@@ -107,6 +109,13 @@ TFmain::TFmain(TDM& dm, MainWindowContext context, QWidget* parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(1000);
     connect(m_timer1, &QTimer::timeout, this, &TFmain::Timer1Timer);
+
+    if (!m_ctx.icmp)
+        m_systemIcmp = makeSystemIcmpNetwork();
+    m_probe = std::make_unique<NetworkProbe>(m_ctx.icmp ? *m_ctx.icmp : *m_systemIcmp,
+        m_ctx.ticks ? *m_ctx.ticks : m_systemTicks, m_ctx.snapshot, m_dm.dispatcher(), *this);
+    m_bmdThread1 = std::make_unique<TBMDThread>(m_dm.dispatcher());
+    m_bmdThread1->SetOnExecute([this](TBMDThread&) { BMDThread1Execute(); });
 }
 
 TFmain::~TFmain() = default;
@@ -272,7 +281,7 @@ void TFmain::buildLeftStrip(QWidget* central)
     QGroupBox* test = group(central, "cxGroupBox11", QStringLiteral("网络测试"), 124, 187, 95, 105);
     QPushButton* testButton = button(test, "cxBtest", QStringLiteral("测 试"), 19, 18);
     testButton->setToolTip(QStringLiteral("测试一下网络情况"));
-    // The on-demand probe (cxBtestClick) joins with the network probe.
+    connect(testButton, &QPushButton::clicked, this, [this] { guarded([this] { cxBtestClick(); }); });
     m_gateIndicator = named(new ProbeIndicator(test), "SP_TestGate");
     m_gateIndicator->setGeometry(6, 52, 12, 12);
     label(test, QStringLiteral("网关"), 21, 48, 28);
@@ -317,8 +326,11 @@ void TFmain::buildMenus()
         }
         QAction* a = m_configMenu->addAction(QString::fromUtf8(e.text));
         a->setObjectName(QString::fromLatin1(e.name));
+        if (std::string_view(e.name) == "Refresh1") // Refresh1Click
+            connect(a, &QAction::triggered, this, [this] { guarded([this] { UpdateConfig(); }); });
     }
-    // The entries' handlers join with the configuration list and the shortcuts.
+    // The other entries' handlers join with the configuration list operations
+    // and the shortcuts.
     connect(m_configList, &QListWidget::customContextMenuRequested, this,
         [this](const QPoint& at) { m_configMenu->popup(m_configList->viewport()->mapToGlobal(at)); });
 }
@@ -409,8 +421,7 @@ void TFmain::formShow()
         if (m_status)
             showStatus(m_status->updateStatusBar(m_adapterList->currentIndex(), true));
     });
-    // Filling the configuration list from m_configFilePath joins here with the
-    // configuration list operations.
+    guarded([this] { UpdateConfig(); });
     m_timer1->start();
     resetProbeDisplay();
     guarded([this] { fillAndApplySkin(); });
@@ -461,6 +472,49 @@ void TFmain::resetProbeDisplay()
     m_dnsIndicator->setColour(Qt::white);
     m_gateResult->setText(QStringLiteral("----"));
     m_dnsResult->setText(QStringLiteral("----"));
+}
+
+void TFmain::showIndicator(ProbeTarget target, const IndicatorState& state)
+{
+    const bool gate = target == ProbeTarget::Gateway;
+    ProbeIndicator* circle = gate ? m_gateIndicator : m_dnsIndicator;
+    QLabel* result = gate ? m_gateResult : m_dnsResult;
+    result->setText(q(state.text));
+    circle->setColour(QColor(state.colour.r, state.colour.g, state.colour.b));
+    // The worker blocks for up to two seconds next: show the state now.
+    result->repaint();
+    circle->repaint();
+}
+
+void TFmain::cxBtestClick()
+{
+    m_bmdThread1->Start();
+}
+
+// On the worker thread; the window is reached only through the dispatcher.
+void TFmain::BMDThread1Execute()
+{
+    m_probe->TestNetStatus();
+}
+
+// ---- Configuration list ---------------------------------------------------
+
+void TFmain::UpdateConfig()
+{
+    std::optional<ConfigTable> table = refreshConfigTable(m_configFilePath, m_ctx.prompts, m_clock);
+    if (!table)
+        return;
+    m_configTable = std::move(*table);
+    UpdateList();
+}
+
+void TFmain::UpdateList()
+{
+    m_configList->clear();
+    const QIcon icon = configIcon();
+    for (std::size_t i = 0; i < m_configTable.count(); ++i)
+        new QListWidgetItem(icon, q(recordCaption(m_configTable.records[i], i)), m_configList);
+    m_configList->setCurrentRow(-1);
 }
 
 // ---- Control rules --------------------------------------------------------

@@ -4,6 +4,11 @@
 #include "adapters/StatusUpdater.h"
 #include "adapters/StatusView.h"
 #include "app/gui/MainWindowContext.h"
+#include "apply/NetworkProbe.h"
+#include "apply/ProbeView.h"
+#include "apply/TBMDThread.h"
+#include "store/ConfigTable.h"
+#include "store/SystemClock.h"
 
 #include <QMainWindow>
 #include <QSystemTrayIcon>
@@ -33,8 +38,9 @@ class TFabout;
 
 // The main window. It shows what the core decides and forwards its handlers
 // to the core; the rules themselves live in WindowRules, Settings, the
-// adapters' status refresh and the skin catalog.
-class TFmain : public QMainWindow
+// adapters' status refresh and the skin catalog. It is also the view of its
+// network test: the probe's worker hands each indicator change to it.
+class TFmain : public QMainWindow, public ProbeView
 {
     Q_OBJECT
 public:
@@ -61,6 +67,13 @@ public:
     void showFromTray(); // "显示窗体"
     void hideToTray(); // "隐藏窗体"
     void Timer1Timer();
+    void cxBtestClick(); // "测 试": starts the probe; ignored while one runs
+    bool probeRunning() const { return m_bmdThread1 && m_bmdThread1->IsRunning(); }
+    NetworkProbe& probe() { return *m_probe; }
+    // The list refresh: reloads the table from the configuration file and
+    // rebuilds the list; the list keeps its items when the file is missing.
+    void UpdateConfig();
+    const ConfigTable& configTable() const { return m_configTable; }
     bool trayAvailable() const;
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     QMenu* trayMenu() const { return m_trayMenu; }
@@ -75,6 +88,9 @@ protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+    // ProbeView, on the GUI thread: label and circle repainted at once.
+    void showIndicator(ProbeTarget target, const IndicatorState& state) override;
+
 private:
     void buildLayout();
     void buildIpPage(QWidget* page);
@@ -87,6 +103,8 @@ private:
     void discoverAdapters(const std::string& defaultNetCard);
     void showStatus(const StatusView& view);
     void resetProbeDisplay();
+    void BMDThread1Execute();
+    void UpdateList();
     void fillAndApplySkin();
 
     // The enable rules of the radio buttons and proxy boxes.
@@ -140,6 +158,15 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_timer1 = nullptr;
     TFabout* m_about = nullptr;
+
+    ConfigTable m_configTable;
+    SystemClock m_clock;
+    // The network test: its own echo client, and a worker declared last so
+    // it is destroyed first, while everything its job touches still exists.
+    std::unique_ptr<IcmpNetwork> m_systemIcmp;
+    SteadyTickClock m_systemTicks;
+    std::unique_ptr<NetworkProbe> m_probe;
+    std::unique_ptr<TBMDThread> m_bmdThread1;
 };
 
 } // namespace tarnwick::gui

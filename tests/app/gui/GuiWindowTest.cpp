@@ -11,8 +11,11 @@
 #include "app/gui/TFabout.h"
 #include "app/gui/TFmain.h"
 #include "store/ConfigFile.h"
+#include "store/StoreMessages.h"
 
+#include "FakeIcmp.h"
 #include "TempDir.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +37,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <sstream>
 #include <thread>
 
 using namespace tarnwick;
@@ -88,6 +93,8 @@ public:
             r.mask = { "255.255.255.0" };
             r.gateway = { "192.0.2.1" };
             r.nameServer = "192.0.2.53,192.0.2.54";
+            r.gatewayInForce = "192.0.2.1";
+            r.dnsInForce = "192.0.2.53";
         } else {
             r.dhcp = true;
             r.ip = { "198.51.100.7" };
@@ -105,6 +112,9 @@ struct Harness {
     TwoAdapters adapters;
     FixtureValues live;
     LiveSnapshot snapshot;
+    // No echo leaves this machine: the network test talks to a scripted one.
+    test::FakeClock ticks;
+    test::FakeIcmpNetwork icmp { ticks };
     TDM dm;
     std::unique_ptr<TFmain> window;
 
@@ -126,7 +136,8 @@ struct Harness {
     {
         window.reset();
         MainWindowContext ctx { prompts, registry, ini(), adapters, live, snapshot,
-            [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); } };
+            [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, &icmp,
+            &ticks };
         window = std::make_unique<TFmain>(dm, ctx);
         window->formCreate();
         window->show();
@@ -179,7 +190,7 @@ TEST(MainWindow, LayoutNamesAndCaptions)
     auto* bar = h.find<QStatusBar>("SB_IPStatus");
     EXPECT_EQ(bar->height(), 20);
     EXPECT_EQ(bar->findChildren<QLabel*>().size(), 5);
-    const int panelWidths[4] = {120, 120, 120, 200};
+    const int panelWidths[4] = { 120, 120, 120, 200 };
     for (int i = 0; i < 4; ++i) {
         const QString name = QStringLiteral("SB_IPStatus_panel%1").arg(i);
         EXPECT_EQ(bar->findChild<QLabel*>(name)->width(), panelWidths[i]) << i;
@@ -499,6 +510,216 @@ TEST(MainWindow, ExitClosesTheWindow)
     TFmain& w = h.start();
     h.click("cxBexit");
     EXPECT_FALSE(w.isVisible());
+}
+
+// ---- Network test ---------------------------------------------------------
+
+namespace
+{
+
+struct Indicator {
+    QString text;
+    QColor colour;
+};
+
+Indicator shown(Harness& h, const char* circle, const char* label)
+{
+    return { h.find<QLabel>(label)->text(), h.find<ProbeIndicator>(circle)->colour() };
+}
+
+} // namespace
+
+TEST(NetworkTest, AdapterWithoutGatewayOrDnsShowsInvalidWithoutSending)
+{
+    Harness h;
+    h.prepare();
+    h.set(settings::kDefaultNetCard, "1"); // DHCP adapter with neither in force
+    TFmain& w = h.start();
+    h.click("cxBtest");
+    QTRY_VERIFY(!w.probeRunning());
+    for (const auto& [circle, label] :
+        { std::pair { "SP_TestGate", "cxLTestGate" }, { "SP_TestDNS", "cxLTestDNS" } }) {
+        const Indicator i = shown(h, circle, label);
+        EXPECT_EQ(i.text, QStringLiteral("无效")) << label;
+        EXPECT_EQ(i.colour, QColor(192, 192, 192)) << circle;
+    }
+    EXPECT_EQ(h.icmp.opened, 0);
+    EXPECT_TRUE(h.icmp.sent.empty());
+}
+
+TEST(NetworkTest, GatewayAnswersAndDnsTimesOutAndASecondClickWhileRunningIsIgnored)
+{
+    Harness h;
+    h.prepare();
+    TFmain& w = h.start();
+    h.icmp.script.push_back({ { 7, test::echoDatagram(kIcmpEchoReply, 3489) } }); // gateway, 7 ms
+    h.icmp.script.push_back({}); // the DNS server says nothing
+    // The worker's first hand-over waits for this thread, so it is still
+    // running at the second click.
+    w.cxBtestClick();
+    w.cxBtestClick();
+    EXPECT_TRUE(w.probeRunning());
+    QTRY_VERIFY(!w.probeRunning());
+
+    ASSERT_EQ(h.icmp.sent.size(), 2u); // one probe: gateway, then DNS
+    EXPECT_EQ(h.icmp.sent[0].to, (Ipv4 { 192, 0, 2, 1 }));
+    EXPECT_EQ(h.icmp.sent[1].to, (Ipv4 { 192, 0, 2, 53 }));
+    const Indicator gate = shown(h, "SP_TestGate", "cxLTestGate");
+    EXPECT_EQ(gate.text, QStringLiteral("7ms"));
+    EXPECT_EQ(gate.colour, QColor(0, 255, 0));
+    const Indicator dns = shown(h, "SP_TestDNS", "cxLTestDNS");
+    EXPECT_EQ(dns.text, QStringLiteral("超时"));
+    EXPECT_EQ(dns.colour, QColor(255, 0, 0));
+
+    // The client keeps counting; showing the window again resets the display.
+    h.click("cxBtest");
+    QTRY_VERIFY(!w.probeRunning());
+    EXPECT_EQ(w.probe().PingServer().sequenceNumber(), 3493);
+    w.hideToTray();
+    w.showFromTray();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown(h, "SP_TestGate", "cxLTestGate").text, QStringLiteral("----"));
+    EXPECT_EQ(shown(h, "SP_TestDNS", "cxLTestDNS").colour, QColor(Qt::white));
+}
+
+TEST(NetworkTest, FailedExchangeLeavesTheIndicatorTestingAndTheWorkerRestartable)
+{
+    Harness h;
+    h.prepare();
+    TFmain& w = h.start();
+    h.icmp.failOpen = true; // no ICMP socket for this process
+    h.click("cxBtest");
+    QTRY_VERIFY(!w.probeRunning());
+    EXPECT_EQ(shown(h, "SP_TestGate", "cxLTestGate").text, QStringLiteral("测试"));
+    EXPECT_EQ(shown(h, "SP_TestGate", "cxLTestGate").colour, QColor(255, 255, 0));
+    EXPECT_EQ(shown(h, "SP_TestDNS", "cxLTestDNS").text, QStringLiteral("----")); // not tested
+    EXPECT_TRUE(h.prompts.messages.empty()); // ends quietly
+
+    h.icmp.failOpen = false;
+    h.click("cxBtest");
+    QTRY_VERIFY(!w.probeRunning());
+    EXPECT_EQ(shown(h, "SP_TestGate", "cxLTestGate").text, QStringLiteral("超时"));
+    EXPECT_EQ(shown(h, "SP_TestDNS", "cxLTestDNS").text, QStringLiteral("超时"));
+}
+
+TEST(NetworkTest, ClosingDuringAProbeWaitsForItWithoutDeadlock)
+{
+    Harness h;
+    h.prepare();
+    TFmain& w = h.start();
+    w.cxBtestClick();
+    ASSERT_TRUE(w.probeRunning());
+    // The worker is waiting for this thread to take its first hand-over.
+    h.window.reset();
+    EXPECT_EQ(h.icmp.sent.size(), 2u);
+}
+
+// ---- Configuration list ------------------------------------------------------
+
+namespace
+{
+
+std::string fileText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string lastOpenTime(const fs::path& path)
+{
+    std::smatch m;
+    const std::string text = fileText(path);
+    return std::regex_search(text, m, std::regex("LastOpenTime=\"([^\"]*)\"")) ? m[1].str() : std::string();
+}
+
+QStringList captions(Harness& h)
+{
+    QStringList out;
+    auto* list = h.find<QListWidget>("cxLVconfig");
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+void useFixture(Harness& h, const char* name)
+{
+    fs::copy_file(fs::path(test::kDataDir) / name, h.configFile(), fs::copy_options::overwrite_existing);
+}
+
+} // namespace
+
+TEST(ConfigurationList, ShowingFillsTheListInFileOrderAndStampsTheFile)
+{
+    Harness h;
+    h.prepare();
+    useFixture(h, "config-sample.xml");
+    ASSERT_EQ(lastOpenTime(h.configFile()), "2026-12-01 09:00:00");
+    TFmain& w = h.start();
+    // The third record has no name: it is labelled by its position.
+    EXPECT_EQ(captions(h).join(QLatin1Char('|')), QStringLiteral("家里|办公室|Config2"));
+    EXPECT_EQ(w.configTable().count(), 3u);
+    auto* list = h.find<QListWidget>("cxLVconfig");
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_FALSE(list->item(0)->icon().isNull());
+    const std::string stamped = lastOpenTime(h.configFile());
+    EXPECT_NE(stamped, "2026-12-01 09:00:00");
+    EXPECT_TRUE(std::regex_match(stamped, std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})"))) << stamped;
+}
+
+TEST(ConfigurationList, EmptyFileShowsNothingAndIsNotWritten)
+{
+    Harness h;
+    h.prepare();
+    useFixture(h, "config-empty-box.xml");
+    const std::string before = fileText(h.configFile());
+    h.start();
+    EXPECT_EQ(h.find<QListWidget>("cxLVconfig")->count(), 0);
+    EXPECT_EQ(fileText(h.configFile()), before);
+}
+
+TEST(ConfigurationList, RefreshReloadsTheFileAndAMissingFileKeepsTheItems)
+{
+    Harness h;
+    h.prepare();
+    useFixture(h, "config-sample.xml");
+    TFmain& w = h.start();
+    ASSERT_EQ(captions(h).size(), 3);
+
+    fs::remove(h.configFile());
+    h.find<QAction>("Refresh1")->trigger();
+    EXPECT_EQ(h.prompts.count(msg::kConfigNotFound), 1);
+    EXPECT_EQ(h.prompts.count(msg::kInternalError001), 1);
+    EXPECT_EQ(captions(h).size(), 3);
+
+    useFixture(h, "config-empty-box.xml");
+    h.find<QAction>("Refresh1")->trigger();
+    EXPECT_EQ(captions(h).size(), 0);
+
+    // Every showing reloads the list from the file.
+    useFixture(h, "config-sample.xml");
+    w.hideToTray();
+    w.showFromTray();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(captions(h).join(QLatin1Char('|')), QStringLiteral("家里|办公室|Config2"));
+}
+
+TEST(ConfigurationList, IconSizeChoosesLargeOrSmallIcons)
+{
+    for (const char* value : { "0", "1" }) {
+        SCOPED_TRACE(value);
+        Harness h;
+        h.prepare();
+        useFixture(h, "config-sample.xml");
+        h.set(settings::kIconSize, value);
+        h.start();
+        auto* list = h.find<QListWidget>("cxLVconfig");
+        const bool large = std::string_view(value) == "0";
+        EXPECT_EQ(list->iconSize(), large ? QSize(32, 32) : QSize(16, 16));
+        EXPECT_EQ(list->viewMode(), large ? QListView::IconMode : QListView::ListMode);
+        EXPECT_EQ(list->count(), 3);
+    }
 }
 
 // ---- Skins ------------------------------------------------------------------
