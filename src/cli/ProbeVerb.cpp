@@ -2,9 +2,9 @@
 #include "apply/IcmpNetwork.h"
 #include "apply/NetworkProbe.h"
 #include "apply/PlainDispatcher.h"
+#include "cli/AdapterOption.h"
 #include "cli/Verbs.h"
 
-#include <charconv>
 #include <exception>
 #include <optional>
 #include <ostream>
@@ -14,15 +14,6 @@ namespace tarnwick::cli
 
 namespace
 {
-
-std::optional<int> parseIndex(const std::string& text)
-{
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
 
 // Keeps the last state of each indicator, as the window would show it.
 class FinalStates : public ProbeView
@@ -46,17 +37,9 @@ public:
 int runProbe(const std::vector<std::string>& args, Io io)
 {
     std::optional<int> adapter;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::optional<int> index;
-        if (args[i] == "--adapter" && i + 1 < args.size())
-            index = parseIndex(args[++i]);
-        else if (args[i].rfind("--adapter=", 0) == 0)
-            index = parseIndex(args[i].substr(10));
-        if (!index) {
-            io.err << "usage: tarnwick probe [--adapter N]\n";
-            return kUsageExit;
-        }
-        adapter = index;
+    if (!parseAdapterOption(args, adapter)) {
+        io.err << "usage: tarnwick probe [--adapter N]\n";
+        return kUsageExit;
     }
 
     LiveSnapshot snapshot;

@@ -1,7 +1,7 @@
 #include "adapters/StatusService.h"
+#include "cli/AdapterOption.h"
 #include "cli/Verbs.h"
 
-#include <charconv>
 #include <optional>
 #include <ostream>
 
@@ -10,15 +10,6 @@ namespace tarnwick::cli
 
 namespace
 {
-
-std::optional<int> parseIndex(const std::string& text)
-{
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
 
 // Keeps one value per line: the hint's CR line breaks print as "\r".
 std::string escaped(const std::string& text)
@@ -44,17 +35,9 @@ std::string escaped(const std::string& text)
 int runStatus(const std::vector<std::string>& args, Io io)
 {
     std::optional<int> adapter;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::optional<int> index;
-        if (args[i] == "--adapter" && i + 1 < args.size())
-            index = parseIndex(args[++i]);
-        else if (args[i].rfind("--adapter=", 0) == 0)
-            index = parseIndex(args[i].substr(10));
-        if (!index) {
-            io.err << "usage: tarnwick status [--adapter N]\n";
-            return kUsageExit;
-        }
-        adapter = index;
+    if (!parseAdapterOption(args, adapter)) {
+        io.err << "usage: tarnwick status [--adapter N]\n";
+        return kUsageExit;
     }
     const StatusReadout r = readStatusOnce(adapter);
     FieldValues shown;
