@@ -10,25 +10,34 @@
 namespace tarnwick
 {
 
-FileLock::FileLock(const std::filesystem::path& lockFile)
+FileLock::FileLock(const std::filesystem::path& lockFile, Mode mode)
 {
     m_fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_fd < 0)
         throw std::system_error(
             errno, std::generic_category(), "cannot open the lock file " + lockFile.string());
-    while (::flock(m_fd, LOCK_EX) != 0) {
+    const int operation = mode == Mode::Try ? LOCK_EX | LOCK_NB : LOCK_EX;
+    while (::flock(m_fd, operation) != 0) {
         if (errno == EINTR)
             continue;
         const int err = errno;
         ::close(m_fd);
+        m_fd = -1;
+        if (err == EWOULDBLOCK && mode == Mode::Try)
+            return;
         throw std::system_error(err, std::generic_category(), "cannot lock " + lockFile.string());
     }
 }
 
-FileLock::~FileLock()
+FileLock::~FileLock() { unlock(); }
+
+void FileLock::unlock()
 {
     // Closing the descriptor releases the lock.
-    ::close(m_fd);
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
 }
 
 } // namespace tarnwick

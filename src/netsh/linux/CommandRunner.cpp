@@ -6,7 +6,7 @@
 #include "netsh/linux/DnsBackend.h"
 #include "netsh/linux/Netlink.h"
 #include "netsh/linux/Rights.h"
-#include "netsh/linux/StateLock.h"
+#include "app/FileLock.h"
 
 #include <algorithm>
 #include <chrono>
@@ -24,6 +24,13 @@ namespace
 {
 
 namespace fs = std::filesystem;
+
+// Serialises the netsh runs (and DHCP client hooks) of one network namespace.
+FileLock lockState(const fs::path& dir)
+{
+    fs::create_directories(dir);
+    return FileLock(dir / "lock");
+}
 
 constexpr auto kLeaseWait = std::chrono::seconds(10);
 constexpr const char* kOk = "确定。\n";
@@ -133,7 +140,7 @@ std::string setAddressDhcp(const std::string& ifname, int ifindex)
     if (!client)
         throw Failure { "找不到 DHCP 客户端程序（dhcpcd、dhclient 或 udhcpc），地址未更改。" };
     const fs::path dir = namespaceStateDir();
-    StateLock lock(dir);
+    FileLock lock = lockState(dir);
     LinkState state = stateOf(ifname, ifindex);
     stopClient(ifname, state);
     Netlink nl;
@@ -152,7 +159,7 @@ std::string setAddressDhcp(const std::string& ifname, int ifindex)
 
 void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd)
 {
-    StateLock lock(namespaceStateDir());
+    FileLock lock = lockState(namespaceStateDir());
     LinkState state = stateOf(ifname, ifindex);
     stopClient(ifname, state);
     state.dhcp = false;
@@ -164,7 +171,7 @@ void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd
 
 void changeDns(const std::string& ifname, int ifindex, const Command& cmd)
 {
-    StateLock lock(namespaceStateDir());
+    FileLock lock = lockState(namespaceStateDir());
     LinkState state = stateOf(ifname, ifindex);
     if (cmd.verb == Verb::SetDnsDhcp) {
         state.dnsAutomatic = true;
@@ -281,14 +288,14 @@ RunResult runCommand(const Command& cmd)
             setAddressStatic(cmd.name, ifindex, cmd);
             break;
         case Verb::AddAddress: {
-            StateLock lock(namespaceStateDir());
+            FileLock lock = lockState(namespaceStateDir());
             Netlink nl;
             nl.addAddress(ifindex, InterfaceAddress { *cmd.address, cmd.prefix, false });
             break;
         }
         case Verb::SetGateway:
         case Verb::AddGateway: {
-            StateLock lock(namespaceStateDir());
+            FileLock lock = lockState(namespaceStateDir());
             Netlink nl;
             if (cmd.verb == Verb::SetGateway)
                 replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
@@ -336,7 +343,7 @@ RunResult runLeaseHook(const fs::path& hookPath, const std::vector<std::string>&
         const auto unlocked = readLinkState(event.ifname);
         if (!unlocked || !unlocked->dhcp || unlocked->clientPid != clientPid)
             return {}; // a client we no longer own, or one that is being stopped
-        StateLock lock(dir);
+        FileLock lock = lockState(dir);
         auto state = readLinkState(event.ifname);
         if (!state || !state->dhcp || state->clientPid != clientPid)
             return {};
