@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/gui/StartupTrace.h"
+
 #include <QEvent>
 #include <QObject>
 #include <QTimer>
@@ -21,6 +23,7 @@ public:
     {
         if (event->type() == QEvent::Paint) {
             watched->removeEventFilter(this);
+            traceStartup("first paint");
             QTimer::singleShot(0, [] {
                 std::fputs("tarnwick: shown\n", stdout);
                 std::fflush(stdout);

@@ -7,6 +7,7 @@
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/InstanceLock.h"
 #include "app/gui/QtPrompts.h"
+#include "app/gui/StartupTrace.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
 #include "app/linux/RegFileStore.h"
@@ -33,7 +34,9 @@ inline constexpr const char* kAlreadyRunning = "程序已运行,请勿执行多�
 
 int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchFile)
 {
+    traceStartup("runGui");
     QApplication app(argc, argv);
+    traceStartup("QApplication");
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setWindowIcon(appIcon());
     // 宋体 9 point; where SimSun is missing, an installed CJK font that also
@@ -42,9 +45,11 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     font.setFamilies({ QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei") });
     font.setPixelSize(12);
     QApplication::setFont(font);
+    traceStartup("application");
 
     QtPrompts prompts;
     TDM dm;
+    traceStartup("data module");
 
     const InstancePaths paths = instancePaths();
     InstanceLock lock(paths.lockFile);
@@ -59,12 +64,14 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     }
     InstanceChannel channel;
     channel.listen(QString::fromStdString(paths.socket.string()));
+    traceStartup("instance guard");
 
     const StoreEnvironment env = StoreEnvironment::current();
     RegFileStore registry(registryFolder(env));
     const std::unique_ptr<AdapterSource> adapters = makeAdapterSource(registry);
     const std::unique_ptr<LiveValuesSource> live = makeLiveValuesSource(registry);
     LiveSnapshot snapshot;
+    traceStartup("registry and adapter back ends");
 
     MainWindowContext context { prompts, registry, configIniPath(env), *adapters, *live, snapshot,
         [&prompts](const std::string& path) { return static_cast<int>(checkConfigFile(path, prompts)); },
@@ -73,16 +80,20 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     // once; the show handler applies it again (then a no-op) and warns when
     // config.ini is missing.
     dm.look().preload(context.iniPath);
+    traceStartup("stored look");
     TFmain window(dm, context);
+    traceStartup("main window built");
     prompts.setParent(&window);
     QObject::connect(&channel, &InstanceChannel::quickSwitchReceived, &window, &TFmain::quickSwitchRequested);
     if (quickSwitchFile)
         window.quickSwitchRequested(QString::fromStdString(*quickSwitchFile));
 
     window.formCreate();
+    traceStartup("FormCreate");
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
+    traceStartup("shown (FormShow done)");
     // For bench/startup: say when the window has been painted.
     FirstPaintReporter reporter;
     if (qEnvironmentVariableIsSet("TARNWICK_REPORT_SHOWN"))

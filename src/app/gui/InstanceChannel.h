@@ -3,8 +3,6 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
-
 namespace tarnwick::gui
 {
 
@@ -15,6 +13,8 @@ class InstanceChannel : public QObject
     Q_OBJECT
 public:
     explicit InstanceChannel(QObject* parent = nullptr);
+    // Stops listening and removes the socket file.
+    ~InstanceChannel() override;
 
     // Listens on the socket path; only the lock holder calls this, so a file
     // left there by a crashed instance is removed first.
@@ -28,7 +28,10 @@ signals:
     void quickSwitchReceived(const QString& path);
 
 private:
-    QLocalServer* m_server;
+    void acceptPending();
+
+    int m_fd = -1;
+    QString m_path;
 };
 
 } // namespace tarnwick::gui

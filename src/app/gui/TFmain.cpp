@@ -5,6 +5,7 @@
 #include "app/gui/ConfigFileSearch.h"
 #include "app/gui/ProbeIndicator.h"
 #include "app/gui/SkinCatalog.h"
+#include "app/gui/StartupTrace.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFabout.h"
 #include "app/gui/WindowRules.h"
@@ -97,13 +98,19 @@ TFmain::TFmain(TDM& dm, MainWindowContext context, QWidget* parent)
 {
     setObjectName(QStringLiteral("Fmain"));
     setWindowTitle(QStringLiteral("TarnwickV2.3"));
-    setWindowIcon(appIcon());
+    // Drawn once: the entry point has already given the application its icon.
+    const QIcon icon = QGuiApplication::windowIcon().isNull() ? appIcon() : QGuiApplication::windowIcon();
+    setWindowIcon(icon);
     // Fixed single border: system menu and minimise only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    traceStartup("TFmain: frame");
     buildLayout();
+    traceStartup("TFmain: layout");
     buildMenus();
-    buildTray();
+    traceStartup("TFmain: menus");
+    buildTray(icon);
+    traceStartup("TFmain: tray");
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -145,8 +152,11 @@ void TFmain::buildLayout()
     m_pages->addTab(ipPage, QStringLiteral("IP配置"));
     m_pages->addTab(dialPage, QStringLiteral("拨 号"));
     m_pages->setCurrentIndex(0);
+    traceStartup("layout: list and pages");
     buildIpPage(ipPage);
+    traceStartup("layout: IP page");
     buildDialPage(dialPage);
+    traceStartup("layout: dial page");
     // Page change to "拨 号" reloads the dial-up entries: joins with the dial-up page.
 
     buildLeftStrip(central);
@@ -335,7 +345,7 @@ void TFmain::buildMenus()
         [this](const QPoint& at) { m_configMenu->popup(m_configList->viewport()->mapToGlobal(at)); });
 }
 
-void TFmain::buildTray()
+void TFmain::buildTray(const QIcon& icon)
 {
     m_trayMenu = named(new QMenu(this), "PopupMenu1");
     m_trayMenu->setToolTipsVisible(true);
@@ -353,7 +363,7 @@ void TFmain::buildTray()
     connect(actions[1], &QAction::triggered, this, &TFmain::hideToTray);
     connect(actions[2], &QAction::triggered, this, &QWidget::close);
 
-    m_tray = new QSystemTrayIcon(appIcon(), this);
+    m_tray = new QSystemTrayIcon(icon, this);
     m_tray->setObjectName(QStringLiteral("TrayIcon1"));
     m_tray->setToolTip(QStringLiteral("Tarnwick"));
     m_tray->setContextMenu(m_trayMenu);
@@ -418,13 +428,20 @@ void TFmain::formShow()
         return;
     }
     guarded([this] {
-        if (m_status)
-            showStatus(m_status->updateStatusBar(m_adapterList->currentIndex(), true));
+        if (m_status) {
+            traceStartup("FormShow: begin");
+            const StatusView v = m_status->updateStatusBar(m_adapterList->currentIndex(), true);
+            traceStartup("FormShow: status read");
+            showStatus(v);
+        }
     });
+    traceStartup("FormShow: status refresh");
     guarded([this] { UpdateConfig(); });
+    traceStartup("FormShow: configuration list");
     m_timer1->start();
     resetProbeDisplay();
     guarded([this] { fillAndApplySkin(); });
+    traceStartup("FormShow: skin");
     emit formShown();
 }
 

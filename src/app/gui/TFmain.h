@@ -97,7 +97,7 @@ private:
     void buildDialPage(QWidget* page);
     void buildLeftStrip(QWidget* central);
     void buildMenus();
-    void buildTray();
+    void buildTray(const QIcon& icon);
 
     void formShow();
     void discoverAdapters(const std::string& defaultNetCard);

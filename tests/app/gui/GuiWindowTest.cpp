@@ -35,6 +35,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -842,6 +843,18 @@ TEST(InstanceChannel, RunningInstanceReceivesTheHandedOverPath)
     second.join();
     EXPECT_TRUE(accepted);
     EXPECT_EQ(received.front().front().toString(), QStringLiteral("/桌面/家里.twk"));
+
+    // A line longer than any path is refused and reaches nobody.
+    bool oversized = true;
+    std::atomic<bool> finished = false;
+    std::thread third([&] {
+        oversized = InstanceChannel::handOver(socket, QString(70 * 1024, QLatin1Char('a')), 2000);
+        finished = true;
+    });
+    QTRY_VERIFY(finished.load());
+    third.join();
+    EXPECT_FALSE(oversized);
+    EXPECT_EQ(received.count(), 1);
 
     // Nobody listening: the hand-over reports failure instead of waiting forever.
     EXPECT_FALSE(InstanceChannel::handOver(socket + QStringLiteral(".none"), QStringLiteral("x.twk"), 300));
