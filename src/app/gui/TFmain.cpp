@@ -368,7 +368,19 @@ void TFmain::buildTray(const QIcon& icon)
     m_tray->setToolTip(QStringLiteral("Tarnwick"));
     m_tray->setContextMenu(m_trayMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this, &TFmain::onTrayActivated);
-    m_tray->show();
+    // Shown once the window has been painted (see event()).
+}
+
+bool TFmain::event(QEvent* event)
+{
+    // Joining the notification area costs several milliseconds on a desktop;
+    // the icon follows right after the window's first paint instead of
+    // delaying it.
+    if (event->type() == QEvent::Paint && !m_trayRequested) {
+        m_trayRequested = true;
+        QMetaObject::invokeMethod(m_tray, &QSystemTrayIcon::show, Qt::QueuedConnection);
+    }
+    return QMainWindow::event(event);
 }
 
 // ---- Start-up -------------------------------------------------------------

@@ -84,6 +84,7 @@ signals:
     void formShown();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -130,6 +131,7 @@ private:
     std::unique_ptr<StatusUpdater> m_status;
     QStringList m_quickSwitches;
     bool m_closing = false;
+    bool m_trayRequested = false;
 
     QTabWidget* m_pages = nullptr;
     QListWidget* m_configList = nullptr;

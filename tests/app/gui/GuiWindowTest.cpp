@@ -209,6 +209,7 @@ TEST(MainWindow, LayoutNamesAndCaptions)
     }
     EXPECT_EQ(tray.join(QLatin1Char('|')), QStringLiteral("显示窗体|隐藏窗体|退出"));
     EXPECT_EQ(w.trayIcon()->toolTip(), QStringLiteral("Tarnwick"));
+    QTRY_VERIFY(w.trayIcon()->isVisible()); // right after the first paint
 }
 
 TEST(MainWindow, IpRadioButtonsSwitchTheAddressFieldsAndTheDnsChoice)
