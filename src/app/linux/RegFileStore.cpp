@@ -71,7 +71,10 @@ void RegFileStore::modify(RegRoot root, std::string_view subject, const std::fun
         FileLock lock(lockFile);
         // Read again under the lock: another process may have written since.
         RegHive hive = readHive(file, root);
-        if (!change(hive))
+        const RegHive before = hive;
+        // A write of what is already stored (the version value at every start)
+        // costs nothing: no rewrite, no flush.
+        if (!change(hive) || hive == before)
             return;
         writeFileAtomically(file, formatRegFile(root, hive), 0600);
     } catch (const std::system_error& e) {
