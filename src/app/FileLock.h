@@ -15,7 +15,7 @@ class FileLock
 public:
     enum class Mode {
         Wait, // wait while another process holds the lock
-        Try,  // do not wait: held() tells whether the lock was free
+        Try, // do not wait: held() tells whether the lock was free
     };
 
     explicit FileLock(const std::filesystem::path& lockFile, Mode mode = Mode::Wait);

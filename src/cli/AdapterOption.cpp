@@ -2,8 +2,10 @@
 
 #include <charconv>
 
-namespace tarnwick::cli {
-namespace {
+namespace tarnwick::cli
+{
+namespace
+{
 
 std::optional<int> parseIndex(const std::string& text)
 {

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-namespace tarnwick::cli {
+namespace tarnwick::cli
+{
 
 // The "[--adapter N]" argument shared by the adapter verbs. Returns false on
 // anything else; `adapter` stays empty when the option is absent.

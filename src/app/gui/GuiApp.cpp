@@ -1,11 +1,12 @@
 #include "app/gui/GuiEntry.h"
 
 #include "adapters/PlatformSources.h"
+#include "app/FileLock.h"
 #include "app/StorePaths.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/FirstPaintReporter.h"
 #include "app/gui/InstanceChannel.h"
-#include "app/gui/InstanceLock.h"
+#include "app/gui/InstancePaths.h"
 #include "app/gui/QtPrompts.h"
 #include "app/gui/StartupTrace.h"
 #include "app/gui/TDM.h"
@@ -17,6 +18,8 @@
 #include <QFont>
 #include <QScreen>
 #include <QTimer>
+#include <filesystem>
+#include <optional>
 
 #include <cstdio>
 
@@ -52,8 +55,17 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     traceStartup("data module");
 
     const InstancePaths paths = instancePaths();
-    InstanceLock lock(paths.lockFile);
-    if (!lock.held()) {
+    // The guard: a per-user lock held for the life of the process; the system
+    // drops it however the process ends, so a crash never blocks the next start.
+    // Where the lock file cannot be made at all, start unguarded rather than
+    // claim that another instance runs.
+    std::optional<FileLock> lock;
+    try {
+        std::filesystem::create_directories(paths.lockFile.parent_path());
+        lock.emplace(paths.lockFile, FileLock::Mode::Try);
+    } catch (const std::exception&) {
+    }
+    if (lock && !lock->held()) {
         // A quick-switch file goes to the running instance, which acts on it.
         if (quickSwitchFile
             && InstanceChannel::handOver(

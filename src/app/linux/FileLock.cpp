@@ -29,7 +29,10 @@ FileLock::FileLock(const std::filesystem::path& lockFile, Mode mode)
     }
 }
 
-FileLock::~FileLock() { unlock(); }
+FileLock::~FileLock()
+{
+    unlock();
+}
 
 void FileLock::unlock()
 {

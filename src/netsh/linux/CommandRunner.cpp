@@ -1,12 +1,12 @@
 #include "netsh/linux/CommandRunner.h"
 
+#include "app/FileLock.h"
 #include "netsh/LeaseEvent.h"
 #include "netsh/LinkState.h"
 #include "netsh/linux/DhcpClient.h"
 #include "netsh/linux/DnsBackend.h"
 #include "netsh/linux/Netlink.h"
 #include "netsh/linux/Rights.h"
-#include "app/FileLock.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,33 +1,11 @@
-#include "app/gui/InstanceLock.h"
+#include "app/gui/InstancePaths.h"
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace tarnwick::gui
 {
-
-InstanceLock::InstanceLock(const std::filesystem::path& lockFile)
-{
-    std::error_code ec;
-    std::filesystem::create_directories(lockFile.parent_path(), ec);
-    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return;
-    }
-    m_fd = fd;
-}
-
-InstanceLock::~InstanceLock()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
 
 InstancePaths instancePaths()
 {
