@@ -1,5 +1,7 @@
 #include "app/TIniFile.h"
 
+#include <functional>
+
 #include "app/AtomicFile.h"
 #include "app/FileLock.h"
 #include "app/ProfileDocument.h"
@@ -50,23 +52,10 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
-    try {
-        FileLock lock(lockFileOf(m_file));
-        std::string bytes;
-        try {
-            bytes = readWholeFile(m_file);
-        } catch (const std::system_error& e) {
-            if (e.code() != std::errc::no_such_file_or_directory)
-                throw;
-        }
-        ProfileDocument doc = ProfileDocument::parseBytes(bytes);
+    modify(true, [&](ProfileDocument& doc) {
         doc.setValue(section, key, value);
-        writeFileAtomically(m_file, doc.serializeBytes(), m_newFileMode);
-    } catch (const std::system_error& e) {
-        throw ServiceError(ServiceError::Kind::ProfileWrite, m_file.string(), e.what());
-    } catch (const std::invalid_argument& e) {
-        throw ServiceError(ServiceError::Kind::ProfileWrite, m_file.string(), e.what());
-    }
+        return true;
+    });
 }
 
 void TIniFile::ReadSections(std::vector<std::string>& sections) const
@@ -85,20 +74,29 @@ std::vector<std::string> TIniFile::ReadSections() const
 
 void TIniFile::EraseSection(std::string_view section)
 {
+    modify(false, [&](ProfileDocument& doc) { return doc.eraseSection(section); });
+}
+
+void TIniFile::modify(bool createFile, const std::function<bool(ProfileDocument&)>& change)
+{
     try {
+        // Read again under the lock: another process may have written since.
         FileLock lock(lockFileOf(m_file));
         std::string bytes;
         try {
             bytes = readWholeFile(m_file);
         } catch (const std::system_error& e) {
-            if (e.code() == std::errc::no_such_file_or_directory)
-                return; // nothing to erase
-            throw;
+            if (e.code() != std::errc::no_such_file_or_directory)
+                throw;
+            if (!createFile)
+                return;
         }
         ProfileDocument doc = ProfileDocument::parseBytes(bytes);
-        if (doc.eraseSection(section))
+        if (change(doc))
             writeFileAtomically(m_file, doc.serializeBytes(), m_newFileMode);
     } catch (const std::system_error& e) {
+        throw ServiceError(ServiceError::Kind::ProfileWrite, m_file.string(), e.what());
+    } catch (const std::invalid_argument& e) {
         throw ServiceError(ServiceError::Kind::ProfileWrite, m_file.string(), e.what());
     }
 }

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tarnwick
 {
+
+class ProfileDocument;
 
 // The profile-file wrapper: created on the full path of one file; every call
 // reads the file (GB2312 on disk, UTF-8 here) and a write replaces it whole
@@ -37,6 +40,10 @@ public:
     void EraseSection(std::string_view section);
 
 private:
+    // The locked read-change-write of every writer; `change` says whether it
+    // changed anything. A missing file is created only when `createFile`.
+    void modify(bool createFile, const std::function<bool(ProfileDocument&)>& change);
+
     std::filesystem::path m_file;
     unsigned m_newFileMode;
 };

@@ -159,23 +159,34 @@ public:
     }
 
 private:
+    // One recvmsg into `data`, with room for ancillary data; retried on EINTR.
+    // `msg` stays valid for walking the control messages afterwards.
+    ssize_t receive(msghdr& msg, std::uint8_t* data, std::size_t size, char* control, std::size_t controlSize,
+        sockaddr_in& peer, int flags)
+    {
+        iovec iov { data, size };
+        msg.msg_name = &peer;
+        msg.msg_namelen = sizeof peer;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = controlSize;
+        ssize_t n;
+        do {
+            n = ::recvmsg(m_fd.get(), &msg, flags);
+        } while (n < 0 && errno == EINTR);
+        msg.msg_iov = nullptr; // iov dies here; only the control part is read later
+        msg.msg_iovlen = 0;
+        return n;
+    }
+
     std::vector<std::uint8_t> readAnswer()
     {
         std::uint8_t buf[1024];
         alignas(cmsghdr) char control[256];
         sockaddr_in from {};
-        iovec iov { buf, sizeof buf };
         msghdr msg {};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        ssize_t n;
-        do {
-            n = ::recvmsg(m_fd.get(), &msg, 0);
-        } while (n < 0 && errno == EINTR);
+        const ssize_t n = receive(msg, buf, sizeof buf, control, sizeof control, from, 0);
         if (n < 0)
             throwErrno(errno, "cannot receive on the ICMP socket");
         std::uint8_t ttl = 0;
@@ -196,19 +207,9 @@ private:
     {
         std::uint8_t quoted[1024];
         alignas(cmsghdr) char control[512];
-        iovec iov { quoted, sizeof quoted };
-        msghdr msg {};
         sockaddr_in dest {};
-        msg.msg_name = &dest;
-        msg.msg_namelen = sizeof dest;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        ssize_t n;
-        do {
-            n = ::recvmsg(m_fd.get(), &msg, MSG_ERRQUEUE);
-        } while (n < 0 && errno == EINTR);
+        msghdr msg {};
+        const ssize_t n = receive(msg, quoted, sizeof quoted, control, sizeof control, dest, MSG_ERRQUEUE);
         if (n < 0) {
             if (errno == EAGAIN)
                 return std::nullopt;

@@ -92,6 +92,19 @@ RoutePtr buildDefaultRoute(int ifindex, Ipv4 gateway, int metric, int protocol, 
     return route;
 }
 
+RtAddrPtr buildAddress(int ifindex, const InterfaceAddress& address)
+{
+    RtAddrPtr a(rtnl_addr_alloc());
+    if (!a)
+        fail("cannot build an address", NLE_NOMEM);
+    rtnl_addr_set_ifindex(a.get(), ifindex);
+    rtnl_addr_set_family(a.get(), AF_INET);
+    AddrPtr local = makeAddr(address.address, address.prefix);
+    rtnl_addr_set_local(a.get(), local.get());
+    rtnl_addr_set_prefixlen(a.get(), address.prefix);
+    return a;
+}
+
 } // namespace
 
 Netlink::Netlink()
@@ -145,14 +158,7 @@ std::vector<InterfaceAddress> Netlink::addresses(int ifindex)
 
 void Netlink::addAddress(int ifindex, const InterfaceAddress& address, std::uint32_t lifetime)
 {
-    RtAddrPtr a(rtnl_addr_alloc());
-    if (!a)
-        fail("cannot build an address", NLE_NOMEM);
-    rtnl_addr_set_ifindex(a.get(), ifindex);
-    rtnl_addr_set_family(a.get(), AF_INET);
-    AddrPtr local = makeAddr(address.address, address.prefix);
-    rtnl_addr_set_local(a.get(), local.get());
-    rtnl_addr_set_prefixlen(a.get(), address.prefix);
+    RtAddrPtr a = buildAddress(ifindex, address);
     if (address.prefix < 31) {
         AddrPtr brd = makeAddr(Ipv4 { address.address.value | ~prefixMask(address.prefix).value }, 32);
         rtnl_addr_set_broadcast(a.get(), brd.get());
@@ -168,14 +174,7 @@ void Netlink::addAddress(int ifindex, const InterfaceAddress& address, std::uint
 
 void Netlink::removeAddress(int ifindex, const InterfaceAddress& address)
 {
-    RtAddrPtr a(rtnl_addr_alloc());
-    if (!a)
-        fail("cannot build an address", NLE_NOMEM);
-    rtnl_addr_set_ifindex(a.get(), ifindex);
-    rtnl_addr_set_family(a.get(), AF_INET);
-    AddrPtr local = makeAddr(address.address, address.prefix);
-    rtnl_addr_set_local(a.get(), local.get());
-    rtnl_addr_set_prefixlen(a.get(), address.prefix);
+    RtAddrPtr a = buildAddress(ifindex, address);
     const int err = rtnl_addr_delete(m_sock, a.get(), 0);
     // Gone already (a removed primary takes its secondaries along): the wanted state holds.
     if (err < 0 && err != -NLE_NOADDR && err != -NLE_OBJ_NOTFOUND)
