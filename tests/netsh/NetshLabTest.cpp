@@ -298,6 +298,39 @@ TEST_F(NetshLab, WorkedExampleChangesOnlyTheAddress)
     EXPECT_NE(shown.out.find("静态配置的 DNS 服务器:"), std::string::npos) << shown.out;
 }
 
+// Default routes are told apart by link, table and metric: a gateway off the
+// link's subnets goes in on-link (Windows takes such a gateway too), one added
+// by hand in the main table is replaced, one in another table is not ours.
+TEST_F(NetshLab, DefaultRoutesOfTheLinkInTheMainTableOnly)
+{
+    expectOk(netsh(c2("192.0.2.10", "255.255.255.0")), "C2");
+    const std::string viaLab[] = { "default", "via", "192.0.2.1", "dev", lan() };
+    auto ipRoute = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args { "ip", "-4", "route", "add" };
+        args.insert(args.end(), std::begin(viaLab), std::end(viaLab));
+        args.insert(args.end(), extra.begin(), extra.end());
+        return runProcess(args).exitCode;
+    };
+    ASSERT_EQ(ipRoute({ "metric", "7" }), 0);
+    ASSERT_EQ(ipRoute({ "table", "100" }), 0);
+
+    expectOk(netsh(c5("198.51.100.1")), "C5 off the subnet");
+    EXPECT_EQ(defaultRoutes(), std::vector<std::string> { "198.51.100.1 1" });
+    const auto onlink = runProcess({ "ip", "-4", "route", "show", "default", "dev", lan() }).out;
+    EXPECT_NE(onlink.find("onlink"), std::string::npos) << onlink;
+    expectOk(netsh(c5("198.51.100.1")), "C5 again");
+    expectOk(netsh(c6("192.0.2.1")), "C6");
+    expectOk(netsh(c6("192.0.2.1")), "C6 again");
+    EXPECT_EQ(defaultRoutes(), (std::vector<std::string> { "192.0.2.1 2", "198.51.100.1 1" }));
+    const auto other = runProcess({ "ip", "-4", "route", "show", "table", "100" }).out;
+    EXPECT_NE(other.find("default via 192.0.2.1"), std::string::npos) << other;
+
+    // C2 without a gateway takes every default route of the link, on-link ones too.
+    expectOk(netsh(c2("192.0.2.11", "255.255.255.0")), "C2 without gateway");
+    EXPECT_TRUE(defaultRoutes().empty());
+    runProcess({ "ip", "-4", "route", "flush", "table", "100" });
+}
+
 TEST_F(NetshLab, StaticDhcpStaticDhcpLeavesNothingStale)
 {
     for (int round = 0; round < 2; ++round) {

@@ -1,202 +1,329 @@
 #include "netsh/linux/Netlink.h"
 
-#include <arpa/inet.h>
+#include <linux/if_addr.h>
+#include <linux/netlink.h>
 #include <linux/rtnetlink.h>
-#include <netlink/netlink.h>
-#include <netlink/route/addr.h>
-#include <netlink/route/link.h>
-#include <netlink/route/route.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <arpa/inet.h>
+#include <cerrno>
 #include <cstring>
-#include <memory>
+#include <functional>
 
+// Plain rtnetlink rather than a library: netsh starts once per command of an
+// apply, and this keeps it small enough to link statically without the
+// resolver functions a netlink library brings along.
 namespace tarnwick::netsh
 {
 namespace
 {
 
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+// Typed forms of NLMSG_DATA and RTA_DATA, which cast in C style.
+template <typename T> T* payloadOf(nlmsghdr* h)
+{
+    return reinterpret_cast<T*>(reinterpret_cast<char*>(h) + NLMSG_ALIGN(sizeof(nlmsghdr)));
+}
+template <typename T> const T* payloadOf(const nlmsghdr* h)
+{
+    return reinterpret_cast<const T*>(reinterpret_cast<const char*>(h) + NLMSG_ALIGN(sizeof(nlmsghdr)));
+}
+template <typename T> T* dataOf(rtattr* a)
+{
+    return reinterpret_cast<T*>(reinterpret_cast<char*>(a) + RTA_ALIGN(sizeof(rtattr)));
+}
+template <typename T> const T* dataOf(const rtattr* a)
+{
+    return reinterpret_cast<const T*>(reinterpret_cast<const char*>(a) + RTA_ALIGN(sizeof(rtattr)));
+}
+
 [[noreturn]] void fail(const std::string& what, int err)
 {
-    const int code = err < 0 ? -err : err;
-    throw NetlinkError(what + ": " + nl_geterror(code), code);
+    throw NetlinkError(what + ": " + std::strerror(err), err);
 }
 
-template <typename T, void (*Free)(T*)> struct Deleter {
-    void operator()(T* p) const
+// One request under construction: header, family header, then attributes.
+class Request
+{
+public:
+    Request(std::uint16_t type, std::uint16_t flags, const void* body, std::size_t bodySize)
     {
-        if (p)
-            Free(p);
+        m_buf.resize(NLMSG_SPACE(bodySize));
+        auto* h = header();
+        h->nlmsg_len = static_cast<std::uint32_t>(NLMSG_LENGTH(bodySize));
+        h->nlmsg_type = type;
+        h->nlmsg_flags = static_cast<std::uint16_t>(flags | NLM_F_REQUEST);
+        std::memcpy(payloadOf<char>(h), body, bodySize);
     }
-};
-using CachePtr = std::unique_ptr<nl_cache, Deleter<nl_cache, nl_cache_free>>;
-using AddrPtr = std::unique_ptr<nl_addr, Deleter<nl_addr, nl_addr_put>>;
-using RtAddrPtr = std::unique_ptr<rtnl_addr, Deleter<rtnl_addr, rtnl_addr_put>>;
-using RoutePtr = std::unique_ptr<rtnl_route, Deleter<rtnl_route, rtnl_route_put>>;
 
-AddrPtr makeAddr(Ipv4 ip, int prefix)
+    void add(std::uint16_t type, const void* data, std::size_t size)
+    {
+        const std::size_t at = NLMSG_ALIGN(header()->nlmsg_len);
+        m_buf.resize(at + RTA_SPACE(size));
+        auto* rta = reinterpret_cast<rtattr*>(m_buf.data() + at);
+        rta->rta_type = type;
+        rta->rta_len = static_cast<unsigned short>(RTA_LENGTH(size));
+        std::memcpy(dataOf<char>(rta), data, size);
+        header()->nlmsg_len = static_cast<std::uint32_t>(at + RTA_LENGTH(size));
+    }
+    void addU32(std::uint16_t type, std::uint32_t value) { add(type, &value, sizeof value); }
+    void addIpv4(std::uint16_t type, Ipv4 ip)
+    {
+        const std::uint32_t be = htonl(ip.value);
+        add(type, &be, sizeof be);
+    }
+
+    nlmsghdr* header() { return reinterpret_cast<nlmsghdr*>(m_buf.data()); }
+
+private:
+    std::vector<char> m_buf;
+};
+
+// The attributes of a message, by type; later ones of a type win.
+template <typename Family> std::vector<const rtattr*> attributesOf(const nlmsghdr* h, int familyAttrs)
 {
-    const std::uint32_t be = htonl(ip.value);
-    AddrPtr addr(nl_addr_build(AF_INET, &be, sizeof be));
-    if (!addr)
-        fail("cannot build an address", NLE_NOMEM);
-    nl_addr_set_prefixlen(addr.get(), prefix);
-    return addr;
+    std::vector<const rtattr*> out(static_cast<std::size_t>(familyAttrs) + 1, nullptr);
+    const auto* family = payloadOf<Family>(h);
+    int len = static_cast<int>(h->nlmsg_len) - static_cast<int>(NLMSG_LENGTH(sizeof(Family)));
+    // Headers of other families carry their attributes at the same aligned offset.
+    const auto* rta = reinterpret_cast<const rtattr*>(
+        reinterpret_cast<const char*>(family) + NLMSG_ALIGN(sizeof(Family)));
+    for (; len > 0 && RTA_OK(rta, len); rta = RTA_NEXT(rta, len)) {
+        if (rta->rta_type <= familyAttrs)
+            out[rta->rta_type] = rta;
+    }
+    return out;
 }
 
-Ipv4 ipOf(nl_addr* addr)
+Ipv4 ipOf(const rtattr* rta)
 {
-    if (!addr || nl_addr_get_family(addr) != AF_INET || nl_addr_get_len(addr) != 4)
+    if (!rta || RTA_PAYLOAD(rta) != 4)
         return Ipv4 {};
     std::uint32_t be = 0;
-    std::memcpy(&be, nl_addr_get_binary_addr(addr), 4);
+    std::memcpy(&be, dataOf<char>(rta), 4);
     return Ipv4 { ntohl(be) };
 }
 
-bool isDefaultRoute(rtnl_route* route, int ifindex)
+std::uint32_t u32Of(const rtattr* rta, std::uint32_t absent)
 {
-    if (rtnl_route_get_family(route) != AF_INET || rtnl_route_get_table(route) != RT_TABLE_MAIN
-        || rtnl_route_get_type(route) != RTN_UNICAST)
-        return false;
-    nl_addr* dst = rtnl_route_get_dst(route);
-    if (dst && nl_addr_get_prefixlen(dst) != 0)
-        return false;
-    if (rtnl_route_get_nnexthops(route) != 1)
-        return false;
-    return rtnl_route_nh_get_ifindex(rtnl_route_nexthop_n(route, 0)) == ifindex;
-}
-
-RoutePtr buildDefaultRoute(int ifindex, Ipv4 gateway, int metric, int protocol, bool onlink)
-{
-    RoutePtr route(rtnl_route_alloc());
-    if (!route)
-        fail("cannot build a route", NLE_NOMEM);
-    rtnl_route_set_family(route.get(), AF_INET);
-    rtnl_route_set_table(route.get(), RT_TABLE_MAIN);
-    rtnl_route_set_type(route.get(), RTN_UNICAST);
-    rtnl_route_set_scope(route.get(), RT_SCOPE_UNIVERSE);
-    rtnl_route_set_protocol(route.get(), static_cast<std::uint8_t>(protocol));
-    rtnl_route_set_priority(route.get(), static_cast<std::uint32_t>(metric));
-    AddrPtr dst = makeAddr(Ipv4 { 0 }, 0);
-    rtnl_route_set_dst(route.get(), dst.get());
-    rtnl_nexthop* nh = rtnl_route_nh_alloc();
-    if (!nh)
-        fail("cannot build a route", NLE_NOMEM);
-    rtnl_route_nh_set_ifindex(nh, ifindex);
-    if (gateway.value != 0) {
-        AddrPtr gw = makeAddr(gateway, 32);
-        rtnl_route_nh_set_gateway(nh, gw.get());
-    }
-    if (onlink)
-        rtnl_route_nh_set_flags(nh, RTNH_F_ONLINK);
-    rtnl_route_add_nexthop(route.get(), nh); // the route owns nh now
-    return route;
-}
-
-RtAddrPtr buildAddress(int ifindex, const InterfaceAddress& address)
-{
-    RtAddrPtr a(rtnl_addr_alloc());
-    if (!a)
-        fail("cannot build an address", NLE_NOMEM);
-    rtnl_addr_set_ifindex(a.get(), ifindex);
-    rtnl_addr_set_family(a.get(), AF_INET);
-    AddrPtr local = makeAddr(address.address, address.prefix);
-    rtnl_addr_set_local(a.get(), local.get());
-    rtnl_addr_set_prefixlen(a.get(), address.prefix);
-    return a;
+    if (!rta || RTA_PAYLOAD(rta) < 4)
+        return absent;
+    std::uint32_t v = 0;
+    std::memcpy(&v, dataOf<char>(rta), 4);
+    return v;
 }
 
 } // namespace
 
-Netlink::Netlink()
+class Socket
 {
-    m_sock = nl_socket_alloc();
-    if (!m_sock)
-        fail("cannot allocate a netlink socket", NLE_NOMEM);
-    if (const int err = nl_connect(m_sock, NETLINK_ROUTE); err < 0) {
-        nl_socket_free(m_sock);
-        fail("cannot open rtnetlink", err);
+public:
+    Socket()
+        : m_fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE))
+    {
+        if (m_fd < 0)
+            fail("cannot open rtnetlink", errno);
+        sockaddr_nl local {};
+        local.nl_family = AF_NETLINK;
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+            const int err = errno;
+            ::close(m_fd);
+            fail("cannot open rtnetlink", err);
+        }
     }
+    ~Socket() { ::close(m_fd); }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    // Sends the request and reads its replies, passing each data message to
+    // `each`; returns the kernel's error (0 when it accepted or dumped).
+    int exchange(Request& request, const std::function<void(const nlmsghdr*)>& each = {})
+    {
+        nlmsghdr* h = request.header();
+        h->nlmsg_seq = ++m_seq;
+        sockaddr_nl kernel {};
+        kernel.nl_family = AF_NETLINK;
+        if (::sendto(m_fd, h, h->nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
+            fail("cannot send to rtnetlink", errno);
+        const bool dump = (h->nlmsg_flags & NLM_F_DUMP) == NLM_F_DUMP;
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, m_reply.get(), kBufferSize, 0);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                fail("cannot read from rtnetlink", errno);
+            }
+            int left = static_cast<int>(n);
+            for (auto* r = reinterpret_cast<const nlmsghdr*>(m_reply.get()); NLMSG_OK(r, left);
+                 r = NLMSG_NEXT(r, left)) {
+                if (r->nlmsg_seq != m_seq)
+                    continue; // a late reply to nothing we wait for
+                if (r->nlmsg_type == NLMSG_DONE)
+                    return 0;
+                if (r->nlmsg_type == NLMSG_ERROR) {
+                    const auto* e = payloadOf<nlmsgerr>(r);
+                    if (e->error != 0 || !dump)
+                        return -e->error;
+                    continue;
+                }
+                if (each)
+                    each(r);
+            }
+        }
+    }
+
+private:
+    int m_fd;
+    std::uint32_t m_seq = 0;
+    // Left uninitialised: only the pages a reply fills are ever touched.
+    std::unique_ptr<char[]> m_reply { new char[kBufferSize] };
+};
+
+Netlink::Netlink()
+    : m_sock(std::make_unique<Socket>())
+{
 }
 
-Netlink::~Netlink()
-{
-    nl_socket_free(m_sock);
-}
+Netlink::~Netlink() = default;
 
 std::vector<InterfaceInfo> Netlink::interfaces()
 {
-    nl_cache* raw = nullptr;
-    if (const int err = rtnl_link_alloc_cache(m_sock, AF_UNSPEC, &raw); err < 0)
-        fail("cannot list interfaces", err);
-    CachePtr cache(raw);
+    ifinfomsg body {};
+    body.ifi_family = AF_UNSPEC;
+    Request request(RTM_GETLINK, NLM_F_DUMP, &body, sizeof body);
     std::vector<InterfaceInfo> out;
-    for (nl_object* o = nl_cache_get_first(raw); o; o = nl_cache_get_next(o)) {
-        auto* link = reinterpret_cast<rtnl_link*>(o);
-        const char* name = rtnl_link_get_name(link);
-        out.push_back({ rtnl_link_get_ifindex(link), name ? name : "" });
-    }
+    const int err = m_sock->exchange(request, [&](const nlmsghdr* h) {
+        if (h->nlmsg_type != RTM_NEWLINK)
+            return;
+        const auto* info = payloadOf<ifinfomsg>(h);
+        const auto attrs = attributesOf<ifinfomsg>(h, IFLA_IFNAME);
+        const rtattr* name = attrs[IFLA_IFNAME];
+        out.push_back({ info->ifi_index,
+            name ? std::string(dataOf<char>(name), ::strnlen(dataOf<char>(name), RTA_PAYLOAD(name)))
+                 : std::string() });
+    });
+    if (err != 0)
+        fail("cannot list interfaces", err);
     return out;
 }
 
 std::vector<InterfaceAddress> Netlink::addresses(int ifindex)
 {
-    nl_cache* raw = nullptr;
-    if (const int err = rtnl_addr_alloc_cache(m_sock, &raw); err < 0)
-        fail("cannot list addresses", err);
-    CachePtr cache(raw);
+    ifaddrmsg body {};
+    body.ifa_family = AF_INET;
+    Request request(RTM_GETADDR, NLM_F_DUMP, &body, sizeof body);
     std::vector<InterfaceAddress> out;
-    for (nl_object* o = nl_cache_get_first(raw); o; o = nl_cache_get_next(o)) {
-        auto* a = reinterpret_cast<rtnl_addr*>(o);
-        if (rtnl_addr_get_family(a) != AF_INET || rtnl_addr_get_ifindex(a) != ifindex)
-            continue;
-        const std::uint32_t valid = rtnl_addr_get_valid_lifetime(a);
-        out.push_back(
-            { ipOf(rtnl_addr_get_local(a)), rtnl_addr_get_prefixlen(a), valid != 0xffffffffu && valid != 0 });
-    }
+    const int err = m_sock->exchange(request, [&](const nlmsghdr* h) {
+        const auto* a = payloadOf<ifaddrmsg>(h);
+        if (h->nlmsg_type != RTM_NEWADDR || a->ifa_family != AF_INET
+            || static_cast<int>(a->ifa_index) != ifindex)
+            return;
+        const auto attrs = attributesOf<ifaddrmsg>(h, IFA_CACHEINFO);
+        const rtattr* local = attrs[IFA_LOCAL] ? attrs[IFA_LOCAL] : attrs[IFA_ADDRESS];
+        std::uint32_t valid = 0xffffffffu;
+        if (const rtattr* ci = attrs[IFA_CACHEINFO]; ci && RTA_PAYLOAD(ci) >= sizeof(ifa_cacheinfo)) {
+            ifa_cacheinfo info {};
+            std::memcpy(&info, dataOf<char>(ci), sizeof info);
+            valid = info.ifa_valid;
+        }
+        out.push_back({ ipOf(local), a->ifa_prefixlen, valid != 0xffffffffu && valid != 0 });
+    });
+    if (err != 0)
+        fail("cannot list addresses", err);
     return out;
 }
 
+namespace
+{
+
+Request addressRequest(std::uint16_t type, std::uint16_t flags, int ifindex, const InterfaceAddress& address)
+{
+    ifaddrmsg body {};
+    body.ifa_family = AF_INET;
+    body.ifa_prefixlen = static_cast<unsigned char>(address.prefix);
+    body.ifa_index = static_cast<std::uint32_t>(ifindex);
+    Request request(type, flags, &body, sizeof body);
+    request.addIpv4(IFA_LOCAL, address.address);
+    request.addIpv4(IFA_ADDRESS, address.address);
+    return request;
+}
+
+} // namespace
+
 void Netlink::addAddress(int ifindex, const InterfaceAddress& address, std::uint32_t lifetime)
 {
-    RtAddrPtr a = buildAddress(ifindex, address);
-    if (address.prefix < 31) {
-        AddrPtr brd = makeAddr(Ipv4 { address.address.value | ~prefixMask(address.prefix).value }, 32);
-        rtnl_addr_set_broadcast(a.get(), brd.get());
-    }
-    if (lifetime != 0) {
-        rtnl_addr_set_valid_lifetime(a.get(), lifetime);
-        rtnl_addr_set_preferred_lifetime(a.get(), lifetime);
-    }
     // REPLACE renews the lifetime of an address that is there already.
-    if (const int err = rtnl_addr_add(m_sock, a.get(), NLM_F_REPLACE); err < 0)
+    Request request = addressRequest(RTM_NEWADDR, NLM_F_ACK | NLM_F_CREATE | NLM_F_REPLACE, ifindex, address);
+    if (address.prefix < 31)
+        request.addIpv4(IFA_BROADCAST, Ipv4 { address.address.value | ~prefixMask(address.prefix).value });
+    if (lifetime != 0) {
+        ifa_cacheinfo info {};
+        info.ifa_valid = lifetime;
+        info.ifa_prefered = lifetime;
+        request.add(IFA_CACHEINFO, &info, sizeof info);
+    }
+    if (const int err = m_sock->exchange(request); err != 0)
         fail("cannot add address " + formatIpv4(address.address), err);
 }
 
 void Netlink::removeAddress(int ifindex, const InterfaceAddress& address)
 {
-    RtAddrPtr a = buildAddress(ifindex, address);
-    const int err = rtnl_addr_delete(m_sock, a.get(), 0);
+    Request request = addressRequest(RTM_DELADDR, NLM_F_ACK, ifindex, address);
+    const int err = m_sock->exchange(request);
     // Gone already (a removed primary takes its secondaries along): the wanted state holds.
-    if (err < 0 && err != -NLE_NOADDR && err != -NLE_OBJ_NOTFOUND)
+    if (err != 0 && err != EADDRNOTAVAIL && err != ENOENT && err != ESRCH)
         fail("cannot remove address " + formatIpv4(address.address), err);
 }
 
 std::vector<DefaultRoute> Netlink::defaultRoutes(int ifindex)
 {
-    nl_cache* raw = nullptr;
-    if (const int err = rtnl_route_alloc_cache(m_sock, AF_INET, 0, &raw); err < 0)
-        fail("cannot list routes", err);
-    CachePtr cache(raw);
+    rtmsg body {};
+    body.rtm_family = AF_INET;
+    Request request(RTM_GETROUTE, NLM_F_DUMP, &body, sizeof body);
     std::vector<DefaultRoute> out;
-    for (nl_object* o = nl_cache_get_first(raw); o; o = nl_cache_get_next(o)) {
-        auto* r = reinterpret_cast<rtnl_route*>(o);
-        if (!isDefaultRoute(r, ifindex))
-            continue;
-        out.push_back({ ipOf(rtnl_route_nh_get_gateway(rtnl_route_nexthop_n(r, 0))),
-            static_cast<int>(rtnl_route_get_priority(r)), rtnl_route_get_protocol(r) });
-    }
+    const int err = m_sock->exchange(request, [&](const nlmsghdr* h) {
+        const auto* r = payloadOf<rtmsg>(h);
+        if (h->nlmsg_type != RTM_NEWROUTE || r->rtm_family != AF_INET || r->rtm_type != RTN_UNICAST
+            || r->rtm_dst_len != 0)
+            return;
+        const auto attrs = attributesOf<rtmsg>(h, RTA_TABLE);
+        if (u32Of(attrs[RTA_TABLE], r->rtm_table) != RT_TABLE_MAIN || attrs[RTA_MULTIPATH])
+            return;
+        if (static_cast<int>(u32Of(attrs[RTA_OIF], 0)) != ifindex)
+            return;
+        out.push_back(
+            { ipOf(attrs[RTA_GATEWAY]), static_cast<int>(u32Of(attrs[RTA_PRIORITY], 0)), r->rtm_protocol });
+    });
+    if (err != 0)
+        fail("cannot list routes", err);
     return out;
 }
+
+namespace
+{
+
+Request routeRequest(std::uint16_t type, std::uint16_t flags, int ifindex, Ipv4 gateway, int metric,
+    int protocol, unsigned char scope, bool onlink)
+{
+    rtmsg body {};
+    body.rtm_family = AF_INET;
+    body.rtm_table = RT_TABLE_MAIN;
+    body.rtm_type = RTN_UNICAST;
+    body.rtm_scope = scope;
+    body.rtm_protocol = static_cast<unsigned char>(protocol);
+    if (onlink)
+        body.rtm_flags = RTNH_F_ONLINK;
+    Request request(type, flags, &body, sizeof body);
+    request.addU32(RTA_OIF, static_cast<std::uint32_t>(ifindex));
+    if (gateway.value != 0)
+        request.addIpv4(RTA_GATEWAY, gateway);
+    request.addU32(RTA_PRIORITY, static_cast<std::uint32_t>(metric));
+    return request;
+}
+
+} // namespace
 
 void Netlink::addDefaultRoute(int ifindex, Ipv4 gateway, int metric, int protocol)
 {
@@ -204,22 +331,27 @@ void Netlink::addDefaultRoute(int ifindex, Ipv4 gateway, int metric, int protoco
         if (r.gateway == gateway && r.metric == metric)
             return;
     }
-    RoutePtr route = buildDefaultRoute(ifindex, gateway, metric, protocol, false);
-    int err = rtnl_route_add(m_sock, route.get(), NLM_F_EXCL);
-    if (err == -NLE_NOADDR || err == -NLE_INVAL || err == -NLE_FAILURE) {
+    const auto add = [&](bool onlink) {
+        Request request = routeRequest(RTM_NEWROUTE, NLM_F_ACK | NLM_F_CREATE | NLM_F_EXCL, ifindex, gateway,
+            metric, protocol, RT_SCOPE_UNIVERSE, onlink);
+        return m_sock->exchange(request);
+    };
+    int err = add(false);
+    if (err == ENETUNREACH || err == EINVAL || err == EADDRNOTAVAIL) {
         // The kernel refuses a gateway it cannot reach on the link's subnets.
-        route = buildDefaultRoute(ifindex, gateway, metric, protocol, true);
-        err = rtnl_route_add(m_sock, route.get(), NLM_F_EXCL);
+        err = add(true);
     }
-    if (err < 0)
+    if (err != 0)
         fail("cannot add the default route via " + formatIpv4(gateway), err);
 }
 
 void Netlink::removeDefaultRoute(int ifindex, const DefaultRoute& route)
 {
-    RoutePtr r = buildDefaultRoute(ifindex, route.gateway, route.metric, route.protocol, false);
-    const int err = rtnl_route_delete(m_sock, r.get(), 0);
-    if (err < 0 && err != -NLE_OBJ_NOTFOUND)
+    // Scope "nowhere" matches a route of any scope.
+    Request request = routeRequest(RTM_DELROUTE, NLM_F_ACK, ifindex, route.gateway, route.metric,
+        route.protocol, RT_SCOPE_NOWHERE, false);
+    const int err = m_sock->exchange(request);
+    if (err != 0 && err != ESRCH)
         fail("cannot remove the default route via " + formatIpv4(route.gateway), err);
 }
 

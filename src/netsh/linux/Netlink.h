@@ -3,16 +3,17 @@
 #include "netsh/Ipv4.h"
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-struct nl_sock;
-
 namespace tarnwick::netsh
 {
 
-// A failed netlink request; `code` is the positive errno-like value of libnl.
+class Socket;
+
+// A failed netlink request; `code` is the kernel's positive errno value.
 class NetlinkError : public std::runtime_error
 {
 public:
@@ -70,7 +71,7 @@ public:
     void removeDefaultRoute(int ifindex, const DefaultRoute& route);
 
 private:
-    nl_sock* m_sock = nullptr;
+    std::unique_ptr<Socket> m_sock;
 };
 
 } // namespace tarnwick::netsh
