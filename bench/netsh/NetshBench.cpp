@@ -141,7 +141,9 @@ int main(int argc, char** argv)
     }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
     const std::string self = argv[0];
-    const std::string netsh = self.substr(0, self.rfind('/') + 1) + "netsh";
+    const std::string binDir = self.substr(0, self.rfind('/') + 1);
+    const std::string netsh = binDir + "netsh";
+    const std::string noop = binDir + "bench_static_noop";
     const std::string batchFile = std::string(labDir) + "/bench.batch";
 
     // The state folder is under /run, a tmpfs, on a real system; the lab puts
@@ -150,7 +152,7 @@ int main(int argc, char** argv)
     char shmTemplate[] = "/dev/shm/tw-bench-netsh-XXXXXX";
     const char* shmState = ::mkdtemp(shmTemplate);
 
-    std::vector<double> onTmpfs, onLabDisk, floor, trueStart, netshStart, nineTrue;
+    std::vector<double> onTmpfs, onLabDisk, floor, trueStart, netshStart, nineTrue, nineNoop;
     double cpuNetsh = 0, cpuFloor = 0, cpuNineTrue = 0;
     int netshRounds = 0, floorRounds = 0;
     const auto cpuOf = [](auto&& work) {
@@ -176,6 +178,10 @@ int main(int argc, char** argv)
                 run({ "/bin/true" });
         });
         nineTrue.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        const auto noopStart = Clock::now();
+        for (int k = 0; k < 9; ++k)
+            run({ noop });
+        nineNoop.push_back(std::chrono::duration<double, std::milli>(Clock::now() - noopStart).count());
         netshStart.push_back(timeOf({ netsh }));
         ::setenv("TARNWICK_STATE_DIR", labState.c_str(), 1);
         onLabDisk.push_back(throughNetsh(netsh, lan, kConfigs[i % 2]));
@@ -197,6 +203,7 @@ int main(int argc, char** argv)
         line("netsh, 9 runs, state on tmpfs (/run)", onTmpfs);
     line("netsh, 9 runs, the lab's state folder", onLabDisk);
     line("nine starts of /bin/true (no work)", nineTrue);
+    line("nine starts of a program linked as netsh", nineNoop);
     line("one start of /bin/true", trueStart);
     line("one start of netsh (usage only)", netshStart);
     if (netshRounds > 0) {
