@@ -93,7 +93,7 @@ void ResolvConfBackend::setServers(const std::string& ifname, int, const std::ve
 
 void ResolvedBackend::setServers(const std::string& ifname, int, const std::vector<std::string>& servers)
 {
-    std::vector<std::string> argv { "resolvectl" };
+    std::vector<std::string> argv { m_resolvectl };
     if (servers.empty()) {
         argv.insert(argv.end(), { "revert", ifname });
     } else {
@@ -101,16 +101,19 @@ void ResolvedBackend::setServers(const std::string& ifname, int, const std::vect
         argv.insert(argv.end(), servers.begin(), servers.end());
     }
     const int status = runAndWait(argv);
+    if (status < 0)
+        throw std::runtime_error("cannot run " + m_resolvectl);
     if (status != 0)
-        throw std::runtime_error("resolvectl exited with status " + std::to_string(status));
+        throw std::runtime_error(m_resolvectl + " exited with status " + std::to_string(status));
 }
 
 std::unique_ptr<DnsBackend> makeDnsBackend()
 {
     const bool resolvedRuns = ::access("/run/systemd/resolve/io.systemd.Resolve", F_OK) == 0;
     const bool firstNamespace = sameInode("/proc/self/ns/net", "/proc/1/ns/net");
-    if (resolvedRuns && firstNamespace && !findProgram("resolvectl").empty())
-        return std::make_unique<ResolvedBackend>();
+    std::string resolvectl = resolvedRuns && firstNamespace ? findProgram("resolvectl") : std::string();
+    if (!resolvectl.empty())
+        return std::make_unique<ResolvedBackend>(std::move(resolvectl));
     return std::make_unique<ResolvConfBackend>("/etc/resolv.conf");
 }
 

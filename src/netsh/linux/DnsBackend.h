@@ -34,11 +34,18 @@ private:
     std::filesystem::path m_path;
 };
 
-// systemd-resolved's per-link servers, through resolvectl.
+// systemd-resolved's per-link servers, through its resolvectl program.
 class ResolvedBackend : public DnsBackend
 {
 public:
+    explicit ResolvedBackend(std::string resolvectl)
+        : m_resolvectl(std::move(resolvectl))
+    {
+    }
     void setServers(const std::string& ifname, int ifindex, const std::vector<std::string>& servers) override;
+
+private:
+    std::string m_resolvectl; // full path
 };
 
 // systemd-resolved when it runs and we are in the namespace it serves (it

@@ -24,7 +24,7 @@ std::string findProgram(const std::string& name)
 
 int runAndWait(const std::vector<std::string>& argv)
 {
-    const std::string path = findProgram(argv.at(0));
+    const std::string path = argv.at(0).starts_with('/') ? argv.at(0) : findProgram(argv.at(0));
     if (path.empty())
         return -1;
     std::vector<char*> args;

@@ -10,8 +10,8 @@ namespace tarnwick::netsh
 // fixed list rather than $PATH, because this program may run with raised rights.
 std::string findProgram(const std::string& name);
 
-// Runs argv[0] (found with findProgram) with no shell, its output discarded,
-// and returns its exit status (-1 when killed or not started).
+// Runs argv[0] (a full path, or a name found with findProgram) with no shell,
+// its output discarded, and returns its exit status (-1 when killed or not started).
 int runAndWait(const std::vector<std::string>& argv);
 
 } // namespace tarnwick::netsh
