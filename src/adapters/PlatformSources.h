@@ -15,4 +15,9 @@ namespace tarnwick
 std::unique_ptr<AdapterSource> makeAdapterSource(RegistryStore& store);
 std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store);
 
+// Starts taking, beside the caller, the readings the first full status read
+// of makeLiveValuesSource's source needs from libraries the program otherwise
+// does without. For the window program's start, before its first thread.
+void prefetchStartupReadings();
+
 } // namespace tarnwick

@@ -1,10 +1,10 @@
 #include "adapters/PlatformSources.h"
 
-#include "adapters/RegistryProxySource.h"
 #include "adapters/StatusService.h"
-#include "adapters/linux/GSettingsProxySource.h"
+#include "adapters/linux/DesktopProxySource.h"
 #include "adapters/linux/LinuxAdapterSource.h"
 #include "adapters/linux/LinuxLiveValuesSource.h"
+#include "adapters/linux/ProxyPrefetch.h"
 #include "app/StorePaths.h"
 #include "app/TRegistry.h"
 #include "app/linux/RegFileStore.h"
@@ -21,12 +21,13 @@ std::unique_ptr<AdapterSource> makeAdapterSource(RegistryStore&)
 
 std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store)
 {
-    std::unique_ptr<ProxySource> proxy;
-    if (linuxnet::GSettingsProxySource::available())
-        proxy = std::make_unique<linuxnet::GSettingsProxySource>();
-    else
-        proxy = std::make_unique<RegistryProxySource>(store);
-    return std::make_unique<linuxnet::LinuxLiveValuesSource>(std::move(proxy));
+    return std::make_unique<linuxnet::LinuxLiveValuesSource>(
+        std::make_unique<linuxnet::DesktopProxySource>(store));
+}
+
+void prefetchStartupReadings()
+{
+    linuxnet::ProxyPrefetch::start();
 }
 
 AdapterTable discoverAdapters()

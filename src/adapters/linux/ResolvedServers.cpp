@@ -1,6 +1,6 @@
 #include "adapters/linux/ResolvedServers.h"
 
-#include <gio/gio.h>
+#include "adapters/linux/GioLibrary.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -17,18 +17,18 @@ constexpr const char* kService = "org.freedesktop.resolve1";
 constexpr int kTimeoutMs = 200;
 
 struct VariantUnref {
-    void operator()(GVariant* v) const { g_variant_unref(v); }
+    void operator()(GVariant* v) const { GioLibrary::get()->variantUnref(v); }
 };
 using Variant = std::unique_ptr<GVariant, VariantUnref>;
 
-Variant call(GDBusConnection* bus, const char* path, const char* interface, const char* method,
-    GVariant* args, const char* replyType)
+Variant call(const GioLibrary& gio, GDBusConnection* bus, const char* path, const char* interface,
+    const char* method, GVariant* args, const char* replyType)
 {
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(bus, kService, path, interface, method, args,
-        G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NO_AUTO_START, kTimeoutMs, nullptr, &error);
+    GVariant* reply = gio.connectionCallSync(bus, kService, path, interface, method, args,
+        variantType(replyType), G_DBUS_CALL_FLAGS_NO_AUTO_START, kTimeoutMs, nullptr, &error);
     if (error)
-        g_error_free(error);
+        gio.errorFree(error);
     return Variant(reply);
 }
 
@@ -53,7 +53,7 @@ ResolvedServers::ResolvedServers(std::filesystem::path runtimeDir)
 ResolvedServers::~ResolvedServers()
 {
     if (m_bus)
-        g_object_unref(m_bus);
+        GioLibrary::get()->objectUnref(m_bus);
 }
 
 std::optional<std::vector<std::string>> ResolvedServers::linkServers(int ifindex)
@@ -62,35 +62,38 @@ std::optional<std::vector<std::string>> ResolvedServers::linkServers(int ifindex
     };
     if (::stat(m_runtimeDir.c_str(), &st) != 0)
         return std::nullopt;
+    const GioLibrary* gio = GioLibrary::get();
+    if (!gio)
+        return std::nullopt;
     if (!m_bus) {
-        m_bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, nullptr);
+        m_bus = gio->busGetSync(G_BUS_TYPE_SYSTEM, nullptr, nullptr);
         if (!m_bus)
             return std::nullopt;
     }
-    const Variant link = call(m_bus, "/org/freedesktop/resolve1", "org.freedesktop.resolve1.Manager",
-        "GetLink", g_variant_new("(i)", ifindex), "(o)");
+    const Variant link = call(*gio, m_bus, "/org/freedesktop/resolve1", "org.freedesktop.resolve1.Manager",
+        "GetLink", gio->variantNew("(i)", ifindex), "(o)");
     if (!link)
         return std::nullopt;
     const gchar* path = nullptr;
-    g_variant_get(link.get(), "(&o)", &path);
-    const Variant dns = call(m_bus, path, "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", "org.freedesktop.resolve1.Link", "DNS"), "(v)");
+    gio->variantGet(link.get(), "(&o)", &path);
+    const Variant dns = call(*gio, m_bus, path, "org.freedesktop.DBus.Properties", "Get",
+        gio->variantNew("(ss)", "org.freedesktop.resolve1.Link", "DNS"), "(v)");
     if (!dns)
         return std::nullopt;
     GVariant* inner = nullptr;
-    g_variant_get(dns.get(), "(v)", &inner);
+    gio->variantGet(dns.get(), "(v)", &inner);
     const Variant list(inner);
-    if (!g_variant_is_of_type(list.get(), G_VARIANT_TYPE("a(iay)")))
+    if (!gio->variantIsOfType(list.get(), variantType("a(iay)")))
         return std::nullopt;
     std::vector<std::string> servers;
     GVariantIter iter;
-    g_variant_iter_init(&iter, list.get());
+    gio->variantIterInit(&iter, list.get());
     gint32 family = 0;
     GVariant* bytes = nullptr;
-    while (g_variant_iter_next(&iter, "(i@ay)", &family, &bytes)) {
+    while (gio->variantIterNext(&iter, "(i@ay)", &family, &bytes)) {
         const Variant address(bytes);
         gsize size = 0;
-        const void* data = g_variant_get_fixed_array(address.get(), &size, 1);
+        const void* data = gio->variantGetFixedArray(address.get(), &size, 1);
         if (family == AF_INET && size == 4) {
             char text[INET_ADDRSTRLEN] = {};
             ::inet_ntop(AF_INET, data, text, sizeof text);

@@ -38,6 +38,10 @@ inline constexpr const char* kAlreadyRunning = "程序已运行,请勿执行多�
 int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchFile)
 {
     traceStartup("runGui");
+    // While this process has one thread; the answer is taken by the first
+    // status read, once the window is built.
+    prefetchStartupReadings();
+    traceStartup("prefetch started");
     QApplication app(argc, argv);
     traceStartup("QApplication");
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
