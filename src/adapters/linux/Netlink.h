@@ -3,23 +3,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
-struct nl_sock;
-struct nl_cache;
-struct nl_cb;
 struct nlmsghdr;
+struct rtattr;
 
 namespace tarnwick::linuxnet
 {
-
-struct CacheDeleter {
-    void operator()(nl_cache* cache) const;
-};
-// A libnl cache filled from one dump, freed with its objects.
-using Cache = std::unique_ptr<nl_cache, CacheDeleter>;
 
 // One dump request: the family header, and 32-bit attributes that ask the
 // kernel to filter (honoured under strict checking; readers filter again).
@@ -30,9 +23,37 @@ struct DumpRequest {
     std::vector<std::pair<int, std::uint32_t>> filters;
 };
 
+// The attributes of one message or nested attribute, by type: the last one
+// of each type up to `maxType`, nullptr where absent.
+class NetlinkAttributes
+{
+public:
+    NetlinkAttributes(const void* data, std::size_t size, int maxType);
+
+    const rtattr* operator[](int type) const;
+
+    static const void* data(const rtattr& a);
+    static std::size_t size(const rtattr& a);
+    // The value of a 32-bit attribute; nullopt when absent or shorter.
+    std::optional<std::uint32_t> u32(int type) const;
+    // A string attribute up to its terminating zero; empty when absent.
+    std::string text(int type) const;
+
+private:
+    std::vector<const rtattr*> m_byType;
+};
+
+// A message's family header when the message holds one of `headerSize`
+// bytes, else nullptr.
+const void* familyHeader(const nlmsghdr& msg, std::size_t headerSize);
+// The attributes after that family header (none when it is missing).
+NetlinkAttributes messageAttributes(const nlmsghdr& msg, std::size_t headerSize, int maxType);
+
 // A connected rtnetlink socket, kept open across refreshes so a tick costs
 // only its dumps. Asks the kernel for strict checking, which lets address
-// dumps be filtered by interface on the kernel side.
+// dumps be filtered by interface on the kernel side. Plain rtnetlink: a
+// netlink library would be loaded, relocated and initialised with every start
+// of the window for these few dumps.
 class NetlinkSocket
 {
 public:
@@ -41,17 +62,10 @@ public:
     NetlinkSocket(const NetlinkSocket&) = delete;
     NetlinkSocket& operator=(const NetlinkSocket&) = delete;
 
-    nl_sock* get() const { return m_sock; }
-
-    // Sends one dump request and collects the replies into a new cache of
-    // the libnl type `cacheName` ("route/addr"). Throws std::system_error
-    // when the kernel refuses or the socket fails.
-    Cache dump(const char* cacheName, const DumpRequest& request);
-
     // Sends one dump request and hands each reply message to `visit`, which
-    // reads what it needs straight from the message. The per-tick readers use
-    // this: building libnl objects for every address and route costs more
-    // than the dump itself.
+    // reads what it needs straight from the message. Throws std::system_error
+    // when the kernel refuses, the dump was interrupted by a change (the
+    // caller reads again on its next round) or the socket fails.
     void dumpEach(const DumpRequest& request, const std::function<void(const nlmsghdr&)>& visit);
 
     // The same request, replies received and dropped unparsed: the bare cost
@@ -62,8 +76,9 @@ private:
     void send(const DumpRequest& request);
     void receive(const std::function<void(const nlmsghdr&)>* visit);
 
-    nl_sock* m_sock = nullptr;
-    nl_cb* m_cb = nullptr; // reused for every dumpEach
+    int m_fd = -1;
+    std::uint32_t m_seq = 0;
+    std::vector<char> m_buffer;
 };
 
 } // namespace tarnwick::linuxnet

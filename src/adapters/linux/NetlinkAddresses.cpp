@@ -1,8 +1,5 @@
 #include "adapters/linux/NetlinkAddresses.h"
 
-#include <netlink/attr.h>
-#include <netlink/msg.h>
-
 #include <arpa/inet.h>
 #include <cstdint>
 #include <linux/if_addr.h>
@@ -33,23 +30,20 @@ std::vector<Ipv4Address> dumpIpv4Addresses(NetlinkSocket& socket, int ifindex)
     ifaddrmsg header;
     std::vector<Ipv4Address> out;
     socket.dumpEach(ipv4AddressRequest(header, ifindex), [&](const nlmsghdr& msg) {
-        auto* hdr = const_cast<nlmsghdr*>(&msg);
-        if (msg.nlmsg_type != RTM_NEWADDR || !nlmsg_valid_hdr(hdr, sizeof(ifaddrmsg)))
+        const auto* ifa = static_cast<const ifaddrmsg*>(familyHeader(msg, sizeof(ifaddrmsg)));
+        if (msg.nlmsg_type != RTM_NEWADDR || !ifa)
             return;
-        const auto* ifa = static_cast<const ifaddrmsg*>(nlmsg_data(hdr));
         // The kernel filters by interface only under strict checking.
         if (ifa->ifa_family != AF_INET || static_cast<int>(ifa->ifa_index) != ifindex)
             return;
-        nlattr* tb[IFA_MAX + 1] = {};
-        if (nlmsg_parse(hdr, sizeof(ifaddrmsg), tb, IFA_MAX, nullptr) < 0)
-            return;
+        const NetlinkAttributes tb = messageAttributes(msg, sizeof(ifaddrmsg), IFA_MAX);
         // IFA_LOCAL is the address itself; IFA_ADDRESS the peer on point-to-point links.
-        nlattr* local = tb[IFA_LOCAL] ? tb[IFA_LOCAL] : tb[IFA_ADDRESS];
-        if (!local || nla_len(local) != 4)
+        const rtattr* local = tb[IFA_LOCAL] ? tb[IFA_LOCAL] : tb[IFA_ADDRESS];
+        if (!local || NetlinkAttributes::size(*local) != 4)
             return;
         char text[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, nla_data(local), text, sizeof text);
-        const std::uint32_t flags = tb[IFA_FLAGS] ? nla_get_u32(tb[IFA_FLAGS]) : ifa->ifa_flags;
+        ::inet_ntop(AF_INET, NetlinkAttributes::data(*local), text, sizeof text);
+        const std::uint32_t flags = tb.u32(IFA_FLAGS).value_or(ifa->ifa_flags);
         out.push_back({ text, prefixToMask(ifa->ifa_prefixlen), (flags & IFA_F_PERMANENT) == 0 });
     });
     return out;

@@ -1,41 +1,62 @@
 #include "adapters/linux/NetlinkLinks.h"
 
-#include <netlink/addr.h>
-#include <netlink/cache.h>
-#include <netlink/route/link.h>
-
 #include <algorithm>
+#include <arpa/inet.h>
+#include <cstdio>
 #include <linux/if.h>
+#include <linux/if_link.h>
 #include <linux/rtnetlink.h>
 
 namespace tarnwick::linuxnet
 {
+
+std::string linkAddressText(const unsigned char* bytes, std::size_t size)
+{
+    if (size == 0 || std::all_of(bytes, bytes + size, [](unsigned char b) { return b == 0; }))
+        return {};
+    // Tunnels carry an IP address as their link-layer address.
+    if (size == 4 || size == 16) {
+        char text[INET6_ADDRSTRLEN] = {};
+        ::inet_ntop(size == 4 ? AF_INET : AF_INET6, bytes, text, sizeof text);
+        return text;
+    }
+    std::string out;
+    for (std::size_t i = 0; i < size; ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, i == 0 ? "%02x" : ":%02x", bytes[i]);
+        out += hex;
+    }
+    return out;
+}
 
 std::vector<LinkInfo> dumpLinks(NetlinkSocket& socket)
 {
     // Strict checking wants the whole link header, not just the family.
     ifinfomsg header {};
     header.ifi_family = AF_UNSPEC;
-    const Cache cache = socket.dump("route/link", { RTM_GETLINK, &header, sizeof header, {} });
     std::vector<LinkInfo> links;
-    for (nl_object* obj = nl_cache_get_first(cache.get()); obj; obj = nl_cache_get_next(obj)) {
-        auto* link = reinterpret_cast<rtnl_link*>(obj);
+    socket.dumpEach({ RTM_GETLINK, &header, sizeof header, {} }, [&](const nlmsghdr& msg) {
+        const auto* ifi = static_cast<const ifinfomsg*>(familyHeader(msg, sizeof(ifinfomsg)));
+        if (msg.nlmsg_type != RTM_NEWLINK || !ifi)
+            return;
+        const NetlinkAttributes tb = messageAttributes(msg, sizeof(ifinfomsg), IFLA_MAX);
         LinkInfo info;
-        info.ifindex = rtnl_link_get_ifindex(link);
-        if (const char* name = rtnl_link_get_name(link))
-            info.name = name;
-        if (const char* kind = rtnl_link_get_type(link))
-            info.kind = kind;
-        if (nl_addr* addr = rtnl_link_get_addr(link);
-            addr && nl_addr_get_len(addr) > 0 && !nl_addr_iszero(addr)) {
-            char buf[128];
-            info.address = nl_addr2str(addr, buf, sizeof buf);
+        info.ifindex = ifi->ifi_index;
+        info.name = tb.text(IFLA_IFNAME);
+        if (const rtattr* linkInfo = tb[IFLA_LINKINFO]) {
+            const NetlinkAttributes nested(
+                NetlinkAttributes::data(*linkInfo), NetlinkAttributes::size(*linkInfo), IFLA_INFO_MAX);
+            info.kind = nested.text(IFLA_INFO_KIND);
         }
-        const unsigned flags = rtnl_link_get_flags(link);
-        info.up = (flags & IFF_UP) != 0;
-        info.loopback = (flags & IFF_LOOPBACK) != 0;
+        if (const rtattr* address = tb[IFLA_ADDRESS]) {
+            info.address
+                = linkAddressText(static_cast<const unsigned char*>(NetlinkAttributes::data(*address)),
+                    NetlinkAttributes::size(*address));
+        }
+        info.up = (ifi->ifi_flags & IFF_UP) != 0;
+        info.loopback = (ifi->ifi_flags & IFF_LOOPBACK) != 0;
         links.push_back(std::move(info));
-    }
+    });
     std::stable_sort(links.begin(), links.end(),
         [](const LinkInfo& a, const LinkInfo& b) { return a.ifindex < b.ifindex; });
     return links;

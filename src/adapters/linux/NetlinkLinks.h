@@ -2,6 +2,7 @@
 
 #include "adapters/linux/Netlink.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ struct LinkInfo {
     bool up = false; // administratively up
     bool loopback = false;
 };
+
+// A link-layer address as text: colon-separated hex bytes ("02:00:5e:10:00:01"),
+// or the IP address a tunnel carries there (4 or 16 bytes); empty when the
+// link has none (no bytes, or all zero).
+std::string linkAddressText(const unsigned char* bytes, std::size_t size);
 
 // Every link of this network namespace, in ifindex order.
 std::vector<LinkInfo> dumpLinks(NetlinkSocket& socket);

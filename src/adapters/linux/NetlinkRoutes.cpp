@@ -1,8 +1,5 @@
 #include "adapters/linux/NetlinkRoutes.h"
 
-#include <netlink/attr.h>
-#include <netlink/msg.h>
-
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdint>
@@ -29,52 +26,48 @@ std::vector<std::string> dumpDefaultGateways(NetlinkSocket& socket, int ifindex)
         std::string address;
     };
     std::vector<Gateway> found;
-    auto add = [&](std::uint32_t metric, const nlattr* gateway) {
-        if (!gateway || nla_len(gateway) != 4)
+    auto add = [&](std::uint32_t metric, const rtattr* gateway) {
+        if (!gateway || NetlinkAttributes::size(*gateway) != 4)
             return;
         char text[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, nla_data(gateway), text, sizeof text);
+        ::inet_ntop(AF_INET, NetlinkAttributes::data(*gateway), text, sizeof text);
         found.push_back({ metric, text });
     };
     rtmsg header;
     socket.dumpEach(mainRoutesRequest(header, ifindex), [&](const nlmsghdr& msg) {
-        auto* hdr = const_cast<nlmsghdr*>(&msg);
-        if (msg.nlmsg_type != RTM_NEWROUTE || !nlmsg_valid_hdr(hdr, sizeof(rtmsg)))
+        const auto* rtm = static_cast<const rtmsg*>(familyHeader(msg, sizeof(rtmsg)));
+        if (msg.nlmsg_type != RTM_NEWROUTE || !rtm)
             return;
-        const auto* rtm = static_cast<const rtmsg*>(nlmsg_data(hdr));
         if (rtm->rtm_family != AF_INET || rtm->rtm_dst_len != 0 || rtm->rtm_type != RTN_UNICAST)
             return;
-        nlattr* tb[RTA_MAX + 1] = {};
-        if (nlmsg_parse(hdr, sizeof(rtmsg), tb, RTA_MAX, nullptr) < 0)
-            return;
-        const std::uint32_t table = tb[RTA_TABLE] ? nla_get_u32(tb[RTA_TABLE]) : rtm->rtm_table;
+        const NetlinkAttributes tb = messageAttributes(msg, sizeof(rtmsg), RTA_MAX);
+        const std::uint32_t table = tb.u32(RTA_TABLE).value_or(rtm->rtm_table);
         if (table != RT_TABLE_MAIN)
             return;
-        const std::uint32_t metric = tb[RTA_PRIORITY] ? nla_get_u32(tb[RTA_PRIORITY]) : 0;
-        if (tb[RTA_OIF] && static_cast<int>(nla_get_u32(tb[RTA_OIF])) == ifindex) {
+        const std::uint32_t metric = tb.u32(RTA_PRIORITY).value_or(0);
+        if (const auto oif = tb.u32(RTA_OIF); oif && static_cast<int>(*oif) == ifindex) {
             add(metric, tb[RTA_GATEWAY]);
             return;
         }
-        if (!tb[RTA_MULTIPATH])
+        const rtattr* multipath = tb[RTA_MULTIPATH];
+        if (!multipath)
             return;
         // Each next hop of a multipath route: rtnexthop, then its own attributes.
-        const auto* data = static_cast<const unsigned char*>(nla_data(tb[RTA_MULTIPATH]));
-        int left = nla_len(tb[RTA_MULTIPATH]);
-        while (left >= static_cast<int>(sizeof(rtnexthop))) {
+        const auto* data = static_cast<const unsigned char*>(NetlinkAttributes::data(*multipath));
+        std::size_t left = NetlinkAttributes::size(*multipath);
+        while (left >= sizeof(rtnexthop)) {
             rtnexthop nh;
             std::memcpy(&nh, data, sizeof nh);
             if (nh.rtnh_len < sizeof(rtnexthop) || nh.rtnh_len > left)
                 break;
             if (nh.rtnh_ifindex == ifindex) {
-                nlattr* nhTb[RTA_MAX + 1] = {};
-                auto* attrs = reinterpret_cast<nlattr*>(
-                    const_cast<unsigned char*>(data) + NLMSG_ALIGN(sizeof(rtnexthop)));
-                if (nla_parse(nhTb, RTA_MAX, attrs,
-                        nh.rtnh_len - static_cast<int>(NLMSG_ALIGN(sizeof(rtnexthop))), nullptr)
-                    >= 0)
+                const std::size_t hopHeader = RTNH_ALIGN(sizeof(rtnexthop));
+                if (nh.rtnh_len >= hopHeader) {
+                    const NetlinkAttributes nhTb(data + hopHeader, nh.rtnh_len - hopHeader, RTA_MAX);
                     add(metric, nhTb[RTA_GATEWAY]);
+                }
             }
-            const int step = static_cast<int>(NLMSG_ALIGN(nh.rtnh_len));
+            const std::size_t step = std::min<std::size_t>(RTNH_ALIGN(nh.rtnh_len), left);
             data += step;
             left -= step;
         }
