@@ -31,7 +31,8 @@ using Clock = std::chrono::steady_clock;
 
 struct Sample {
     double ms = 0;
-    double cpuMs = 0; // on-CPU time of all its threads until shown
+    double cpuMs = 0; // on-CPU time of all its threads and child processes until shown
+    double childCpuMs = 0; // of which its child processes (as it reports them)
     double rssMb = 0;
     double anonMb = 0; // the private part: heap and other anonymous pages
 };
@@ -115,7 +116,10 @@ Sample measure(const std::string& program, const std::vector<std::string>& extra
     }
     Sample s;
     s.ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-    s.cpuMs = cpuMs(pid);
+    const std::size_t line = seen.rfind("tarnwick: ", seen.find("shown\n"));
+    if (line != std::string::npos)
+        std::sscanf(seen.c_str() + line, "tarnwick: %lf ms CPU in child", &s.childCpuMs);
+    s.cpuMs = cpuMs(pid) + s.childCpuMs;
     s.rssMb = static_cast<double>(statusKb(pid, "VmRSS:")) / 1024.0;
     s.anonMb = static_cast<double>(statusKb(pid, "RssAnon:")) / 1024.0;
     kill(pid, SIGTERM);
@@ -153,13 +157,15 @@ int main(int argc, char** argv)
     measure(kMinimalProgram, {}, dir);
     measure(kTarnwickProgram, appEnv, dir);
 
-    std::vector<double> minMs, minMb, appMs, appMb, minAnon, appAnon, textMs, textMb, minCpu, appCpu, textCpu;
+    std::vector<double> minMs, minMb, appMs, appMb, minAnon, appAnon, textMs, textMb, minCpu, appCpu, textCpu,
+        appChildCpu;
     for (int i = 0; i < rounds; ++i) {
         const Sample m = measure(kMinimalProgram, {}, dir);
         const Sample a = measure(kTarnwickProgram, appEnv, dir);
         const Sample t = measure(kMinimalProgram, {}, dir, "--text");
         minCpu.push_back(m.cpuMs);
         appCpu.push_back(a.cpuMs);
+        appChildCpu.push_back(a.childCpuMs);
         textCpu.push_back(t.cpuMs);
         textMs.push_back(t.ms);
         textMb.push_back(t.rssMb);
@@ -183,9 +189,12 @@ int main(int argc, char** argv)
         "  tarnwick           %8.1f ms  %7.1f MB resident (%.1f MB private)\n", tApp, mApp, median(appAnon));
     std::printf(
         "  time ratio %.2f (goal <= 1.50)   memory +%.1f MB (goal <= 15)\n", tApp / tMin, mApp - mMin);
+    std::printf("  against minimal + label: time ratio %.2f   memory +%.1f MB\n", tApp / median(textMs),
+        mApp - median(textMb));
     const double cMin = median(minCpu), cApp = median(appCpu);
-    std::printf("CPU time until shown, all threads (holds up on a loaded machine)\n");
-    std::printf("  minimal %.1f ms   minimal + label %.1f ms   tarnwick %.1f ms   ratio %.2f\n", cMin,
-        median(textCpu), cApp, cApp / cMin);
+    std::printf("CPU time until shown, all threads and child processes (holds up on a loaded machine)\n");
+    std::printf("  minimal %.1f ms   minimal + label %.1f ms   tarnwick %.1f ms (%.1f ms in its child)   "
+                "ratio %.2f\n",
+        cMin, median(textCpu), cApp, median(appChildCpu), cApp / cMin);
     return 0;
 }
