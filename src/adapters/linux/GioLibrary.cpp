@@ -17,7 +17,7 @@ template <typename F> bool resolve(void* handle, const char* name, F& out)
 GioLibrary* load()
 {
     // Never closed: GObject's types cannot be unloaded once registered.
-    void* handle = ::dlopen("libgio-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    void* handle = ::dlopen("libgio-2.0.so.0", RTLD_LAZY | RTLD_LOCAL);
     if (!handle)
         return nullptr;
     static GioLibrary lib {};
