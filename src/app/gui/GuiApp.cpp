@@ -5,6 +5,7 @@
 #include "app/StorePaths.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/FirstPaintReporter.h"
+#include "app/gui/FontWarmUp.h"
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/InstancePaths.h"
 #include "app/gui/QtPrompts.h"
@@ -38,10 +39,11 @@ inline constexpr const char* kAlreadyRunning = "程序已运行,请勿执行多�
 int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchFile)
 {
     traceStartup("runGui");
-    // While this process has one thread; the answer is taken by the first
-    // status read, once the window is built.
+    // While this process has one thread, so before FontWarmUp's; the answer
+    // is taken by the first status read, once the window is built.
     prefetchStartupReadings();
     traceStartup("prefetch started");
+    FontWarmUp fonts;
     QApplication app(argc, argv);
     traceStartup("QApplication");
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
@@ -70,6 +72,7 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     } catch (const std::exception&) {
     }
     if (lock && !lock->held()) {
+        fonts.wait(); // the message below is the first text
         // A quick-switch file goes to the running instance, which acts on it.
         if (quickSwitchFile
             && InstanceChannel::handOver(
@@ -97,6 +100,8 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     // config.ini is missing.
     dm.look().preload(context.iniPath);
     traceStartup("stored look");
+    fonts.wait();
+    traceStartup("font configuration");
     TFmain window(dm, context);
     traceStartup("main window built");
     prompts.setParent(&window);
