@@ -1,7 +1,6 @@
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 find_package(LibXml2 REQUIRED)
-pkg_check_modules(LIBNL REQUIRED IMPORTED_TARGET libnl-3.0 libnl-route-3.0)
 pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
 if(TW_TESTS)
   find_package(GTest REQUIRED)
