@@ -10,7 +10,7 @@
 #include "adapters/StatusUpdater.h"
 #include "adapters/linux/LinuxAdapterSource.h"
 #include "adapters/linux/LinuxLiveValuesSource.h"
-#include "adapters/linux/Netlink.h"
+#include "netlink/Netlink.h"
 #include "adapters/linux/NetlinkAddresses.h"
 #include "adapters/linux/NetlinkRoutes.h"
 

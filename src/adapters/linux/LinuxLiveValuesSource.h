@@ -3,7 +3,7 @@
 #include "adapters/LiveValuesSource.h"
 #include "adapters/ProxySource.h"
 #include "adapters/linux/LinkStateCache.h"
-#include "adapters/linux/Netlink.h"
+#include "netlink/Netlink.h"
 #include "adapters/linux/ResolvedServers.h"
 #include "adapters/linux/ResolverServers.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "adapters/linux/Netlink.h"
+#include "netlink/Netlink.h"
 
 #include <string>
 

@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+namespace tarnwick::linuxnet
+{
+class NetlinkSocket;
+}
+
 namespace tarnwick::netsh
 {
-
-class Socket;
 
 // A failed netlink request; `code` is the kernel's positive errno value.
 class NetlinkError : public std::runtime_error
@@ -71,7 +74,7 @@ public:
     void removeDefaultRoute(int ifindex, const DefaultRoute& route);
 
 private:
-    std::unique_ptr<Socket> m_sock;
+    std::unique_ptr<linuxnet::NetlinkSocket> m_sock;
 };
 
 } // namespace tarnwick::netsh

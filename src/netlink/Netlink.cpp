@@ -1,4 +1,4 @@
-#include "adapters/linux/Netlink.h"
+#include "netlink/Netlink.h"
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
@@ -100,7 +100,7 @@ NetlinkAttributes messageAttributes(const nlmsghdr& msg, std::size_t headerSize,
 
 NetlinkSocket::NetlinkSocket()
     : m_fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE))
-    , m_buffer(kBufferSize)
+    , m_buffer(new char[kBufferSize])
 {
     if (m_fd < 0)
         fail(errno, "netlink connect");
@@ -122,40 +122,102 @@ NetlinkSocket::~NetlinkSocket()
     ::close(m_fd);
 }
 
-void NetlinkSocket::send(const DumpRequest& request)
+namespace
 {
-    std::vector<char> msg(NLMSG_SPACE(request.headerSize) + request.filters.size() * RTA_SPACE(4));
+
+// Header, family header, then each attribute at its aligned place.
+std::vector<char> buildMessage(int type, int flags, std::uint32_t seq, const void* header,
+    std::size_t headerSize, const std::vector<std::pair<int, const std::vector<unsigned char>*>>& attributes)
+{
+    std::size_t size = NLMSG_SPACE(headerSize);
+    for (const auto& [attrType, value] : attributes)
+        size += RTA_SPACE(value->size());
+    std::vector<char> msg(size);
     auto* h = reinterpret_cast<nlmsghdr*>(msg.data());
-    h->nlmsg_len = static_cast<std::uint32_t>(NLMSG_LENGTH(request.headerSize));
-    h->nlmsg_type = static_cast<std::uint16_t>(request.type);
-    h->nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    h->nlmsg_seq = ++m_seq;
-    if (request.headerSize > 0)
-        std::memcpy(msg.data() + NLMSG_HDRLEN, request.header, request.headerSize);
-    for (const auto& [type, value] : request.filters) {
+    h->nlmsg_len = static_cast<std::uint32_t>(NLMSG_LENGTH(headerSize));
+    h->nlmsg_type = static_cast<std::uint16_t>(type);
+    h->nlmsg_flags = static_cast<std::uint16_t>(flags | NLM_F_REQUEST);
+    h->nlmsg_seq = seq;
+    if (headerSize > 0)
+        std::memcpy(msg.data() + NLMSG_HDRLEN, header, headerSize);
+    for (const auto& [attrType, value] : attributes) {
         const std::size_t at = NLMSG_ALIGN(h->nlmsg_len);
         auto* a = reinterpret_cast<rtattr*>(msg.data() + at);
-        a->rta_type = static_cast<unsigned short>(type);
-        a->rta_len = static_cast<unsigned short>(RTA_LENGTH(sizeof value));
-        std::memcpy(msg.data() + at + RTA_LENGTH(0), &value, sizeof value);
-        h->nlmsg_len = static_cast<std::uint32_t>(at + RTA_SPACE(sizeof value));
+        a->rta_type = static_cast<unsigned short>(attrType);
+        a->rta_len = static_cast<unsigned short>(RTA_LENGTH(value->size()));
+        if (!value->empty())
+            std::memcpy(msg.data() + at + RTA_LENGTH(0), value->data(), value->size());
+        h->nlmsg_len = static_cast<std::uint32_t>(at + RTA_LENGTH(value->size()));
     }
+    msg.resize(h->nlmsg_len);
+    return msg;
+}
+
+std::vector<char> dumpMessage(const DumpRequest& request, std::uint32_t seq)
+{
+    std::vector<std::vector<unsigned char>> values;
+    values.reserve(request.filters.size());
+    std::vector<std::pair<int, const std::vector<unsigned char>*>> attributes;
+    for (const auto& [type, value] : request.filters) {
+        values.push_back(RequestAttribute::of(type, value).value);
+        attributes.emplace_back(type, &values.back());
+    }
+    return buildMessage(request.type, NLM_F_DUMP, seq, request.header, request.headerSize, attributes);
+}
+
+} // namespace
+
+void NetlinkSocket::send(const std::vector<char>& message)
+{
     sockaddr_nl kernel {};
     kernel.nl_family = AF_NETLINK;
     for (;;) {
-        const ssize_t n = ::sendto(
-            m_fd, msg.data(), h->nlmsg_len, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel);
+        const ssize_t n = ::sendto(m_fd, message.data(), message.size(), 0,
+            reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel);
         if (n >= 0)
             return;
         if (errno != EINTR)
-            fail(errno, "netlink dump request");
+            fail(errno, "netlink request");
+    }
+}
+
+int NetlinkSocket::change(const ChangeRequest& request)
+{
+    std::vector<std::pair<int, const std::vector<unsigned char>*>> attributes;
+    for (const auto& a : request.attributes)
+        attributes.emplace_back(a.type, &a.value);
+    send(buildMessage(
+        request.type, request.flags | NLM_F_ACK, ++m_seq, request.header, request.headerSize, attributes));
+    for (;;) {
+        const ssize_t n = ::recv(m_fd, m_buffer.get(), kBufferSize, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(errno, "netlink change");
+        }
+        if (n == 0)
+            fail(EPIPE, "netlink change");
+        std::size_t left = static_cast<std::size_t>(n);
+        const char* at = m_buffer.get();
+        while (left >= sizeof(nlmsghdr)) {
+            const auto* h = reinterpret_cast<const nlmsghdr*>(at);
+            if (h->nlmsg_len < sizeof(nlmsghdr) || h->nlmsg_len > left)
+                fail(EBADMSG, "netlink change");
+            const std::size_t step = std::min<std::size_t>(NLMSG_ALIGN(h->nlmsg_len), left);
+            at += step;
+            left -= step;
+            if (h->nlmsg_seq != m_seq || h->nlmsg_type != NLMSG_ERROR)
+                continue;
+            const auto* e = static_cast<const nlmsgerr*>(familyHeader(*h, sizeof(nlmsgerr)));
+            return e ? -e->error : EBADMSG;
+        }
     }
 }
 
 void NetlinkSocket::receive(const std::function<void(const nlmsghdr&)>* visit)
 {
     for (;;) {
-        const ssize_t n = ::recv(m_fd, m_buffer.data(), m_buffer.size(), 0);
+        const ssize_t n = ::recv(m_fd, m_buffer.get(), kBufferSize, 0);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -164,7 +226,7 @@ void NetlinkSocket::receive(const std::function<void(const nlmsghdr&)>* visit)
         if (n == 0)
             fail(EPIPE, "netlink dump");
         std::size_t left = static_cast<std::size_t>(n);
-        const char* at = m_buffer.data();
+        const char* at = m_buffer.get();
         while (left >= sizeof(nlmsghdr)) {
             const auto* h = reinterpret_cast<const nlmsghdr*>(at);
             if (h->nlmsg_len < sizeof(nlmsghdr) || h->nlmsg_len > left)
@@ -198,13 +260,13 @@ void NetlinkSocket::receive(const std::function<void(const nlmsghdr&)>* visit)
 
 void NetlinkSocket::dumpEach(const DumpRequest& request, const std::function<void(const nlmsghdr&)>& visit)
 {
-    send(request);
+    send(dumpMessage(request, ++m_seq));
     receive(&visit);
 }
 
 void NetlinkSocket::dumpDiscard(const DumpRequest& request)
 {
-    send(request);
+    send(dumpMessage(request, ++m_seq));
     receive(nullptr);
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -21,6 +22,27 @@ struct DumpRequest {
     const void* header = nullptr;
     std::size_t headerSize = 0;
     std::vector<std::pair<int, std::uint32_t>> filters;
+};
+
+// One attribute of a change request, its value as raw bytes.
+struct RequestAttribute {
+    int type = 0;
+    std::vector<unsigned char> value;
+
+    template <typename T> static RequestAttribute of(int type, const T& value)
+    {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
+        return { type, std::vector<unsigned char>(bytes, bytes + sizeof value) };
+    }
+};
+
+// A change: RTM_NEWADDR, RTM_DELROUTE, ... with its family header and attributes.
+struct ChangeRequest {
+    int type = 0;
+    int flags = 0; // NLM_F_CREATE, NLM_F_EXCL, NLM_F_REPLACE; request and ack are added
+    const void* header = nullptr;
+    std::size_t headerSize = 0;
+    std::vector<RequestAttribute> attributes;
 };
 
 // The attributes of one message or nested attribute, by type: the last one
@@ -50,10 +72,9 @@ const void* familyHeader(const nlmsghdr& msg, std::size_t headerSize);
 NetlinkAttributes messageAttributes(const nlmsghdr& msg, std::size_t headerSize, int maxType);
 
 // A connected rtnetlink socket, kept open across refreshes so a tick costs
-// only its dumps. Asks the kernel for strict checking, which lets address
-// dumps be filtered by interface on the kernel side. Plain rtnetlink: a
-// netlink library would be loaded, relocated and initialised with every start
-// of the window for these few dumps.
+// only its dumps; netsh makes its changes through it too. Asks the kernel for strict checking, which lets
+// address dumps be filtered by interface on the kernel side. Plain rtnetlink: a netlink library would be
+// loaded, relocated and initialised with every start of the window for these few dumps.
 class NetlinkSocket
 {
 public:
@@ -72,13 +93,19 @@ public:
     // of a dump, for the status benchmark.
     void dumpDiscard(const DumpRequest& request);
 
+    // Sends one change and waits for the kernel's answer: 0 when it was made,
+    // else the kernel's positive errno. Throws std::system_error when the
+    // socket itself fails.
+    int change(const ChangeRequest& request);
+
 private:
-    void send(const DumpRequest& request);
+    void send(const std::vector<char>& message);
     void receive(const std::function<void(const nlmsghdr&)>* visit);
 
     int m_fd = -1;
     std::uint32_t m_seq = 0;
-    std::vector<char> m_buffer;
+    // Left uninitialised: only the pages a reply fills are ever touched.
+    std::unique_ptr<char[]> m_buffer;
 };
 
 } // namespace tarnwick::linuxnet
