@@ -181,6 +181,45 @@ void NetlinkSocket::send(const std::vector<char>& message)
     }
 }
 
+void NetlinkSocket::readAnswers(const char* what, const std::function<bool(const nlmsghdr&)>& handle)
+{
+    for (;;) {
+        const ssize_t n = ::recv(m_fd, m_buffer.get(), kBufferSize, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(errno, what);
+        }
+        if (n == 0)
+            fail(EPIPE, what);
+        std::size_t left = static_cast<std::size_t>(n);
+        const char* at = m_buffer.get();
+        while (left >= sizeof(nlmsghdr)) {
+            const auto* h = reinterpret_cast<const nlmsghdr*>(at);
+            if (h->nlmsg_len < sizeof(nlmsghdr) || h->nlmsg_len > left)
+                fail(EBADMSG, what);
+            const std::size_t step = std::min<std::size_t>(NLMSG_ALIGN(h->nlmsg_len), left);
+            at += step;
+            left -= step;
+            if (h->nlmsg_seq != m_seq)
+                continue; // a late answer to an earlier, failed request
+            if (handle(*h))
+                return;
+        }
+    }
+}
+
+namespace
+{
+
+int errorOf(const nlmsghdr& msg)
+{
+    const auto* e = static_cast<const nlmsgerr*>(familyHeader(msg, sizeof(nlmsgerr)));
+    return e ? -e->error : EBADMSG;
+}
+
+} // namespace
+
 int NetlinkSocket::change(const ChangeRequest& request)
 {
     std::vector<std::pair<int, const std::vector<unsigned char>*>> attributes;
@@ -188,74 +227,35 @@ int NetlinkSocket::change(const ChangeRequest& request)
         attributes.emplace_back(a.type, &a.value);
     send(buildMessage(
         request.type, request.flags | NLM_F_ACK, ++m_seq, request.header, request.headerSize, attributes));
-    for (;;) {
-        const ssize_t n = ::recv(m_fd, m_buffer.get(), kBufferSize, 0);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno, "netlink change");
-        }
-        if (n == 0)
-            fail(EPIPE, "netlink change");
-        std::size_t left = static_cast<std::size_t>(n);
-        const char* at = m_buffer.get();
-        while (left >= sizeof(nlmsghdr)) {
-            const auto* h = reinterpret_cast<const nlmsghdr*>(at);
-            if (h->nlmsg_len < sizeof(nlmsghdr) || h->nlmsg_len > left)
-                fail(EBADMSG, "netlink change");
-            const std::size_t step = std::min<std::size_t>(NLMSG_ALIGN(h->nlmsg_len), left);
-            at += step;
-            left -= step;
-            if (h->nlmsg_seq != m_seq || h->nlmsg_type != NLMSG_ERROR)
-                continue;
-            const auto* e = static_cast<const nlmsgerr*>(familyHeader(*h, sizeof(nlmsgerr)));
-            return e ? -e->error : EBADMSG;
-        }
-    }
+    int err = 0;
+    readAnswers("netlink change", [&](const nlmsghdr& h) {
+        if (h.nlmsg_type != NLMSG_ERROR)
+            return false;
+        err = errorOf(h);
+        return true;
+    });
+    return err;
 }
 
 void NetlinkSocket::receive(const std::function<void(const nlmsghdr&)>* visit)
 {
-    for (;;) {
-        const ssize_t n = ::recv(m_fd, m_buffer.get(), kBufferSize, 0);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno, "netlink dump");
-        }
-        if (n == 0)
-            fail(EPIPE, "netlink dump");
-        std::size_t left = static_cast<std::size_t>(n);
-        const char* at = m_buffer.get();
-        while (left >= sizeof(nlmsghdr)) {
-            const auto* h = reinterpret_cast<const nlmsghdr*>(at);
-            if (h->nlmsg_len < sizeof(nlmsghdr) || h->nlmsg_len > left)
-                fail(EBADMSG, "netlink dump");
-            const std::size_t step = std::min<std::size_t>(NLMSG_ALIGN(h->nlmsg_len), left);
-            at += step;
-            left -= step;
-            if (h->nlmsg_seq != m_seq)
-                continue; // a late answer to an earlier, failed request
-            if (h->nlmsg_type == NLMSG_DONE) {
-                if (h->nlmsg_flags & NLM_F_DUMP_INTR)
-                    fail(EAGAIN, "netlink dump interrupted");
-                return;
-            }
-            if (h->nlmsg_type == NLMSG_ERROR) {
-                const auto* e = static_cast<const nlmsgerr*>(familyHeader(*h, sizeof(nlmsgerr)));
-                const int err = e ? -e->error : EBADMSG;
-                if (err == 0)
-                    continue; // an acknowledgement
-                fail(err, "netlink dump");
-            }
-            if (h->nlmsg_flags & NLM_F_DUMP_INTR)
+    readAnswers("netlink dump", [&](const nlmsghdr& h) {
+        if (h.nlmsg_type == NLMSG_DONE) {
+            if (h.nlmsg_flags & NLM_F_DUMP_INTR)
                 fail(EAGAIN, "netlink dump interrupted");
-            if (h->nlmsg_type < NLMSG_MIN_TYPE)
-                continue; // no-op and the like
-            if (visit)
-                (*visit)(*h);
+            return true;
         }
-    }
+        if (h.nlmsg_type == NLMSG_ERROR) {
+            if (const int err = errorOf(h); err != 0)
+                fail(err, "netlink dump");
+            return false; // an acknowledgement
+        }
+        if (h.nlmsg_flags & NLM_F_DUMP_INTR)
+            fail(EAGAIN, "netlink dump interrupted");
+        if (h.nlmsg_type >= NLMSG_MIN_TYPE && visit)
+            (*visit)(h); // below: no-op and the like
+        return false;
+    });
 }
 
 void NetlinkSocket::dumpEach(const DumpRequest& request, const std::function<void(const nlmsghdr&)>& visit)

@@ -101,6 +101,9 @@ public:
 private:
     void send(const std::vector<char>& message);
     void receive(const std::function<void(const nlmsghdr&)>* visit);
+    // Reads datagrams and hands each message that answers the last request to
+    // `handle`, until it returns true.
+    void readAnswers(const char* what, const std::function<bool(const nlmsghdr&)>& handle);
 
     int m_fd = -1;
     std::uint32_t m_seq = 0;
