@@ -127,11 +127,11 @@ namespace
 
 // Header, family header, then each attribute at its aligned place.
 std::vector<char> buildMessage(int type, int flags, std::uint32_t seq, const void* header,
-    std::size_t headerSize, const std::vector<std::pair<int, const std::vector<unsigned char>*>>& attributes)
+    std::size_t headerSize, const std::vector<RequestAttribute>& attributes)
 {
     std::size_t size = NLMSG_SPACE(headerSize);
-    for (const auto& [attrType, value] : attributes)
-        size += RTA_SPACE(value->size());
+    for (const auto& a : attributes)
+        size += RTA_SPACE(a.value.size());
     std::vector<char> msg(size);
     auto* h = reinterpret_cast<nlmsghdr*>(msg.data());
     h->nlmsg_len = static_cast<std::uint32_t>(NLMSG_LENGTH(headerSize));
@@ -140,14 +140,14 @@ std::vector<char> buildMessage(int type, int flags, std::uint32_t seq, const voi
     h->nlmsg_seq = seq;
     if (headerSize > 0)
         std::memcpy(msg.data() + NLMSG_HDRLEN, header, headerSize);
-    for (const auto& [attrType, value] : attributes) {
+    for (const auto& a : attributes) {
         const std::size_t at = NLMSG_ALIGN(h->nlmsg_len);
-        auto* a = reinterpret_cast<rtattr*>(msg.data() + at);
-        a->rta_type = static_cast<unsigned short>(attrType);
-        a->rta_len = static_cast<unsigned short>(RTA_LENGTH(value->size()));
-        if (!value->empty())
-            std::memcpy(msg.data() + at + RTA_LENGTH(0), value->data(), value->size());
-        h->nlmsg_len = static_cast<std::uint32_t>(at + RTA_LENGTH(value->size()));
+        auto* rta = reinterpret_cast<rtattr*>(msg.data() + at);
+        rta->rta_type = static_cast<unsigned short>(a.type);
+        rta->rta_len = static_cast<unsigned short>(RTA_LENGTH(a.value.size()));
+        if (!a.value.empty())
+            std::memcpy(msg.data() + at + RTA_LENGTH(0), a.value.data(), a.value.size());
+        h->nlmsg_len = static_cast<std::uint32_t>(at + RTA_LENGTH(a.value.size()));
     }
     msg.resize(h->nlmsg_len);
     return msg;
@@ -155,13 +155,9 @@ std::vector<char> buildMessage(int type, int flags, std::uint32_t seq, const voi
 
 std::vector<char> dumpMessage(const DumpRequest& request, std::uint32_t seq)
 {
-    std::vector<std::vector<unsigned char>> values;
-    values.reserve(request.filters.size());
-    std::vector<std::pair<int, const std::vector<unsigned char>*>> attributes;
-    for (const auto& [type, value] : request.filters) {
-        values.push_back(RequestAttribute::of(type, value).value);
-        attributes.emplace_back(type, &values.back());
-    }
+    std::vector<RequestAttribute> attributes;
+    for (const auto& [type, value] : request.filters)
+        attributes.push_back(RequestAttribute::of(type, value));
     return buildMessage(request.type, NLM_F_DUMP, seq, request.header, request.headerSize, attributes);
 }
 
@@ -222,11 +218,8 @@ int errorOf(const nlmsghdr& msg)
 
 int NetlinkSocket::change(const ChangeRequest& request)
 {
-    std::vector<std::pair<int, const std::vector<unsigned char>*>> attributes;
-    for (const auto& a : request.attributes)
-        attributes.emplace_back(a.type, &a.value);
-    send(buildMessage(
-        request.type, request.flags | NLM_F_ACK, ++m_seq, request.header, request.headerSize, attributes));
+    send(buildMessage(request.type, request.flags | NLM_F_ACK, ++m_seq, request.header, request.headerSize,
+        request.attributes));
     int err = 0;
     readAnswers("netlink change", [&](const nlmsghdr& h) {
         if (h.nlmsg_type != NLMSG_ERROR)

@@ -41,6 +41,21 @@ RequestAttribute ipAttribute(int type, Ipv4 ip)
     return RequestAttribute::of(type, htonl(ip.value));
 }
 
+ifaddrmsg addressHeader(int ifindex, int prefix)
+{
+    ifaddrmsg header {};
+    header.ifa_family = AF_INET;
+    header.ifa_prefixlen = static_cast<unsigned char>(prefix);
+    header.ifa_index = static_cast<std::uint32_t>(ifindex);
+    return header;
+}
+
+// An address names itself twice: local and (on a link without a peer) address.
+std::vector<RequestAttribute> addressAttributes(Ipv4 ip)
+{
+    return { ipAttribute(IFA_LOCAL, ip), ipAttribute(IFA_ADDRESS, ip) };
+}
+
 } // namespace
 
 Netlink::Netlink()
@@ -66,9 +81,7 @@ std::vector<InterfaceInfo> Netlink::interfaces()
 
 std::vector<InterfaceAddress> Netlink::addresses(int ifindex)
 {
-    ifaddrmsg header {};
-    header.ifa_family = AF_INET;
-    header.ifa_index = static_cast<std::uint32_t>(ifindex);
+    const ifaddrmsg header = addressHeader(ifindex, 0);
     std::vector<InterfaceAddress> out;
     m_sock->dumpEach({ RTM_GETADDR, &header, sizeof header, {} }, [&](const nlmsghdr& msg) {
         const auto* a = static_cast<const ifaddrmsg*>(familyHeader(msg, sizeof(ifaddrmsg)));
@@ -91,13 +104,10 @@ std::vector<InterfaceAddress> Netlink::addresses(int ifindex)
 
 void Netlink::addAddress(int ifindex, const InterfaceAddress& address, std::uint32_t lifetime)
 {
-    ifaddrmsg header {};
-    header.ifa_family = AF_INET;
-    header.ifa_prefixlen = static_cast<unsigned char>(address.prefix);
-    header.ifa_index = static_cast<std::uint32_t>(ifindex);
+    const ifaddrmsg header = addressHeader(ifindex, address.prefix);
     // REPLACE renews the lifetime of an address that is there already.
     ChangeRequest request { RTM_NEWADDR, NLM_F_CREATE | NLM_F_REPLACE, &header, sizeof header,
-        { ipAttribute(IFA_LOCAL, address.address), ipAttribute(IFA_ADDRESS, address.address) } };
+        addressAttributes(address.address) };
     if (address.prefix < 31)
         request.attributes.push_back(
             ipAttribute(IFA_BROADCAST, Ipv4 { address.address.value | ~prefixMask(address.prefix).value }));
@@ -113,12 +123,9 @@ void Netlink::addAddress(int ifindex, const InterfaceAddress& address, std::uint
 
 void Netlink::removeAddress(int ifindex, const InterfaceAddress& address)
 {
-    ifaddrmsg header {};
-    header.ifa_family = AF_INET;
-    header.ifa_prefixlen = static_cast<unsigned char>(address.prefix);
-    header.ifa_index = static_cast<std::uint32_t>(ifindex);
-    const int err = m_sock->change({ RTM_DELADDR, 0, &header, sizeof header,
-        { ipAttribute(IFA_LOCAL, address.address), ipAttribute(IFA_ADDRESS, address.address) } });
+    const ifaddrmsg header = addressHeader(ifindex, address.prefix);
+    const int err
+        = m_sock->change({ RTM_DELADDR, 0, &header, sizeof header, addressAttributes(address.address) });
     // Gone already (a removed primary takes its secondaries along): the wanted state holds.
     if (err != 0 && err != EADDRNOTAVAIL && err != ENOENT && err != ESRCH)
         fail("cannot remove address " + formatIpv4(address.address), err);
