@@ -2,14 +2,13 @@
 // window of the main window's size and says so, exactly as tarnwick does.
 // With --text it also shows one label of Chinese text in the program's font:
 // the floor for any window that draws Chinese, for reading the figures.
-#include "app/gui/FirstPaintReporter.h"
+#include "FirstPaintReporter.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
 
-#include <cstdio>
 #include <cstring>
 
 int main(int argc, char** argv)
@@ -25,7 +24,7 @@ int main(int argc, char** argv)
         auto* label = new QLabel(QStringLiteral("网卡参数 IP地址"), &window);
         label->setGeometry(10, 10, 200, 20);
     }
-    tarnwick::gui::FirstPaintReporter reporter;
+    FirstPaintReporter reporter;
     window.installEventFilter(&reporter);
     window.show();
     return app.exec();

@@ -9,15 +9,15 @@
 namespace tarnwick
 {
 
+// How a live-values source may reach services that can hang (the system
+// bus): a one-shot read waits for their answer, bounded; the window's
+// once-a-second refresh never waits and uses their last answer.
+enum class LiveReads { OneShot, Refresh };
+
 // This platform's back ends (the build picks the implementation). The store
 // holds the proxy values where the desktop has no system proxy; it must
 // outlive the sources.
 std::unique_ptr<AdapterSource> makeAdapterSource(RegistryStore& store);
-std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store);
-
-// Starts taking, beside the caller, the readings the first full status read
-// of makeLiveValuesSource's source needs from libraries the program otherwise
-// does without. For the window program's start, before its first thread.
-void prefetchStartupReadings();
+std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store, LiveReads reads);
 
 } // namespace tarnwick

@@ -44,7 +44,8 @@ void addSecondLink()
 LabNetwork::LabNetwork()
     : m_resolvConf(labDir() / "scenario-resolv.conf")
 {
-    m_values = std::make_unique<linuxnet::LinuxLiveValuesSource>(nullptr, m_resolvConf);
+    m_values = std::make_unique<linuxnet::LinuxLiveValuesSource>(
+        nullptr, linuxnet::ResolvedServers::Mode::Wait, m_resolvConf);
     addSecondLink();
     setDns({});
 }

@@ -23,6 +23,7 @@ namespace
 {
 
 constexpr int kLink = 7;
+constexpr int kHangingLink = 9; // resolved never answers for it
 
 const char* kIntrospection = R"xml(<node>
   <interface name="org.freedesktop.resolve1.Manager">
@@ -38,6 +39,10 @@ void onGetLink(GDBusConnection*, const gchar*, const gchar*, const gchar*, const
 {
     gint32 ifindex = 0;
     g_variant_get(parameters, "(i)", &ifindex);
+    if (ifindex == kHangingLink) {
+        g_object_ref(invocation); // kept, never answered: a bus that hangs
+        return;
+    }
     if (ifindex != kLink) {
         g_dbus_method_invocation_return_dbus_error(
             invocation, "org.freedesktop.resolve1.NoSuchLink", "no link");
@@ -113,10 +118,10 @@ TEST(ResolvedServers, AsksResolvedForTheLinksIpv4Servers)
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
 
     {
-        linuxnet::ResolvedServers notRunning(dir / "no-runtime-dir");
+        linuxnet::ResolvedServers notRunning(linuxnet::ResolvedServers::Mode::Wait, dir / "no-runtime-dir");
         EXPECT_EQ(notRunning.linkServers(kLink), std::nullopt) << "resolved's folder is missing: not asked";
     }
-    linuxnet::ResolvedServers resolved(dir.path());
+    linuxnet::ResolvedServers resolved(linuxnet::ResolvedServers::Mode::Wait, dir.path());
     std::optional<std::vector<std::string>> servers;
     for (int i = 0; i < 100 && !servers; ++i) { // until the stand-in owns the name
         servers = resolved.linkServers(kLink);
@@ -126,6 +131,21 @@ TEST(ResolvedServers, AsksResolvedForTheLinksIpv4Servers)
     EXPECT_EQ(servers,
         (std::optional<std::vector<std::string>>(std::vector<std::string> { "192.0.2.53", "192.0.2.54" })));
     EXPECT_EQ(resolved.linkServers(kLink + 1), std::nullopt) << "a link resolved does not know";
+    EXPECT_EQ(resolved.linkServers(kHangingLink), std::nullopt) << "no answer within the time-out";
+
+    // The refresh's mode: the first call only asks; the answer arrives on the
+    // reader's own thread and later calls give it. A link whose answer never
+    // comes keeps giving nothing, and the caller never waits for it.
+    linuxnet::ResolvedServers background(linuxnet::ResolvedServers::Mode::Background, dir.path());
+    EXPECT_EQ(background.linkServers(kLink), std::nullopt) << "nothing read yet: the call did not wait";
+    std::optional<std::vector<std::string>> later;
+    for (int i = 0; i < 100 && !later; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        later = background.linkServers(kLink);
+    }
+    EXPECT_EQ(later, servers);
+    EXPECT_EQ(background.linkServers(kHangingLink), std::nullopt);
+    EXPECT_EQ(background.linkServers(kHangingLink), std::nullopt) << "still asking: the last reading stands";
 
     ::kill(fake, SIGTERM);
     ::waitpid(fake, nullptr, 0);

@@ -9,9 +9,8 @@ namespace tarnwick::linuxnet
 {
 
 // The proxy as this desktop keeps it: GSettings where its proxy schema is
-// installed, else the registry store's Internet Settings values. The choice is
-// made at the first read, so GIO is not loaded before anything needs it; that
-// first read takes the start-up prefetch's answer when there is one.
+// installed, else the registry store's Internet Settings values, chosen at the
+// first read.
 class DesktopProxySource : public ProxySource
 {
 public:

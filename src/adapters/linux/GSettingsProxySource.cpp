@@ -1,6 +1,6 @@
 #include "adapters/linux/GSettingsProxySource.h"
 
-#include "adapters/linux/GioLibrary.h"
+#include <gio/gio.h>
 
 #include <memory>
 #include <string>
@@ -15,26 +15,26 @@ constexpr const char* kSchema = "org.gnome.system.proxy";
 constexpr const char* kHttpSchema = "org.gnome.system.proxy.http";
 
 struct ObjectUnref {
-    void operator()(gpointer object) const { GioLibrary::get()->objectUnref(object); }
+    void operator()(gpointer object) const { g_object_unref(object); }
 };
 using Settings = std::unique_ptr<GSettings, ObjectUnref>;
 
-bool schemaInstalled(const GioLibrary& gio, const char* id)
+bool schemaInstalled(const char* id)
 {
-    GSettingsSchemaSource* source = gio.schemaSourceGetDefault();
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
     if (!source)
         return false;
-    GSettingsSchema* schema = gio.schemaSourceLookup(source, id, TRUE);
+    GSettingsSchema* schema = g_settings_schema_source_lookup(source, id, TRUE);
     if (!schema)
         return false;
-    gio.schemaUnref(schema);
+    g_settings_schema_unref(schema);
     return true;
 }
 
-std::string takeString(const GioLibrary& gio, gchar* text)
+std::string takeString(gchar* text)
 {
     std::string out = text ? text : "";
-    gio.free(text);
+    g_free(text);
     return out;
 }
 
@@ -42,8 +42,7 @@ std::string takeString(const GioLibrary& gio, gchar* text)
 
 bool GSettingsProxySource::available()
 {
-    const GioLibrary* gio = GioLibrary::get();
-    return gio && schemaInstalled(*gio, kSchema) && schemaInstalled(*gio, kHttpSchema);
+    return schemaInstalled(kSchema) && schemaInstalled(kHttpSchema);
 }
 
 ProxyReading GSettingsProxySource::read()
@@ -52,12 +51,11 @@ ProxyReading GSettingsProxySource::read()
     // g_settings_new aborts on an unknown schema; ask first.
     if (!available())
         return r;
-    const GioLibrary& gio = *GioLibrary::get();
-    const Settings proxy(gio.settingsNew(kSchema));
-    const Settings http(gio.settingsNew(kHttpSchema));
-    r.enabled = takeString(gio, gio.settingsGetString(proxy.get(), "mode")) == "manual";
-    r.server = takeString(gio, gio.settingsGetString(http.get(), "host"));
-    const int port = gio.settingsGetInt(http.get(), "port");
+    const Settings proxy(g_settings_new(kSchema));
+    const Settings http(g_settings_new(kHttpSchema));
+    r.enabled = takeString(g_settings_get_string(proxy.get(), "mode")) == "manual";
+    r.server = takeString(g_settings_get_string(http.get(), "host"));
+    const int port = g_settings_get_int(http.get(), "port");
     // The schema's default port (8080) stands there with no host at all.
     if (port > 0 && !r.server.empty())
         r.server += ":" + std::to_string(port);

@@ -33,10 +33,10 @@ std::string joinCommas(const std::vector<std::string>& items)
 } // namespace
 
 LinuxLiveValuesSource::LinuxLiveValuesSource(std::unique_ptr<ProxySource> proxy,
-    std::filesystem::path resolvConf, std::filesystem::path resolvedRuntimeDir)
+    ResolvedServers::Mode resolvedMode, std::filesystem::path resolvConf, std::filesystem::path resolvedRuntimeDir)
     : m_proxy(std::move(proxy))
     , m_resolver(std::move(resolvConf))
-    , m_resolved(std::move(resolvedRuntimeDir))
+    , m_resolved(resolvedMode, std::move(resolvedRuntimeDir))
 {
 }
 

@@ -27,6 +27,7 @@ class LinuxLiveValuesSource : public LiveValuesSource
 {
 public:
     LinuxLiveValuesSource(std::unique_ptr<ProxySource> proxy,
+        ResolvedServers::Mode resolvedMode = ResolvedServers::Mode::Wait,
         std::filesystem::path resolvConf = "/etc/resolv.conf",
         std::filesystem::path resolvedRuntimeDir = "/run/systemd/resolve");
     ~LinuxLiveValuesSource() override;

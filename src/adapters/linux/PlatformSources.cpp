@@ -4,7 +4,6 @@
 #include "adapters/linux/DesktopProxySource.h"
 #include "adapters/linux/LinuxAdapterSource.h"
 #include "adapters/linux/LinuxLiveValuesSource.h"
-#include "adapters/linux/ProxyPrefetch.h"
 #include "app/StorePaths.h"
 #include "app/TRegistry.h"
 #include "app/linux/RegFileStore.h"
@@ -19,15 +18,11 @@ std::unique_ptr<AdapterSource> makeAdapterSource(RegistryStore&)
     return std::make_unique<linuxnet::LinuxAdapterSource>();
 }
 
-std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store)
+std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store, LiveReads reads)
 {
-    return std::make_unique<linuxnet::LinuxLiveValuesSource>(
-        std::make_unique<linuxnet::DesktopProxySource>(store));
-}
-
-void prefetchStartupReadings()
-{
-    linuxnet::ProxyPrefetch::start();
+    return std::make_unique<linuxnet::LinuxLiveValuesSource>(std::make_unique<linuxnet::DesktopProxySource>(store),
+        reads == LiveReads::Refresh ? linuxnet::ResolvedServers::Mode::Background
+                                    : linuxnet::ResolvedServers::Mode::Wait);
 }
 
 AdapterTable discoverAdapters()
@@ -52,7 +47,7 @@ StatusReadout readStatusOnce(std::optional<int> adapter)
         }
     }
     const auto adapters = makeAdapterSource(store);
-    const auto values = makeLiveValuesSource(store);
+    const auto values = makeLiveValuesSource(store, LiveReads::OneShot);
     return readStatusOnce(*adapters, *values, defaultNetCard, adapter);
 }
 

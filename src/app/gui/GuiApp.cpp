@@ -4,12 +4,10 @@
 #include "app/FileLock.h"
 #include "app/StorePaths.h"
 #include "app/gui/Artwork.h"
-#include "app/gui/FirstPaintReporter.h"
-#include "app/gui/FontWarmUp.h"
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/InstancePaths.h"
 #include "app/gui/QtPrompts.h"
-#include "app/gui/StartupTrace.h"
+#include "app/gui/StartupLog.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
 #include "app/linux/RegFileStore.h"
@@ -21,8 +19,6 @@
 #include <QTimer>
 #include <filesystem>
 #include <optional>
-
-#include <cstdio>
 
 #include <memory>
 
@@ -38,14 +34,8 @@ inline constexpr const char* kAlreadyRunning = "程序已运行,请勿执行多�
 
 int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchFile)
 {
-    traceStartup("runGui");
-    // While this process has one thread, so before FontWarmUp's; the answer
-    // is taken by the first status read, once the window is built.
-    prefetchStartupReadings();
-    traceStartup("prefetch started");
-    FontWarmUp fonts;
+    startupMark("start");
     QApplication app(argc, argv);
-    traceStartup("QApplication");
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setWindowIcon(appIcon());
     // 宋体 9 point; where SimSun is missing, an installed CJK font that also
@@ -54,11 +44,10 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     font.setFamilies({ QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei") });
     font.setPixelSize(12);
     QApplication::setFont(font);
-    traceStartup("application");
+    startupMark("application");
 
     QtPrompts prompts;
     TDM dm;
-    traceStartup("data module");
 
     const InstancePaths paths = instancePaths();
     // The guard: a per-user lock held for the life of the process; the system
@@ -72,7 +61,6 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     } catch (const std::exception&) {
     }
     if (lock && !lock->held()) {
-        fonts.wait(); // the message below is the first text
         // A quick-switch file goes to the running instance, which acts on it.
         if (quickSwitchFile
             && InstanceChannel::handOver(
@@ -83,14 +71,12 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     }
     InstanceChannel channel;
     channel.listen(QString::fromStdString(paths.socket.string()));
-    traceStartup("instance guard");
 
     const StoreEnvironment env = StoreEnvironment::current();
     RegFileStore registry(registryFolder(env));
     const std::unique_ptr<AdapterSource> adapters = makeAdapterSource(registry);
-    const std::unique_ptr<LiveValuesSource> live = makeLiveValuesSource(registry);
+    const std::unique_ptr<LiveValuesSource> live = makeLiveValuesSource(registry, LiveReads::Refresh);
     LiveSnapshot snapshot;
-    traceStartup("registry and adapter back ends");
 
     MainWindowContext context { prompts, registry, configIniPath(env), *adapters, *live, snapshot,
         [&prompts](const std::string& path) { return static_cast<int>(checkConfigFile(path, prompts)); },
@@ -99,26 +85,18 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     // once; the show handler applies it again (then a no-op) and warns when
     // config.ini is missing.
     dm.look().preload(context.iniPath);
-    traceStartup("stored look");
-    fonts.wait();
-    traceStartup("font configuration");
     TFmain window(dm, context);
-    traceStartup("main window built");
+    startupMark("main window built");
     prompts.setParent(&window);
     QObject::connect(&channel, &InstanceChannel::quickSwitchReceived, &window, &TFmain::quickSwitchRequested);
     if (quickSwitchFile)
         window.quickSwitchRequested(QString::fromStdString(*quickSwitchFile));
 
     window.formCreate();
-    traceStartup("FormCreate");
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
-    traceStartup("shown (FormShow done)");
-    // For bench/startup: say when the window has been painted.
-    FirstPaintReporter reporter;
-    if (qEnvironmentVariableIsSet("TARNWICK_REPORT_SHOWN"))
-        window.installEventFilter(&reporter);
+    startupMark("shown");
     return app.exec();
 }
 

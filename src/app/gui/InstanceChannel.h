@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+class QLocalServer;
+
 namespace tarnwick::gui
 {
 
@@ -13,7 +15,7 @@ class InstanceChannel : public QObject
     Q_OBJECT
 public:
     explicit InstanceChannel(QObject* parent = nullptr);
-    // Stops listening and removes the socket file.
+    // Stops listening; the server removes its socket file.
     ~InstanceChannel() override;
 
     // Listens on the socket path; only the lock holder calls this, so a file
@@ -30,8 +32,7 @@ signals:
 private:
     void acceptPending();
 
-    int m_fd = -1;
-    QString m_path;
+    QLocalServer* m_server;
 };
 
 } // namespace tarnwick::gui

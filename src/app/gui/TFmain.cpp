@@ -5,7 +5,7 @@
 #include "app/gui/ConfigFileSearch.h"
 #include "app/gui/ProbeIndicator.h"
 #include "app/gui/SkinCatalog.h"
-#include "app/gui/StartupTrace.h"
+#include "app/gui/StartupLog.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFabout.h"
 #include "app/gui/WindowRules.h"
@@ -104,13 +104,9 @@ TFmain::TFmain(TDM& dm, MainWindowContext context, QWidget* parent)
     // Fixed single border: system menu and minimise only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    traceStartup("TFmain: frame");
     buildLayout();
-    traceStartup("TFmain: layout");
     buildMenus();
-    traceStartup("TFmain: menus");
     buildTray(icon);
-    traceStartup("TFmain: tray");
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -152,11 +148,8 @@ void TFmain::buildLayout()
     m_pages->addTab(ipPage, QStringLiteral("IP配置"));
     m_pages->addTab(dialPage, QStringLiteral("拨 号"));
     m_pages->setCurrentIndex(0);
-    traceStartup("layout: list and pages");
     buildIpPage(ipPage);
-    traceStartup("layout: IP page");
     buildDialPage(dialPage);
-    traceStartup("layout: dial page");
     // Page change to "拨 号" reloads the dial-up entries: joins with the dial-up page.
 
     buildLeftStrip(central);
@@ -378,6 +371,7 @@ bool TFmain::event(QEvent* event)
     // delaying it.
     if (event->type() == QEvent::Paint && !m_trayRequested) {
         m_trayRequested = true;
+        startupMark("first paint");
         QMetaObject::invokeMethod(m_tray, &QSystemTrayIcon::show, Qt::QueuedConnection);
     }
     return QMainWindow::event(event);
@@ -441,19 +435,14 @@ void TFmain::formShow()
     }
     guarded([this] {
         if (m_status) {
-            traceStartup("FormShow: begin");
             const StatusView v = m_status->updateStatusBar(m_adapterList->currentIndex(), true);
-            traceStartup("FormShow: status read");
             showStatus(v);
         }
     });
-    traceStartup("FormShow: status refresh");
     guarded([this] { UpdateConfig(); });
-    traceStartup("FormShow: configuration list");
     m_timer1->start();
     resetProbeDisplay();
     guarded([this] { fillAndApplySkin(); });
-    traceStartup("FormShow: skin");
     emit formShown();
 }
 

@@ -70,7 +70,7 @@ TEST(MainWindowLab, TestButtonShowsTheRoundTripsOfTheLabsGatewayAndDnsServer)
     settings::writeConfigFile(registry, config);
     settings::writeSkin(dir / "config.ini", "Standard");
     const auto adapters = makeAdapterSource(registry);
-    const auto live = makeLiveValuesSource(registry);
+    const auto live = makeLiveValuesSource(registry, LiveReads::Refresh);
     LiveSnapshot snapshot;
     TDM dm;
     MainWindowContext ctx { prompts, registry, dir / "config.ini", *adapters, *live, snapshot,
