@@ -19,6 +19,8 @@ int runCheck(const std::vector<std::string>& args, Io io)
     }
     StreamMessageSink sink(io.err);
     const ConfigCheck result = checkConfigFile(args[0], sink);
+    if (result == ConfigCheck::Missing)
+        io.err << "tarnwick: check: no file at " << args[0] << '\n';
     if (result == ConfigCheck::Invalid)
         sink.show(MessageSink::Kind::Error, msg::kConfigInvalid);
     const int number = static_cast<int>(result);

@@ -4,8 +4,19 @@
 
 #include <algorithm>
 #include <ostream>
+#include <utility>
 
 namespace tarnwick::cli {
+
+namespace
+{
+
+bool isHelp(const std::string& word)
+{
+    return word == "--help" || word == "-h" || word == "help";
+}
+
+} // namespace
 
 bool isVerb(const std::string& word)
 {
@@ -13,17 +24,36 @@ bool isVerb(const std::string& word)
     return std::any_of(all.begin(), all.end(), [&](const Verb& v) { return word == v.name; });
 }
 
-void printUsage(std::ostream& err)
+void printUsage(std::ostream& out)
 {
-    err << "usage: tarnwick                 start the window\n"
-           "       tarnwick FILE.twk        start the window and switch to a quick-switch file\n";
+    std::vector<std::pair<std::string, std::string>> rows = {
+        { "", "start the window" },
+        { "FILE.twk", "start the window and switch to a quick-switch file" },
+    };
     for (const Verb& v : verbs())
-        err << "       tarnwick " << v.synopsis << "\n";
+        rows.emplace_back(std::string(v.name) + (*v.arguments ? " " : "") + v.arguments, v.summary);
+    rows.emplace_back("--help | --version", "this text; the program's version");
+    std::size_t width = 0;
+    for (const auto& row : rows)
+        width = std::max(width, row.first.size());
+    const char* lead = "usage: ";
+    for (const auto& [form, summary] : rows) {
+        out << lead << "tarnwick " << form << std::string(width - form.size() + 2, ' ') << summary << '\n';
+        lead = "       ";
+    }
 }
 
 int run(const std::vector<std::string>& args, Io io)
 {
     if (!args.empty()) {
+        if (isHelp(args[0]) && args.size() == 1) {
+            printUsage(io.out);
+            return 0;
+        }
+        if (args[0] == "--version" && args.size() == 1) {
+            io.out << "tarnwick " << TARNWICK_VERSION << '\n';
+            return 0;
+        }
         for (const Verb& v : verbs()) {
             if (args[0] == v.name)
                 return v.run(std::vector<std::string>(args.begin() + 1, args.end()), io);

@@ -64,8 +64,10 @@ int runList(const std::vector<std::string>& args, Io io)
         if (!haveConfig)
             path = configFileSetting();
         const auto table = loadConfigTable(path, sink);
-        if (!table)
+        if (!table) {
+            io.err << "tarnwick: list: no configuration file at " << path << '\n';
             return 1;
+        }
         for (std::size_t i = 0; i < table->count(); ++i) {
             const ConfigRecord& r = table->records[i];
             io.out << i << '\t' << oneLine(r[ConfigField::Id]) << '\t' << oneLine(recordCaption(r, i))

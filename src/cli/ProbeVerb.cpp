@@ -44,7 +44,13 @@ int runProbe(const std::vector<std::string>& args, Io io)
 
     LiveSnapshot snapshot;
     try {
-        snapshot.set(readStatusOnce(adapter).values);
+        const StatusReadout r = readStatusOnce(adapter);
+        if (adapter && (*adapter < 0 || *adapter >= r.table.count())) {
+            io.err << "tarnwick: probe: there is no adapter " << *adapter << " (adapters found: "
+                   << r.table.count() << "; see tarnwick adapters)\n";
+            return 1;
+        }
+        snapshot.set(r.values);
     } catch (const std::exception& e) {
         io.err << "tarnwick: probe: " << e.what() << '\n';
         return 1;

@@ -40,6 +40,11 @@ int runStatus(const std::vector<std::string>& args, Io io)
         return kUsageExit;
     }
     const StatusReadout r = readStatusOnce(adapter);
+    if (adapter && (*adapter < 0 || *adapter >= r.table.count())) {
+        io.err << "tarnwick: status: there is no adapter " << *adapter << " (adapters found: " << r.table.count()
+               << "; see tarnwick adapters)\n";
+        return 1;
+    }
     FieldValues shown;
     if (r.view.fields) {
         shown = *r.view.fields;

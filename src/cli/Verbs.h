@@ -10,7 +10,8 @@ namespace tarnwick::cli {
 
 struct Verb {
     const char* name;
-    const char* synopsis;
+    const char* arguments; // as the usage shows them after the name
+    const char* summary;
     int (*run)(const std::vector<std::string>& args, Io io);
 };
 

@@ -6,10 +6,57 @@ using namespace tarnwick::test;
 
 TEST(Cli, UnknownVerbsAndMissingVerbsGiveUsageAnd64)
 {
-    for (const char* word : {"frobnicate", "--help", "-x", "list.twk.bak"}) {
+    for (const char* word : {"frobnicate", "--helpme", "-x", "list.twk.bak"}) {
         const auto r = runProcess({binPath("tarnwick"), word, "more"});
         EXPECT_EQ(r.exitCode, 64) << word;
         EXPECT_NE(r.err.find("usage: tarnwick"), std::string::npos) << word;
         EXPECT_TRUE(r.out.empty()) << word;
+    }
+}
+
+TEST(Cli, HelpAndVersionGoToStandardOutputWithStatusZero)
+{
+    for (const char* word : {"--help", "-h", "help"}) {
+        const auto r = runProcess({binPath("tarnwick"), word});
+        EXPECT_EQ(r.exitCode, 0) << word;
+        EXPECT_EQ(r.out.rfind("usage: tarnwick", 0), 0u) << word;
+        EXPECT_TRUE(r.err.empty()) << word << ": " << r.err;
+    }
+    const auto v = runProcess({binPath("tarnwick"), "--version"});
+    EXPECT_EQ(v.exitCode, 0);
+    EXPECT_EQ(v.out.rfind("tarnwick ", 0), 0u) << v.out;
+    EXPECT_EQ(v.out.back(), '\n');
+}
+
+TEST(Cli, TheUsageTextsColumnsLineUp)
+{
+    const auto r = runProcess({binPath("tarnwick"), "--help"});
+    // Each line: "usage: tarnwick FORM  summary" or its indented twin; every
+    // summary starts in the same column.
+    std::size_t column = std::string::npos;
+    std::size_t lines = 0;
+    std::size_t at = 0;
+    while (at < r.out.size()) {
+        const std::size_t end = r.out.find('\n', at);
+        const std::string line = r.out.substr(at, end - at);
+        at = end + 1;
+        ++lines;
+        const std::size_t gap = line.find("  ", 7 + 9);
+        ASSERT_NE(gap, std::string::npos) << line;
+        const std::size_t summary = line.find_first_not_of(' ', gap);
+        if (column == std::string::npos)
+            column = summary;
+        EXPECT_EQ(summary, column) << line;
+    }
+    EXPECT_GE(lines, 7u);
+}
+
+TEST(Cli, AnAdapterThatDoesNotExistIsNamedAndStatusIsOne)
+{
+    for (const char* verb : {"status", "probe"}) {
+        const auto r = runProcess({binPath("tarnwick"), verb, "--adapter", "97"});
+        EXPECT_EQ(r.exitCode, 1) << verb;
+        EXPECT_NE(r.err.find("no adapter 97"), std::string::npos) << verb << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << verb << ": " << r.out;
     }
 }
