@@ -1,6 +1,6 @@
 // The profile-file reader: any bytes parse, unchanged documents are written
 // back byte for byte, and a value set reads back as it was set.
-#include "app/ProfileDocument.h"
+#include "base/ProfileDocument.h"
 
 #include <cstdint>
 #include <cstdlib>

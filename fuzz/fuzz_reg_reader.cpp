@@ -1,7 +1,7 @@
 // The .reg reader: any input either parses or is refused with StoreFileError,
 // and what parses is written and read back to the same keys and values.
-#include "app/RegFile.h"
-#include "app/StoreFileError.h"
+#include "base/RegFile.h"
+#include "base/StoreFileError.h"
 
 #include <cstdint>
 #include <cstdlib>

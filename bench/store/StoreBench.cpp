@@ -1,7 +1,7 @@
 // Times a full list refresh (count, read every record, LastOpenTime save) and
 // an append-save on a 10,000-record configuration file, each as a ratio
 // against a bare libxml2 parse and save of the same file in the same run.
-#include "app/MessageSink.h"
+#include "base/MessageSink.h"
 #include "store/ConfigList.h"
 #include "store/ConfigSave.h"
 #include "store/SystemClock.h"

@@ -2,7 +2,7 @@
 
 #include "adapters/AdapterSource.h"
 #include "adapters/LiveValuesSource.h"
-#include "app/RegistryStore.h"
+#include "base/RegistryStore.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #include "adapters/RegistryProxySource.h"
 
-#include "app/ServiceError.h"
-#include "app/TRegistry.h"
+#include "base/ServiceError.h"
+#include "base/TRegistry.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
 #include "netsh/LinkState.h"
 
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <cerrno>
 #include <charconv>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MessageSink.h"
+#include "base/MessageSink.h"
 #include "store/ConfigTable.h"
 #include "store/XmlDocument.h"
 #include "store/XmlNode.h"

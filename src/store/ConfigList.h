@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MessageSink.h"
+#include "base/MessageSink.h"
 #include "store/Clock.h"
 #include "store/ConfigTable.h"
 

@@ -1,6 +1,6 @@
 #include "store/XmlDocument.h"
 
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "store/XmlError.h"
 
 #include <libxml/parser.h>

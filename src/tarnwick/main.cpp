@@ -1,3 +1,4 @@
+#include "app/StartsWindow.h"
 #include "app/gui/GuiEntry.h"
 #include "cli/Cli.h"
 
@@ -9,7 +10,7 @@
 int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (tarnwick::gui::startsWindow(args)) {
+    if (tarnwick::startsWindow(args)) {
         std::optional<std::string> quickSwitch;
         if (!args.empty())
             quickSwitch = args[0];

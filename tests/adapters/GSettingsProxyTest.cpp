@@ -2,7 +2,7 @@
 // temporary folder instead of a desktop's dconf.
 #include "adapters/linux/DesktopProxySource.h"
 #include "adapters/linux/GSettingsProxySource.h"
-#include "app/linux/RegFileStore.h"
+#include "base/linux/RegFileStore.h"
 
 #include "TempDir.h"
 

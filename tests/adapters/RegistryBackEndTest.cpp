@@ -3,7 +3,7 @@
 #include "adapters/windows/MultiStringRule.h"
 #include "adapters/windows/RegistryAdapterSource.h"
 #include "adapters/windows/RegistryLiveValuesSource.h"
-#include "app/MemoryRegistryStore.h"
+#include "base/MemoryRegistryStore.h"
 
 #include "TestPaths.h"
 

@@ -33,7 +33,7 @@ std::string probe(const std::vector<std::string>& extra = {})
 
 } // namespace
 
-TEST(ProbeVerb, PrintsBothIndicatorsForStaticDhcpAndMissingAdapters)
+TEST(ProbeVerb, PrintsBothIndicatorsForStaticAndDhcpAdaptersAndRefusesMissingOnes)
 {
     if (!std::getenv("TARNWICK_LAB"))
         GTEST_SKIP() << "runs inside the lab (scripts/lab run)";
@@ -57,6 +57,8 @@ TEST(ProbeVerb, PrintsBothIndicatorsForStaticDhcpAndMissingAdapters)
     out = probe();
     EXPECT_TRUE(std::regex_match(out, answered)) << out;
 
-    EXPECT_EQ(probe({ "--adapter", "7" }), "gateway\t无效\t#c0c0c0\ndns\t无效\t#c0c0c0\n");
+    const auto missing = runProcess({ binPath("tarnwick"), "probe", "--adapter", "7" });
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("no adapter 7"), std::string::npos) << missing.err;
     EXPECT_EQ(runProcess({ binPath("tarnwick"), "probe", "--adapter" }).exitCode, 64);
 }

@@ -1,7 +1,7 @@
 #include "store/ConfigFile.h"
 #include "StoreTestUtil.h"
 #include "TempDir.h"
-#include "app/TextCodec.h"
+#include "base/TextCodec.h"
 #include "store/FormFields.h"
 #include "store/StoreMessages.h"
 #include "store/XmlError.h"

@@ -1,6 +1,6 @@
 // Helper of the crash-safety test: swaps the first two records of the
 // configuration file named by argv[1], saving after each swap, until killed.
-#include "app/MessageSink.h"
+#include "base/MessageSink.h"
 #include "store/ConfigList.h"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
 #include "StoreTestUtil.h"
 
 #include "TestPaths.h"
-#include "app/AtomicFile.h"
-#include "app/TextCodec.h"
+#include "base/AtomicFile.h"
+#include "base/TextCodec.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,9 +1,9 @@
 #include "Process.h"
 #include "StoreTestUtil.h"
 #include "TempDir.h"
-#include "app/Settings.h"
-#include "app/StorePaths.h"
-#include "app/linux/RegFileStore.h"
+#include "base/Settings.h"
+#include "base/StorePaths.h"
+#include "base/linux/RegFileStore.h"
 #include "store/StoreMessages.h"
 
 #include <gtest/gtest.h>

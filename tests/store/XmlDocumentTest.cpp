@@ -1,7 +1,7 @@
 #include "store/XmlDocument.h"
 #include "StoreTestUtil.h"
 #include "TempDir.h"
-#include "app/TextCodec.h"
+#include "base/TextCodec.h"
 #include "store/XmlError.h"
 
 #include <gtest/gtest.h>

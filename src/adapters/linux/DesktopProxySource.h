@@ -1,7 +1,7 @@
 #pragma once
 
 #include "adapters/ProxySource.h"
-#include "app/RegistryStore.h"
+#include "base/RegistryStore.h"
 
 #include <memory>
 

@@ -4,9 +4,9 @@
 #include "adapters/linux/DesktopProxySource.h"
 #include "adapters/linux/LinuxAdapterSource.h"
 #include "adapters/linux/LinuxLiveValuesSource.h"
-#include "app/StorePaths.h"
-#include "app/TRegistry.h"
-#include "app/linux/RegFileStore.h"
+#include "base/StorePaths.h"
+#include "base/TRegistry.h"
+#include "base/linux/RegFileStore.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
 #include "adapters/windows/RegistryAdapterSource.h"
 
-#include "app/TRegistry.h"
+#include "base/TRegistry.h"
 
 #include <exception>
 

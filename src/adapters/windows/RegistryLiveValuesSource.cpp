@@ -1,8 +1,8 @@
 #include "adapters/windows/RegistryLiveValuesSource.h"
 
 #include "adapters/windows/MultiStringRule.h"
-#include "app/ServiceError.h"
-#include "app/TRegistry.h"
+#include "base/ServiceError.h"
+#include "base/TRegistry.h"
 
 #include <exception>
 

@@ -2,7 +2,7 @@
 
 #include "adapters/LiveValuesSource.h"
 #include "adapters/RegistryProxySource.h"
-#include "app/RegistryStore.h"
+#include "base/RegistryStore.h"
 
 namespace tarnwick::windows
 {

@@ -1,8 +1,8 @@
 #include "app/gui/GuiEntry.h"
 
 #include "adapters/PlatformSources.h"
-#include "app/FileLock.h"
-#include "app/StorePaths.h"
+#include "base/FileLock.h"
+#include "base/StorePaths.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/InstancePaths.h"
@@ -10,7 +10,7 @@
 #include "app/gui/StartupLog.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
-#include "app/linux/RegFileStore.h"
+#include "base/linux/RegFileStore.h"
 #include "store/ConfigFile.h"
 
 #include <QApplication>

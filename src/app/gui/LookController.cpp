@@ -1,6 +1,6 @@
 #include "app/gui/LookController.h"
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 #include <QApplication>
 #include <QFile>

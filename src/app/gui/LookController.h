@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/gui/SkinCatalog.h"
+#include "app/SkinCatalog.h"
 
 #include <QObject>
 #include <QString>

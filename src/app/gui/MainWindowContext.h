@@ -3,7 +3,7 @@
 #include "adapters/AdapterSource.h"
 #include "adapters/LiveSnapshot.h"
 #include "adapters/LiveValuesSource.h"
-#include "app/RegistryStore.h"
+#include "base/RegistryStore.h"
 #include "app/gui/UserPrompts.h"
 #include "apply/IcmpNetwork.h"
 #include "apply/TickClock.h"

@@ -1,14 +1,14 @@
 #include "app/gui/TFmain.h"
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "app/gui/Artwork.h"
-#include "app/gui/ConfigFileSearch.h"
+#include "app/ConfigFileSearch.h"
 #include "app/gui/ProbeIndicator.h"
-#include "app/gui/SkinCatalog.h"
+#include "app/SkinCatalog.h"
 #include "app/gui/StartupLog.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFabout.h"
-#include "app/gui/WindowRules.h"
+#include "app/WindowRules.h"
 #include "store/ConfigList.h"
 #include "store/ConfigRecord.h"
 

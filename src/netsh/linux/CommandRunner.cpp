@@ -1,6 +1,6 @@
 #include "netsh/linux/CommandRunner.h"
 
-#include "app/FileLock.h"
+#include "base/FileLock.h"
 #include "netsh/LeaseEvent.h"
 #include "netsh/LinkState.h"
 #include "netsh/linux/DhcpClient.h"

@@ -1,6 +1,6 @@
 #include "netsh/linux/DhcpClient.h"
 
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "netsh/linux/Spawn.h"
 
 #include <algorithm>

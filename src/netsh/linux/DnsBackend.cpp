@@ -1,6 +1,6 @@
 #include "netsh/linux/DnsBackend.h"
 
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "netsh/ResolvConf.h"
 #include "netsh/linux/Spawn.h"
 

@@ -1,6 +1,6 @@
 // The single-instance guard between two real tarnwick processes on the
 // offscreen platform, each test with its own TARNWICK_HOME.
-#include "app/gui/ConfigFileSearch.h"
+#include "app/ConfigFileSearch.h"
 
 #include "TempDir.h"
 #include "TestPaths.h"

@@ -1,9 +1,9 @@
 // The main window's network test in the lab: the real adapter back ends read
 // lan0, and a click sends real echoes to the lab's gateway and DNS server.
 #include "adapters/PlatformSources.h"
-#include "app/MemoryRegistryStore.h"
-#include "app/Settings.h"
-#include "app/gui/ConfigFileSearch.h"
+#include "base/MemoryRegistryStore.h"
+#include "base/Settings.h"
+#include "app/ConfigFileSearch.h"
 #include "app/gui/ProbeIndicator.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"

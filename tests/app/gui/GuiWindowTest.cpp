@@ -1,9 +1,9 @@
 // The main window on the offscreen platform: real widgets, real settings
 // functions over an in-memory registry, a real config.ini in a temporary
 // folder, and fixture adapters.
-#include "app/MemoryRegistryStore.h"
-#include "app/Settings.h"
-#include "app/gui/ConfigFileSearch.h"
+#include "base/MemoryRegistryStore.h"
+#include "base/Settings.h"
+#include "app/ConfigFileSearch.h"
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/LookController.h"
 #include "app/gui/ProbeIndicator.h"

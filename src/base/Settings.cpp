@@ -1,0 +1,215 @@
+#include "base/Settings.h"
+
+#include "base/ServiceError.h"
+#include "base/StorePaths.h"
+#include "base/TIniFile.h"
+#include "base/TRegistry.h"
+
+#include <charconv>
+#include <system_error>
+
+namespace tarnwick::settings
+{
+namespace
+{
+
+std::string_view trimBlanks(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Every handler opens the settings key with create.
+TRegistry openSettings(RegistryStore& store)
+{
+    TRegistry reg(store);
+    reg.SetRootKey(kSettingsRoot);
+    reg.OpenKey(kSettingsKey, true);
+    return reg;
+}
+
+// Profile writes create the file; its folder (under ~/.config) may be missing.
+void prepareFolder(const std::filesystem::path& ini)
+{
+    try {
+        makePrivateFolder(ini.parent_path());
+    } catch (const std::system_error& e) {
+        throw ServiceError(ServiceError::Kind::ProfileWrite, ini.string(), e.what());
+    }
+}
+
+} // namespace
+
+bool switchIsOn(std::string_view text)
+{
+    return text == kOn;
+}
+bool iconSizeIsLarge(std::string_view text)
+{
+    return text == kOff;
+}
+bool advancedIsNarrow(std::string_view text)
+{
+    return text == kOff;
+}
+
+std::optional<int> defaultNetCardIndex(std::string_view text, int count)
+{
+    int index = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), index);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || index < 0 || index >= count)
+        return std::nullopt;
+    return index;
+}
+
+std::string readValue(RegistryStore& store, std::string_view name)
+{
+    return openSettings(store).ReadString(name);
+}
+
+void writeValue(RegistryStore& store, std::string_view name, std::string_view text)
+{
+    openSettings(store).WriteString(name, text);
+}
+
+void writeConfigFile(RegistryStore& store, std::string_view path)
+{
+    writeValue(store, kConfigFile, path);
+}
+void writeShortcut(RegistryStore& store, bool on)
+{
+    writeValue(store, kShortcut, on ? kOn : kOff);
+}
+
+bool toggleIconSize(RegistryStore& store)
+{
+    TRegistry reg = openSettings(store);
+    const bool large = !iconSizeIsLarge(reg.ReadString(kIconSize));
+    reg.WriteString(kIconSize, large ? kOff : kOn);
+    return large;
+}
+
+void writeAdvanced(RegistryStore& store, bool wide)
+{
+    writeValue(store, kAdvanced, wide ? kOn : kOff);
+}
+void writeDefaultNetCard(RegistryStore& store, int index)
+{
+    writeValue(store, kDefaultNetCard, std::to_string(index));
+}
+void writeSetAgent(RegistryStore& store, bool on)
+{
+    writeValue(store, kSetAgent, on ? kOn : kOff);
+}
+
+StartupSettings readStartupSettings(RegistryStore& store)
+{
+    StartupSettings s;
+    try {
+        TRegistry reg = openSettings(store);
+        reg.WriteString(kVer, kVersionText);
+
+        const std::string configFile = reg.ReadString(kConfigFile);
+        if (configFile.empty())
+            reg.WriteString(kConfigFile, kDefaultConfigFile);
+        s.configFilePath = configFile.empty() ? std::string(kDefaultConfigFile) : configFile;
+
+        s.shortcutChecked = switchIsOn(reg.ReadString(kShortcut));
+
+        const std::string iconSize = reg.ReadString(kIconSize);
+        if (iconSize.empty())
+            reg.WriteString(kIconSize, kOff);
+        s.largeIcons = iconSize.empty() || iconSizeIsLarge(iconSize);
+
+        // A first start writes "0" but keeps the window as designed (wide);
+        // from the next start on it opens narrow.
+        const std::string advanced = reg.ReadString(kAdvanced);
+        if (advanced.empty())
+            reg.WriteString(kAdvanced, kOff);
+        s.narrowWindow = !advanced.empty() && advancedIsNarrow(advanced);
+
+        s.defaultNetCard = reg.ReadString(kDefaultNetCard);
+
+        const std::string setAgent = reg.ReadString(kSetAgent);
+        if (setAgent.empty())
+            reg.WriteString(kSetAgent, kOff);
+        s.setAgentChecked = switchIsOn(setAgent);
+        reg.CloseKey();
+    } catch (const std::exception& e) {
+        s.error = e.what();
+    }
+    return s;
+}
+
+std::string locateConfigFile(RegistryStore& store, std::string path,
+    const std::function<bool(const std::string&)>& exists,
+    const std::function<std::optional<std::string>()>& ask)
+{
+    while (path != kNoConfigFile && !exists(path)) {
+        const std::optional<std::string> chosen = ask();
+        if (!chosen || chosen->empty())
+            return std::string(kNoConfigFile);
+        path = *chosen;
+        writeConfigFile(store, path);
+    }
+    return path;
+}
+
+void resetConfigFile(RegistryStore& store)
+{
+    writeConfigFile(store, kDefaultConfigFile);
+}
+
+std::string readSkin(const std::filesystem::path& ini)
+{
+    return TIniFile(ini).ReadString(kSettingSection, kSkinKey, kDefaultSkin);
+}
+
+void writeSkin(const std::filesystem::path& ini, std::string_view skin)
+{
+    prepareFolder(ini);
+    TIniFile(ini).WriteString(kSettingSection, kSkinKey, trimBlanks(skin));
+}
+
+bool isDialUpSection(std::string_view section)
+{
+    return foldCase(section).find("setting") == std::string::npos;
+}
+
+std::vector<std::string> dialUpEntries(const std::filesystem::path& ini)
+{
+    std::vector<std::string> entries;
+    for (std::string& section : TIniFile(ini).ReadSections()) {
+        if (isDialUpSection(section))
+            entries.push_back(std::move(section));
+    }
+    return entries;
+}
+
+DialUpCredentials readDialUpCredentials(const std::filesystem::path& ini, std::string_view entry)
+{
+    const TIniFile file(ini);
+    DialUpCredentials c;
+    c.user = file.ReadString(entry, kUserKey, kDefaultCredential);
+    c.password = file.ReadString(entry, kPasswordKey, kDefaultCredential);
+    return c;
+}
+
+void writeDialUpCredentials(
+    const std::filesystem::path& ini, std::string_view entry, const DialUpCredentials& credentials)
+{
+    prepareFolder(ini);
+    TIniFile file(ini);
+    file.WriteString(entry, kUserKey, credentials.user);
+    file.WriteString(entry, kPasswordKey, credentials.password);
+}
+
+void eraseDialUpEntry(const std::filesystem::path& ini, std::string_view entry)
+{
+    TIniFile(ini).EraseSection(entry);
+}
+
+} // namespace tarnwick::settings
