@@ -56,18 +56,16 @@ bool advancedIsNarrow(std::string_view text)
     return text == kOff;
 }
 
-std::optional<int> defaultNetCardIndex(std::string_view text, int count)
-{
-    int index = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), index);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || index < 0 || index >= count)
-        return std::nullopt;
-    return index;
-}
-
 std::string readValue(RegistryStore& store, std::string_view name)
 {
     return openSettings(store).ReadString(name);
+}
+
+std::string peekValue(RegistryStore& store, std::string_view name)
+{
+    TRegistry reg(store);
+    reg.SetRootKey(kSettingsRoot);
+    return reg.OpenKeyReadOnly(kSettingsKey) ? reg.ReadString(name) : std::string();
 }
 
 void writeValue(RegistryStore& store, std::string_view name, std::string_view text)

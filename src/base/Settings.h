@@ -47,14 +47,14 @@ bool switchIsOn(std::string_view text);
 bool iconSizeIsLarge(std::string_view text);
 // "Advanced": "0" narrow window, any other text wide.
 bool advancedIsNarrow(std::string_view text);
-// "DefaultNetCard": the adapter index when the text is a decimal index below
-// `count`, otherwise nullopt (line 0 is selected then).
-std::optional<int> defaultNetCardIndex(std::string_view text, int count);
 
 // ---- Settings key ---------------------------------------------------------
 // Any value as text (empty when missing); opens the key with create, as every
 // handler of the program does.
 std::string readValue(RegistryStore& store, std::string_view name);
+// The same without creating anything: for readers that must change nothing
+// (the command line). Empty when the key or the value is missing.
+std::string peekValue(RegistryStore& store, std::string_view name);
 void writeValue(RegistryStore& store, std::string_view name, std::string_view text);
 
 void writeConfigFile(RegistryStore& store, std::string_view path);

@@ -1,8 +1,5 @@
-#include "base/RegRoot.h"
 #include "base/Settings.h"
-#include "base/StorePaths.h"
-#include "base/TRegistry.h"
-#include "base/linux/RegFileStore.h"
+#include "base/UserRegistry.h"
 #include "cli/StreamMessageSink.h"
 #include "cli/Verbs.h"
 #include "store/ConfigList.h"
@@ -19,12 +16,7 @@ namespace
 // it is not set yet); a relative path is taken from the working directory.
 std::string configFileSetting()
 {
-    RegFileStore store(registryFolder(StoreEnvironment::current()), /*readOnly=*/true);
-    TRegistry reg(store);
-    reg.SetRootKey(settings::kSettingsRoot);
-    std::string path;
-    if (reg.OpenKeyReadOnly(settings::kSettingsKey))
-        path = reg.ReadString(settings::kConfigFile);
+    const std::string path = settings::peekValue(*openUserRegistry(StoreAccess::ReadOnly), settings::kConfigFile);
     return path.empty() ? std::string(settings::kDefaultConfigFile) : path;
 }
 

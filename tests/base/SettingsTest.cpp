@@ -177,27 +177,6 @@ TEST(Settings, ConfigFileSearchWritesEachChoiceAndEndsOnCancel)
     EXPECT_EQ(st::readValue(store, "ConfigFile"), "config.xml");
 }
 
-TEST(Settings, DefaultNetCardSelectsOnlyAFoundAdapter)
-{
-    struct Case {
-        const char* text;
-        int count;
-        std::optional<int> index;
-    };
-    const Case cases[] = {
-        { "1", 2, 1 },
-        { "0", 2, 0 },
-        { "5", 2, std::nullopt },
-        { "", 2, std::nullopt },
-        { "-1", 2, std::nullopt },
-        { "1 ", 2, std::nullopt },
-        { "x", 2, std::nullopt },
-        { "0", 0, std::nullopt },
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(st::defaultNetCardIndex(c.text, c.count), c.index) << c.text << "/" << c.count;
-}
-
 TEST(Settings, ConfigIniHoldsSkinAndDialUpEntries)
 {
     test::TempDir dir;

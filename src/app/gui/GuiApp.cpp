@@ -10,7 +10,7 @@
 #include "app/gui/StartupLog.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
-#include "base/linux/RegFileStore.h"
+#include "base/UserRegistry.h"
 #include "store/ConfigFile.h"
 
 #include <QApplication>
@@ -73,7 +73,8 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     channel.listen(QString::fromStdString(paths.socket.string()));
 
     const StoreEnvironment env = StoreEnvironment::current();
-    RegFileStore registry(registryFolder(env));
+    const std::unique_ptr<RegistryStore> registryStore = openUserRegistry();
+    RegistryStore& registry = *registryStore;
     const std::unique_ptr<AdapterSource> adapters = makeAdapterSource(registry);
     const std::unique_ptr<LiveValuesSource> live = makeLiveValuesSource(registry, LiveReads::Refresh);
     LiveSnapshot snapshot;

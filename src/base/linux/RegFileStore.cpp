@@ -44,11 +44,6 @@ RegFileStore::RegFileStore(std::filesystem::path folder, bool readOnly)
 {
 }
 
-RegFileStore RegFileStore::fromEnvironment(const StoreEnvironment& env)
-{
-    return RegFileStore(registryFolder(env));
-}
-
 std::filesystem::path RegFileStore::fileOf(RegRoot root) const
 {
     return m_folder / (std::string(regRootName(root)) + ".reg");

@@ -25,9 +25,6 @@ public:
     // nothing is ever created in the folder.
     explicit RegFileStore(std::filesystem::path folder, bool readOnly = false);
 
-    // The store of this user: registryFolder(env).
-    static RegFileStore fromEnvironment(const StoreEnvironment& env = StoreEnvironment::current());
-
     const std::filesystem::path& folder() const { return m_folder; }
     std::filesystem::path fileOf(RegRoot root) const;
 
