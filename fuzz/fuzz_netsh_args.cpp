@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+using namespace tarnwick;
 using namespace tarnwick::netsh;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

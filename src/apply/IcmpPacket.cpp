@@ -66,7 +66,7 @@ ExaminedDatagram examineDatagram(std::span<const std::uint8_t> d)
     ExaminedDatagram e;
     e.type = d[h];
     e.ttl = d[8];
-    std::copy_n(d.begin() + 12, 4, e.from.begin());
+    e.from = Ipv4::fromBytes(d.data() + 12);
     switch (e.type) {
     case kIcmpEchoReply:
     case kIcmpEchoRequest:
@@ -85,39 +85,6 @@ ExaminedDatagram examineDatagram(std::span<const std::uint8_t> d)
         throw IcmpError("unexpected ICMP message type " + std::to_string(e.type));
     }
     return e;
-}
-
-std::optional<Ipv4> parseDottedIpv4(std::string_view text)
-{
-    Ipv4 out {};
-    std::size_t part = 0;
-    std::size_t i = 0;
-    for (;;) {
-        if (i == text.size() || text[i] < '0' || text[i] > '9')
-            return std::nullopt;
-        unsigned value = 0;
-        std::size_t digits = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-            value = value * 10 + static_cast<unsigned>(text[i] - '0');
-            if (++digits > 3)
-                return std::nullopt;
-            ++i;
-        }
-        if (value > 255)
-            return std::nullopt;
-        out[part++] = static_cast<std::uint8_t>(value);
-        if (part == 4)
-            return i == text.size() ? std::optional(out) : std::nullopt;
-        if (i == text.size() || text[i] != '.')
-            return std::nullopt;
-        ++i;
-    }
-}
-
-std::string dottedIpv4(const Ipv4& a)
-{
-    return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "."
-        + std::to_string(a[3]);
 }
 
 } // namespace tarnwick

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Ipv4.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -13,7 +15,6 @@
 namespace tarnwick
 {
 
-using Ipv4 = std::array<std::uint8_t, 4>;
 using EchoRequest = std::array<std::uint8_t, 52>;
 
 inline constexpr std::uint8_t kIcmpEchoReply = 0;
@@ -57,9 +58,5 @@ struct ExaminedDatagram {
 // (whose IP header is taken to be as long as the outer one). Throws IcmpError
 // for a datagram too short for its headers and for any other type.
 ExaminedDatagram examineDatagram(std::span<const std::uint8_t> datagram);
-
-// Four decimal parts 0-255 separated by dots, nothing else.
-std::optional<Ipv4> parseDottedIpv4(std::string_view text);
-std::string dottedIpv4(const Ipv4& address);
 
 } // namespace tarnwick

@@ -18,8 +18,8 @@ Ipv4 TIdIcmpClient::resolveHost() const
     std::transform(upper.begin(), upper.end(), upper.begin(),
         [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     if (upper == "LOCALHOST")
-        return { 127, 0, 0, 1 };
-    if (auto dotted = parseDottedIpv4(Host))
+        return Ipv4::of(127, 0, 0, 1);
+    if (auto dotted = parseIpv4(Host))
         return *dotted;
     return m_network.resolve(Host);
 }
@@ -65,7 +65,7 @@ TReplyStatus TIdIcmpClient::waitForReply(IcmpSocket& socket)
             continue;
         TReplyStatus status;
         status.BytesRead = static_cast<int>(datagram->size());
-        status.FromAddress = dottedIpv4(e.from);
+        status.FromAddress = formatIpv4(e.from);
         status.MessageType = e.type;
         status.SequenceNumber = *e.sequence;
         status.Ttl = e.ttl;

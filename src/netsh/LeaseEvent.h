@@ -1,6 +1,6 @@
 #pragma once
 
-#include "netsh/Ipv4.h"
+#include "base/Ipv4.h"
 
 #include <cstdint>
 #include <map>

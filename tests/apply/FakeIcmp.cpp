@@ -70,7 +70,7 @@ Ipv4 FakeIcmpNetwork::resolve(const std::string& name)
 {
     lookups.push_back(name);
     if (name == "gw.lab")
-        return { 192, 0, 2, 1 };
+        return Ipv4::of(192, 0, 2, 1);
     throw IcmpLookupError("cannot find the host " + name);
 }
 
@@ -83,7 +83,8 @@ std::vector<std::uint8_t> ipHeader(int ihl, Ipv4 from, std::uint8_t ttl)
     d[0] = static_cast<std::uint8_t>(0x40 | ihl);
     d[8] = ttl;
     d[9] = 1;
-    std::copy(from.begin(), from.end(), d.begin() + 12);
+    const auto bytes = from.bytes();
+    std::copy(bytes.begin(), bytes.end(), d.begin() + 12);
     return d;
 }
 
@@ -104,7 +105,7 @@ std::vector<std::uint8_t> errorDatagram(std::uint8_t type, std::uint16_t quotedS
     auto d = ipHeader(ihl, from, 64);
     const std::uint8_t header[8] = { type, 1, 0, 0, 0, 0, 0, 0 };
     d.insert(d.end(), header, header + 8);
-    auto quotedIp = ipHeader(ihl, { 192, 0, 2, 10 }, 1);
+    auto quotedIp = ipHeader(ihl, Ipv4::of(192, 0, 2, 10), 1);
     d.insert(d.end(), quotedIp.begin(), quotedIp.end());
     auto request = buildEchoRequest(0x4d2, quotedSequence, 0);
     d.insert(d.end(), request.begin(), request.begin() + 8);

@@ -63,8 +63,8 @@ private:
 
 // IPv4 header (IHL words of 4 bytes) + ICMP header; helpers for crafting.
 std::vector<std::uint8_t> echoDatagram(std::uint8_t type, std::uint16_t sequence,
-    Ipv4 from = { 192, 0, 2, 1 }, std::uint8_t ttl = 64, int ihl = 5);
+    Ipv4 from = Ipv4::of(192, 0, 2, 1), std::uint8_t ttl = 64, int ihl = 5);
 std::vector<std::uint8_t> errorDatagram(
-    std::uint8_t type, std::uint16_t quotedSequence, Ipv4 from = { 192, 0, 2, 1 }, int ihl = 5);
+    std::uint8_t type, std::uint16_t quotedSequence, Ipv4 from = Ipv4::of(192, 0, 2, 1), int ihl = 5);
 
 } // namespace tarnwick::test

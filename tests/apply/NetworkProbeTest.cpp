@@ -69,13 +69,13 @@ const auto D = ProbeTarget::Dns;
 TEST_F(Probe, EmptyGatewayIsInvalidWithoutSendingAndDnsShowsItsTime)
 {
     setTargets("", "192.0.2.53");
-    net.script = { { { 3, echoDatagram(0, 3489, { 192, 0, 2, 53 }) } } };
+    net.script = { { { 3, echoDatagram(0, 3489, Ipv4::of(192, 0, 2, 53)) } } };
     run();
     EXPECT_EQ(view.shown,
         (std::vector<Shown> { { G, indicator::testing(), true }, { G, { "无效", { 192, 192, 192 } }, true },
             { D, indicator::testing(), true }, { D, { "3ms", { 0, 255, 0 } }, true } }));
     EXPECT_EQ(net.sent.size(), 1u);
-    EXPECT_EQ(net.sent[0].to, (Ipv4 { 192, 0, 2, 53 }));
+    EXPECT_EQ(net.sent[0].to, Ipv4::of(192, 0, 2, 53));
 }
 
 TEST_F(Probe, NoAnswerAndErrorAnswersShowTimedOutOnRed)
@@ -103,8 +103,8 @@ TEST_F(Probe, BlankValuesSendNothingAndListsGiveTheirFirstAddress)
     net.script = { { { 1, echoDatagram(0, 3489) } }, { { 2, echoDatagram(0, 3490) } } };
     run();
     ASSERT_EQ(net.sent.size(), 2u);
-    EXPECT_EQ(net.sent[0].to, (Ipv4 { 192, 0, 2, 1 }));
-    EXPECT_EQ(net.sent[1].to, (Ipv4 { 192, 0, 2, 53 }));
+    EXPECT_EQ(net.sent[0].to, Ipv4::of(192, 0, 2, 1));
+    EXPECT_EQ(net.sent[1].to, Ipv4::of(192, 0, 2, 53));
 }
 
 TEST_F(Probe, AFailedExchangeLeavesTheIndicatorTestingAndSkipsDns)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace tarnwick;
 using namespace tarnwick::netsh;
 
 namespace

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+using namespace tarnwick;
 using namespace tarnwick::netsh;
 using tarnwick::test::binPath;
 using tarnwick::test::TempDir;

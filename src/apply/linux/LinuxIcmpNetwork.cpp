@@ -32,7 +32,8 @@ sockaddr_in toSockaddr(const Ipv4& a)
 {
     sockaddr_in sa {};
     sa.sin_family = AF_INET;
-    std::memcpy(&sa.sin_addr, a.data(), 4);
+    const auto bytes = a.bytes();
+    std::memcpy(&sa.sin_addr, bytes.data(), 4);
     return sa;
 }
 
@@ -47,16 +48,17 @@ std::vector<std::uint8_t> withIpHeader(const Ipv4& from, std::uint8_t ttl, std::
     d[3] = static_cast<std::uint8_t>(total & 0xff);
     d[8] = ttl;
     d[9] = IPPROTO_ICMP;
-    std::copy(from.begin(), from.end(), d.begin() + 12);
+    const auto bytes = from.bytes();
+    std::copy(bytes.begin(), bytes.end(), d.begin() + 12);
     std::copy(icmp.begin(), icmp.end(), d.begin() + 20);
     return d;
 }
 
 Ipv4 fromSockaddr(const sockaddr_in& sa)
 {
-    Ipv4 a {};
-    std::memcpy(a.data(), &sa.sin_addr, 4);
-    return a;
+    std::uint8_t bytes[4];
+    std::memcpy(bytes, &sa.sin_addr, 4);
+    return Ipv4::fromBytes(bytes);
 }
 
 // Polls for `events` until the deadline; the revents, or 0 on time-out.
@@ -92,9 +94,9 @@ public:
                 sizeof sa);
         } while (n < 0 && errno == EINTR);
         if (n < 0)
-            throwErrno(errno, "cannot send the echo request to " + dottedIpv4(to));
+            throwErrno(errno, "cannot send the echo request to " + formatIpv4(to));
         if (static_cast<std::size_t>(n) != packet.size())
-            throwErrno(EIO, "echo request to " + dottedIpv4(to) + " sent only in part");
+            throwErrno(EIO, "echo request to " + formatIpv4(to) + " sent only in part");
     }
 
 protected:
@@ -230,7 +232,8 @@ private:
             icmp[1] = err.ee_code;
             icmp[8] = 0x45; // the quoted IP header
             icmp[8 + 9] = IPPROTO_ICMP;
-            std::copy(m_target.begin(), m_target.end(), icmp.begin() + 8 + 16);
+            const auto target = m_target.bytes();
+            std::copy(target.begin(), target.end(), icmp.begin() + 8 + 16);
             icmp.insert(icmp.end(), quoted, quoted + n);
             return withIpHeader(fromSockaddr(offender), 0, icmp);
         }

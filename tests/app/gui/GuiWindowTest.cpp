@@ -564,8 +564,8 @@ TEST(NetworkTest, GatewayAnswersAndDnsTimesOutAndASecondClickWhileRunningIsIgnor
     QTRY_VERIFY(!w.probeRunning());
 
     ASSERT_EQ(h.icmp.sent.size(), 2u); // one probe: gateway, then DNS
-    EXPECT_EQ(h.icmp.sent[0].to, (Ipv4 { 192, 0, 2, 1 }));
-    EXPECT_EQ(h.icmp.sent[1].to, (Ipv4 { 192, 0, 2, 53 }));
+    EXPECT_EQ(h.icmp.sent[0].to, Ipv4::of(192, 0, 2, 1));
+    EXPECT_EQ(h.icmp.sent[1].to, Ipv4::of(192, 0, 2, 53));
     const Indicator gate = shown(h, "SP_TestGate", "cxLTestGate");
     EXPECT_EQ(gate.text, QStringLiteral("7ms"));
     EXPECT_EQ(gate.colour, QColor(0, 255, 0));

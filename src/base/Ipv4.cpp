@@ -1,6 +1,6 @@
-#include "netsh/Ipv4.h"
+#include "base/Ipv4.h"
 
-namespace tarnwick::netsh
+namespace tarnwick
 {
 
 std::optional<Ipv4> parseIpv4(std::string_view text)
@@ -34,6 +34,27 @@ std::optional<Ipv4> parseIpv4(std::string_view text)
     return Ipv4 { value };
 }
 
+Ipv4 Ipv4::fromBytes(const std::uint8_t* b)
+{
+    return of(b[0], b[1], b[2], b[3]);
+}
+
+std::array<std::uint8_t, 4> Ipv4::bytes() const
+{
+    return { static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+        static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value) };
+}
+
+bool hasLeadingZero(std::string_view dotted)
+{
+    for (std::size_t i = 0; i + 1 < dotted.size(); ++i) {
+        const bool partStart = i == 0 || dotted[i - 1] == '.';
+        if (partStart && dotted[i] == '0' && dotted[i + 1] >= '0' && dotted[i + 1] <= '9')
+            return true;
+    }
+    return false;
+}
+
 std::string formatIpv4(Ipv4 address)
 {
     const std::uint32_t v = address.value;
@@ -62,4 +83,4 @@ Ipv4 prefixMask(int prefix)
     return Ipv4 { ~((std::uint32_t { 1 } << (32 - prefix)) - 1) };
 }
 
-} // namespace tarnwick::netsh
+} // namespace tarnwick
