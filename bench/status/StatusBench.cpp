@@ -10,9 +10,8 @@
 #include "adapters/StatusUpdater.h"
 #include "adapters/linux/LinuxAdapterSource.h"
 #include "adapters/linux/LinuxLiveValuesSource.h"
-#include "netlink/Netlink.h"
-#include "adapters/linux/NetlinkAddresses.h"
-#include "adapters/linux/NetlinkRoutes.h"
+#include "netlink/linux/Addresses.h"
+#include "netlink/linux/Routes.h"
 
 #include <algorithm>
 #include <chrono>
@@ -80,12 +79,12 @@ int main(int argc, char** argv)
     StatusUpdater updater(table, source, snapshot);
     updater.updateStatusBar(0, true);
 
-    linuxnet::NetlinkSocket bare;
+    netlink::Socket bare;
     // The same requests the tick sends, replies received and dropped.
     ifaddrmsg addrHeader {};
     rtmsg routeHeader {};
-    const linuxnet::DumpRequest addresses = linuxnet::ipv4AddressRequest(addrHeader, ifindex);
-    const linuxnet::DumpRequest routes = linuxnet::mainRoutesRequest(routeHeader, ifindex);
+    const netlink::Request addresses = netlink::addressDumpRequest(addrHeader, ifindex);
+    const netlink::Request routes = netlink::mainRoutesRequest(routeHeader, ifindex);
 
     std::vector<double> tickNs;
     std::vector<double> bareNs;
@@ -93,8 +92,8 @@ int main(int argc, char** argv)
         auto t0 = Clock::now();
         updater.updateStatusBar(0, false);
         auto t1 = Clock::now();
-        bare.dumpDiscard(addresses);
-        bare.dumpDiscard(routes);
+        bare.dump(addresses, nullptr);
+        bare.dump(routes, nullptr);
         auto t2 = Clock::now();
         tickNs.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count());
         bareNs.push_back(std::chrono::duration<double, std::nano>(t2 - t1).count());

@@ -2,7 +2,8 @@
 // a Linux interface. Started under the name of the DHCP client script link, it
 // handles the client's lease events instead.
 #include "netsh/CommandParser.h"
-#include "netsh/linux/CommandRunner.h"
+#include "netsh/linux/Commands.h"
+#include "netsh/linux/LeaseHook.h"
 #include "netsh/linux/DhcpClient.h"
 
 #include <cstdio>

@@ -1,16 +1,12 @@
 // The Linux back end's file readers, on fixture trees made per test.
 #include "adapters/linux/DeviceDescription.h"
-#include "adapters/linux/NetlinkAddresses.h"
-#include "adapters/linux/NetlinkLinks.h"
 #include "adapters/linux/ResolverServers.h"
 
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
-#include <linux/rtnetlink.h>
 #include <vector>
 
 using namespace tarnwick;
@@ -99,71 +95,4 @@ TEST(ResolverServers, FollowsTheFileWhenItChanges)
     EXPECT_EQ(servers.servers(), std::vector<std::string> { "10.0.0.2" });
     fs::remove(file);
     EXPECT_TRUE(servers.servers().empty());
-}
-
-TEST(NetlinkAddresses, PrefixLengthToMask)
-{
-    EXPECT_EQ(prefixToMask(0), "0.0.0.0");
-    EXPECT_EQ(prefixToMask(8), "255.0.0.0");
-    EXPECT_EQ(prefixToMask(23), "255.255.254.0");
-    EXPECT_EQ(prefixToMask(25), "255.255.255.128");
-    EXPECT_EQ(prefixToMask(32), "255.255.255.255");
-    EXPECT_EQ(prefixToMask(33), "");
-}
-
-TEST(NetlinkLinks, LinkLayerAddressText)
-{
-    const unsigned char ether[] = { 0x02, 0xfc, 0x00, 0x0a, 0xbc, 0xff };
-    const unsigned char zero[] = { 0, 0, 0, 0, 0, 0 };
-    const unsigned char tunnel[] = { 192, 0, 2, 1 };
-    const unsigned char infiniband[20] = { 0x80, 0, 0, 0x48, 0xfe, 0x80 };
-    EXPECT_EQ(linkAddressText(ether, sizeof ether), "02:fc:00:0a:bc:ff");
-    EXPECT_EQ(linkAddressText(zero, sizeof zero), "") << "loopback's all-zero address is none";
-    EXPECT_EQ(linkAddressText(ether, 0), "");
-    EXPECT_EQ(linkAddressText(tunnel, sizeof tunnel), "192.0.2.1");
-    EXPECT_EQ(linkAddressText(infiniband, sizeof infiniband),
-        "80:00:00:48:fe:80:00:00:00:00:00:00:00:00:00:00:00:00:00:00");
-}
-
-// Attributes as the kernel packs them, then cut or bent the ways a reply
-// must never be trusted: parsing stops at the first bad one.
-TEST(NetlinkAttributes, KeepsWellFormedAttributesAndStopsAtABadLength)
-{
-    std::vector<unsigned char> buf;
-    auto put = [&buf](unsigned short type, const void* data, unsigned short size) {
-        rtattr a {};
-        a.rta_type = type;
-        a.rta_len = static_cast<unsigned short>(RTA_LENGTH(size));
-        const std::size_t at = buf.size();
-        buf.resize(at + RTA_SPACE(size));
-        std::memcpy(buf.data() + at, &a, sizeof a);
-        std::memcpy(buf.data() + at + RTA_LENGTH(0), data, size);
-    };
-    const std::uint32_t table = 254;
-    put(RTA_TABLE, &table, sizeof table);
-    put(RTA_GATEWAY, "\xc0\x00\x02\x01", 4);
-    put(RTA_OIF, "\x07", 1); // shorter than its type
-
-    const NetlinkAttributes whole(buf.data(), buf.size(), RTA_MAX);
-    EXPECT_EQ(whole.u32(RTA_TABLE), 254u);
-    ASSERT_NE(whole[RTA_GATEWAY], nullptr);
-    EXPECT_EQ(NetlinkAttributes::size(*whole[RTA_GATEWAY]), 4u);
-    EXPECT_EQ(whole.u32(RTA_OIF), std::nullopt);
-    EXPECT_EQ(whole.u32(RTA_PRIORITY), std::nullopt);
-    EXPECT_EQ(whole[RTA_MAX + 1], nullptr);
-    EXPECT_EQ(whole[-1], nullptr);
-
-    // Cut inside the second attribute: the first stays, the second is gone.
-    const NetlinkAttributes cut(buf.data(), 8 + 6, RTA_MAX);
-    EXPECT_EQ(cut.u32(RTA_TABLE), 254u);
-    EXPECT_EQ(cut[RTA_GATEWAY], nullptr);
-
-    // A length beyond the buffer, or shorter than a header, ends the walk.
-    for (unsigned short bad : { static_cast<unsigned short>(200), static_cast<unsigned short>(2) }) {
-        std::vector<unsigned char> bent = buf;
-        std::memcpy(bent.data(), &bad, sizeof bad);
-        const NetlinkAttributes b(bent.data(), bent.size(), RTA_MAX);
-        EXPECT_EQ(b[RTA_TABLE], nullptr);
-        EXPECT_EQ(b[RTA_GATEWAY], nullptr);
-    }
 }

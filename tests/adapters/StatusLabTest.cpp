@@ -6,7 +6,7 @@
 #include "Process.h"
 #include "TempDir.h"
 
-#include "netsh/LinkState.h"
+#include "linkstate/LinkState.h"
 
 #include <gtest/gtest.h>
 
@@ -222,11 +222,11 @@ TEST(LinkStateInLab, NetshRecordDecidesNameServerAndDhcpAndIsReReadWhenWritten)
     linuxnet::LinuxLiveValuesSource source(nullptr, linuxnet::ResolvedServers::Mode::Wait, labDir() / "no-resolv.conf");
     const AdapterEntry lan0 { "", "lan0", "veth" };
 
-    netsh::LinkState state;
+    LinkState state;
     state.ifindex = ifindex;
     state.dnsAutomatic = false;
     state.staticDns = { "192.0.2.53", "192.0.2.54", "192.0.2.55" };
-    netsh::writeLinkState("lan0", state);
+    writeLinkState("lan0", state);
     InterfaceReading r = source.readInterface(lan0);
     EXPECT_FALSE(r.dhcp);
     EXPECT_EQ(r.nameServer, "192.0.2.53,192.0.2.54,192.0.2.55");
@@ -236,7 +236,7 @@ TEST(LinkStateInLab, NetshRecordDecidesNameServerAndDhcpAndIsReReadWhenWritten)
     state.dhcp = true;
     state.dnsAutomatic = true;
     state.dhcpDns = { "192.0.2.54" };
-    netsh::writeLinkState("lan0", state);
+    writeLinkState("lan0", state);
     r = source.readInterface(lan0);
     EXPECT_TRUE(r.dhcp);
     EXPECT_EQ(r.nameServer, "");
@@ -245,7 +245,7 @@ TEST(LinkStateInLab, NetshRecordDecidesNameServerAndDhcpAndIsReReadWhenWritten)
 
     // A state left by an earlier link of the same name is not this link's.
     state.ifindex = ifindex + 100;
-    netsh::writeLinkState("lan0", state);
+    writeLinkState("lan0", state);
     r = source.readInterface(lan0);
     EXPECT_FALSE(r.dhcp);
     EXPECT_EQ(r.nameServer, "") << "static without netsh's record: the resolver file, here absent";

@@ -331,6 +331,32 @@ TEST_F(NetshLab, DefaultRoutesOfTheLinkInTheMainTableOnly)
     runProcess({ "ip", "-4", "route", "flush", "table", "100" });
 }
 
+// A multipath default route is shared with another link: it is shown for
+// this link (its next hop here), but replacing this link's gateway leaves it.
+// A change the kernel refuses says why, in the kernel's words.
+TEST_F(NetshLab, SharedMultipathRoutesStayAndRefusalsGiveTheKernelsReason)
+{
+    expectOk(netsh(c2("192.0.2.10", "255.255.255.0")), "C2");
+    ASSERT_EQ(runProcess({ "ip", "link", "add", "lan9", "type", "veth", "peer", "name", "lan9p" }).exitCode, 0);
+    runProcess({ "ip", "link", "set", "lan9p", "up" });
+    runProcess({ "ip", "link", "set", "lan9", "up" });
+    runProcess({ "ip", "addr", "add", "198.51.100.2/24", "dev", "lan9" });
+    const auto added = runProcess({ "ip", "-4", "route", "add", "default", "metric", "50", "nexthop", "via",
+        "192.0.2.1", "dev", lan(), "nexthop", "via", "198.51.100.1", "dev", "lan9" });
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+
+    const auto shown = netsh({ "interface", "ip", "show", "config", "name=" + lan() });
+    EXPECT_NE(shown.out.find("192.0.2.1"), std::string::npos) << shown.out;
+    expectOk(netsh(c5("192.0.2.1")), "C5");
+    const auto routes = runProcess({ "ip", "-4", "route", "show", "default" }).out;
+    EXPECT_NE(routes.find("nexthop via 198.51.100.1"), std::string::npos) << "the shared route stays:\n" << routes;
+    runProcess({ "ip", "link", "del", "lan9" });
+
+    const auto refused = netsh(c6("127.0.0.1"));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("(Nexthop has invalid gateway)"), std::string::npos) << refused.err;
+}
+
 TEST_F(NetshLab, StaticDhcpStaticDhcpLeavesNothingStale)
 {
     for (int round = 0; round < 2; ++round) {

@@ -6,11 +6,11 @@
 namespace tarnwick::linuxnet
 {
 
-std::optional<netsh::LinkState> LinkStateCache::get(const std::string& ifname, int ifindex)
+std::optional<LinkState> LinkStateCache::get(const std::string& ifname, int ifindex)
 {
     try {
         if (!m_dir)
-            m_dir = netsh::namespaceStateDir();
+            m_dir = namespaceStateDir();
         struct stat st {
         };
         if (::stat(m_dir->c_str(), &st) != 0) {
@@ -21,7 +21,7 @@ std::optional<netsh::LinkState> LinkStateCache::get(const std::string& ifname, i
         const Stamp stamp { st.st_dev, st.st_ino,
             static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec };
         if (!m_stamp || *m_stamp != stamp || m_ifname != ifname) {
-            m_state = netsh::isValidInterfaceName(ifname) ? netsh::readLinkState(ifname) : std::nullopt;
+            m_state = isValidInterfaceName(ifname) ? readLinkState(ifname) : std::nullopt;
             m_stamp = stamp;
             m_ifname = ifname;
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "netsh/LinkState.h"
+#include "linkstate/LinkState.h"
 
 #include <filesystem>
 #include <optional>
@@ -18,7 +18,7 @@ class LinkStateCache
 {
 public:
     // The state of `ifname` when it belongs to the interface now at `ifindex`.
-    std::optional<netsh::LinkState> get(const std::string& ifname, int ifindex);
+    std::optional<LinkState> get(const std::string& ifname, int ifindex);
 
 private:
     struct Stamp {
@@ -31,7 +31,7 @@ private:
     std::optional<std::filesystem::path> m_dir;
     std::optional<Stamp> m_stamp; // of the folder when m_state was read
     std::string m_ifname;
-    std::optional<netsh::LinkState> m_state;
+    std::optional<LinkState> m_state;
 };
 
 } // namespace tarnwick::linuxnet

@@ -1,6 +1,6 @@
 #include "adapters/linux/LinuxAdapterSource.h"
 
-#include "adapters/linux/NetlinkLinks.h"
+#include "netlink/linux/Links.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -62,16 +62,16 @@ LinuxAdapterSource::LinuxAdapterSource(DeviceRoots roots)
 
 std::vector<AdapterEntry> LinuxAdapterSource::discover()
 {
-    std::vector<LinkInfo> links;
+    std::vector<netlink::Link> links;
     try {
-        NetlinkSocket socket;
-        links = dumpLinks(socket);
+        netlink::Socket socket;
+        links = netlink::dumpLinks(socket);
     } catch (const std::exception&) {
         // Discovery reports nothing: without netlink no adapter is found.
         return {};
     }
     std::vector<AdapterEntry> found;
-    for (const LinkInfo& link : links) {
+    for (const netlink::Link& link : links) {
         if (!link.up || link.loopback)
             continue;
         AdapterEntry entry;
@@ -80,7 +80,7 @@ std::vector<AdapterEntry> LinuxAdapterSource::discover()
         entry.instanceId = permanentAddress(link.name);
         if (entry.instanceId.empty())
             entry.instanceId
-                = link.address.empty() ? "ifindex:" + std::to_string(link.ifindex) : link.address;
+                = link.address.empty() ? "ifindex:" + std::to_string(link.index) : link.address;
         found.push_back(std::move(entry));
     }
     return found;

@@ -1,8 +1,8 @@
 #include "adapters/linux/LinuxLiveValuesSource.h"
 
-#include "adapters/linux/NetlinkAddresses.h"
-#include "adapters/linux/NetlinkRoutes.h"
-#include "netsh/LinkState.h"
+#include "netlink/linux/Addresses.h"
+#include "netlink/linux/Routes.h"
+#include "linkstate/LinkState.h"
 
 #include <algorithm>
 #include <cstring>
@@ -70,13 +70,16 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
     if (ifindex <= 0)
         return r; // gone: empty texts, like a missing interface key
 
-    std::vector<Ipv4Address> addresses;
+    std::vector<netlink::Address> addresses;
     std::vector<std::string> gateways;
     try {
         if (!m_socket)
-            m_socket = std::make_unique<NetlinkSocket>();
-        addresses = dumpIpv4Addresses(*m_socket, ifindex);
-        gateways = dumpDefaultGateways(*m_socket, ifindex);
+            m_socket = std::make_unique<netlink::Socket>();
+        addresses = netlink::dumpAddresses(*m_socket, ifindex);
+        for (const netlink::DefaultRoute& route : netlink::dumpDefaultRoutes(*m_socket, ifindex)) {
+            if (route.gateway.value != 0)
+                gateways.push_back(formatIpv4(route.gateway));
+        }
     } catch (const std::exception&) {
         // A socket in a bad state is replaced on the next tick; this one
         // shows empty texts rather than an error every second.
@@ -84,25 +87,25 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
         return r;
     }
 
-    const std::optional<netsh::LinkState> state = m_linkStates.get(adapter.connectionName, ifindex);
+    const std::optional<LinkState> state = m_linkStates.get(adapter.connectionName, ifindex);
     const bool leased
-        = std::any_of(addresses.begin(), addresses.end(), [](const Ipv4Address& a) { return a.dynamic; });
+        = std::any_of(addresses.begin(), addresses.end(), [](const netlink::Address& a) { return a.dynamic; });
     r.dhcp = leased || (state && state->dhcp);
 
     if (r.dhcp) {
         // The lease in force, whatever static extras sit beside it.
         auto lease = std::find_if(
-            addresses.begin(), addresses.end(), [](const Ipv4Address& a) { return a.dynamic; });
+            addresses.begin(), addresses.end(), [](const netlink::Address& a) { return a.dynamic; });
         if (lease == addresses.end())
             lease = addresses.begin();
         if (lease != addresses.end()) {
-            r.ip.push_back(lease->address);
-            r.mask.push_back(lease->mask);
+            r.ip.push_back(formatIpv4(lease->address));
+            r.mask.push_back(formatIpv4(prefixMask(lease->prefix)));
         }
     } else {
-        for (const Ipv4Address& a : addresses) {
-            r.ip.push_back(a.address);
-            r.mask.push_back(a.mask);
+        for (const netlink::Address& a : addresses) {
+            r.ip.push_back(formatIpv4(a.address));
+            r.mask.push_back(formatIpv4(prefixMask(a.prefix)));
         }
         r.gateway = gateways;
     }

@@ -3,7 +3,7 @@
 #include "adapters/LiveValuesSource.h"
 #include "adapters/ProxySource.h"
 #include "adapters/linux/LinkStateCache.h"
-#include "netlink/Netlink.h"
+#include "netlink/linux/Socket.h"
 #include "adapters/linux/ResolvedServers.h"
 #include "adapters/linux/ResolverServers.h"
 
@@ -42,7 +42,7 @@ private:
     ResolverServers m_resolver;
     ResolvedServers m_resolved;
     LinkStateCache m_linkStates;
-    std::unique_ptr<NetlinkSocket> m_socket;
+    std::unique_ptr<netlink::Socket> m_socket;
     int m_ioctlFd = -1; // for SIOCGIFINDEX
 };
 

@@ -1,0 +1,206 @@
+#include "netsh/linux/Commands.h"
+
+#include "netlink/linux/Links.h"
+#include "netlink/linux/Routes.h"
+#include "netsh/linux/DhcpClient.h"
+#include "netsh/linux/LinkChanges.h"
+#include "netsh/linux/Rights.h"
+#include "netsh/linux/ShowConfig.h"
+
+#include <algorithm>
+#include <chrono>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <system_error>
+#include <thread>
+
+namespace tarnwick::netsh
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+
+constexpr auto kLeaseWait = std::chrono::seconds(10);
+constexpr const char* kOk = "确定。\n";
+
+// A failure to report to the user: one Chinese line.
+struct Failure {
+    std::string message;
+};
+
+bool changesSomething(Verb verb)
+{
+    return verb != Verb::ShowConfig;
+}
+
+int interfaceIndex(const std::string& name)
+{
+    if (!isValidInterfaceName(name))
+        return 0;
+    return static_cast<int>(::if_nametoindex(name.c_str()));
+}
+
+// Stops the client we started for the link. The pid leaves the record first,
+// so the client's own last events (run while it stops) are ignored by the hook.
+void stopClient(const std::string& ifname, LinkState& state)
+{
+    if (state.clientPid == 0 && state.leaseAddress.empty() && state.dhcpDns.empty())
+        return;
+    const int pid = state.clientPid;
+    state.clientPid = 0;
+    state.leaseAddress.clear();
+    state.dhcpDns.clear();
+    writeLinkState(ifname, state);
+    if (pid > 0)
+        stopDhcpClient(pid, state.client);
+}
+
+std::string waitForLease(const std::string& ifname, int pid, const std::string& client)
+{
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + kLeaseWait;
+    while (steady_clock::now() < deadline) {
+        const auto state = readLinkState(ifname);
+        if (state && !state->leaseAddress.empty())
+            return {};
+        if (!isDhcpClientProcess(pid, client))
+            throw Failure { "DHCP 客户端 " + client + " 已退出，未获得地址。" };
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    return "10 秒内未获得 DHCP 租约，DHCP 客户端继续在后台尝试。\n";
+}
+
+std::string setAddressDhcp(const std::string& ifname, int ifindex)
+{
+    const auto client = findDhcpClient();
+    if (!client)
+        throw Failure { "找不到 DHCP 客户端程序（dhcpcd、dhclient 或 udhcpc），地址未更改。" };
+    const fs::path dir = namespaceStateDir();
+    FileLock lock = lockState(dir);
+    LinkState state = stateOf(ifname, ifindex);
+    stopClient(ifname, state);
+    netlink::Socket nl;
+    replaceAddresses(nl, ifindex, std::nullopt);
+    replaceDefaultRoutes(nl, ifindex, std::nullopt, 0, RTPROT_STATIC);
+    state.dhcp = true;
+    state.client = client->name;
+    const int pid = startDhcpClient(*client, ifname, dir, [&](int childPid) {
+        state.clientPid = childPid;
+        saveAndApplyDns(ifname, state);
+    });
+    // The client's script takes the lock to record the lease.
+    lock.unlock();
+    return waitForLease(ifname, pid, client->name);
+}
+
+void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd)
+{
+    FileLock lock = lockState(namespaceStateDir());
+    LinkState state = stateOf(ifname, ifindex);
+    stopClient(ifname, state);
+    state.dhcp = false;
+    netlink::Socket nl;
+    replaceAddresses(nl, ifindex, netlink::Address { *cmd.address, cmd.prefix, false });
+    replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
+    saveAndApplyDns(ifname, state);
+}
+
+void changeDns(const std::string& ifname, int ifindex, const Command& cmd)
+{
+    FileLock lock = lockState(namespaceStateDir());
+    LinkState state = stateOf(ifname, ifindex);
+    if (cmd.verb == Verb::SetDnsDhcp) {
+        state.dnsAutomatic = true;
+        state.staticDns.clear();
+    } else if (cmd.verb == Verb::SetDnsStatic) {
+        state.dnsAutomatic = false;
+        state.staticDns.clear();
+        if (cmd.dns)
+            state.staticDns.push_back(formatIpv4(*cmd.dns));
+    } else {
+        if (state.dnsAutomatic)
+            state.staticDns.clear();
+        state.dnsAutomatic = false;
+        const std::string server = formatIpv4(*cmd.dns);
+        auto& list = state.staticDns;
+        list.erase(std::remove(list.begin(), list.end(), server), list.end());
+        const auto at = cmd.index == 0 ? list.size() : std::min<std::size_t>(cmd.index - 1, list.size());
+        list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), server);
+    }
+    saveAndApplyDns(ifname, state);
+}
+
+RunResult show(const Command& cmd)
+{
+    netlink::Socket nl;
+    RunResult result;
+    for (const auto& link : netlink::dumpLinks(nl)) {
+        if (cmd.name.empty() || link.name == cmd.name)
+            result.out += showConfig(nl, link);
+    }
+    result.out += "\n";
+    return result;
+}
+
+RunResult failed(const std::string& message)
+{
+    return RunResult { 1, {}, message + "\n" };
+}
+
+} // namespace
+
+RunResult runCommand(const Command& cmd)
+{
+    const int ifindex = cmd.name.empty() ? 0 : interfaceIndex(cmd.name);
+    if (!cmd.name.empty() && ifindex == 0)
+        return failed("找不到名为“" + cmd.name + "”的接口，未作任何更改。");
+    if (changesSomething(cmd.verb) && !hasNetAdmin())
+        return failed("需要管理员权限（CAP_NET_ADMIN）才能更改网络配置，未作任何更改。");
+    try {
+        if (cmd.verb == Verb::ShowConfig)
+            return show(cmd);
+        RunResult result;
+        switch (cmd.verb) {
+        case Verb::SetAddressDhcp:
+            result.out = setAddressDhcp(cmd.name, ifindex);
+            break;
+        case Verb::SetAddressStatic:
+            setAddressStatic(cmd.name, ifindex, cmd);
+            break;
+        case Verb::AddAddress: {
+            FileLock lock = lockState(namespaceStateDir());
+            netlink::Socket nl;
+            netlink::addAddress(nl, ifindex, netlink::Address { *cmd.address, cmd.prefix, false });
+            break;
+        }
+        case Verb::SetGateway:
+        case Verb::AddGateway: {
+            FileLock lock = lockState(namespaceStateDir());
+            netlink::Socket nl;
+            if (cmd.verb == Verb::SetGateway)
+                replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
+            else
+                netlink::addDefaultRoute(nl, ifindex, *cmd.gateway, cmd.metric, RTPROT_STATIC);
+            break;
+        }
+        case Verb::SetDnsDhcp:
+        case Verb::SetDnsStatic:
+        case Verb::AddDns:
+            changeDns(cmd.name, ifindex, cmd);
+            break;
+        case Verb::ShowConfig:
+            break;
+        }
+        result.out += kOk;
+        return result;
+    } catch (const Failure& f) {
+        return failed(f.message);
+    } catch (const netlink::NetlinkError& e) {
+        return failed(std::string("内核拒绝了更改：") + e.what());
+    } catch (const std::exception& e) {
+        return failed(std::string("操作失败：") + e.what());
+    }
+}
+
+} // namespace tarnwick::netsh

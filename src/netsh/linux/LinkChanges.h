@@ -1,0 +1,41 @@
+#pragma once
+
+#include "base/FileLock.h"
+#include "base/Ipv4.h"
+#include "linkstate/LinkState.h"
+#include "netlink/linux/Addresses.h"
+#include "netlink/linux/Socket.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The steps that commands and lease events share: the namespace's lock, the
+// link's record, and making its addresses, default routes and DNS servers
+// what they should be.
+namespace tarnwick::netsh
+{
+
+// Serialises the netsh runs (and DHCP client hooks) of one network namespace.
+FileLock lockState(const std::filesystem::path& dir);
+
+// The link's record, with its interface index filled in (a fresh record when
+// there is none).
+LinkState stateOf(const std::string& ifname, int ifindex);
+
+// The servers in force: static ones, else those of the lease.
+std::vector<std::string> effectiveDns(const LinkState& state);
+
+// Writes the record when it changed and hands the link's servers to the resolver.
+void saveAndApplyDns(const std::string& ifname, const LinkState& state);
+
+// The link's IPv4 addresses become exactly `wanted` (none when empty). A
+// lease's address equal to the wanted one is replaced by a permanent one.
+void replaceAddresses(netlink::Socket& nl, int ifindex, const std::optional<netlink::Address>& wanted);
+
+// The link's own default routes become the one via `gateway` (none when
+// empty). Multipath routes are shared with other links and stay.
+void replaceDefaultRoutes(netlink::Socket& nl, int ifindex, std::optional<Ipv4> gateway, int metric, int protocol);
+
+} // namespace tarnwick::netsh
