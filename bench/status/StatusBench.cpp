@@ -102,7 +102,7 @@ int main(int argc, char** argv)
     const double floor = median(bareNs);
     const LiveValues v = snapshot.get();
     std::printf("adapter %s (%s): ip %s, gateway %s\n", adapter.connectionName.c_str(),
-        inLab ? "lab" : "host", v.ip[0].c_str(), v.gateway[0].c_str());
+        inLab ? "lab" : "host", v.config.ip[0].c_str(), v.config.gateway[0].c_str());
     std::printf("ticks: %d\n", ticks);
     std::printf("status tick (median):        %8.1f us\n", tick / 1000.0);
     std::printf("bare netlink dumps (median): %8.1f us\n", floor / 1000.0);

@@ -91,9 +91,9 @@ int main()
 
     QuietSink sink;
     const SystemClock clock;
-    FormFields fields;
-    fields.text(ConfigField::Ip1) = "192.168.1.20";
-    fields.useIp = true;
+    TcpIpConfig fields;
+    fields.ip[0] = "192.168.1.20";
+    fields.fixedIp = true;
 
     // The lower bound: libxml2 alone parsing the file and writing it back.
     const auto bareParseSave = [&] {

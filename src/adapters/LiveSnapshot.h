@@ -1,6 +1,7 @@
 #pragma once
 
-#include <array>
+#include "base/TcpIpConfig.h"
+
 #include <mutex>
 #include <string>
 
@@ -10,13 +11,9 @@ namespace tarnwick
 // The selected adapter's values in force, as the last status refresh read them.
 struct LiveValues {
     std::string mode; // "DHCP", or the first static address
-    std::array<std::string, 3> ip;
-    std::array<std::string, 3> mask;
-    std::array<std::string, 2> gateway;
-    std::array<std::string, 4> dns;
-    bool proxyEnabled = false;
-    std::string proxyHost;
-    std::string proxyPort;
+    // Addresses, masks, gateways and DNS servers are renewed by every
+    // refresh; the proxy (proxyOn, host, port) only by a reload of the fields.
+    TcpIpConfig config;
 
     // In force whatever their origin (DHCP-provided included); the probe pings
     // these, because the static fields above stay empty on a DHCP adapter.

@@ -84,32 +84,34 @@ StatusView StatusUpdater::updateStatusBar(int selected, bool full)
 
     m_snapshot.update([&](LiveValues& v) {
         v.mode = mode;
-        v.ip = ip;
-        v.mask = mask;
-        v.gateway = gateway;
-        v.dns = dns;
+        v.config.ip = ip;
+        v.config.mask = mask;
+        v.config.gateway = gateway;
+        v.config.dns = dns;
+        v.config.fixedIp = !reading.dhcp;
         v.gatewayInForce = reading.gatewayInForce;
         v.dnsInForce = reading.dnsInForce;
     });
 
     const bool reload = full || selected != m_shown.adapterIndex;
     if (reload) {
-        FieldValues fields;
+        TcpIpConfig fields;
         fields.ip = ip;
         fields.mask = mask;
         fields.gateway = gateway;
         fields.dns = dns;
-        fields.dhcp = reading.dhcp;
-        fields.useDns = !reading.dhcp || !blankAfterTrimmingSpaces(reading.nameServer);
+        fields.fixedIp = !reading.dhcp;
+        fields.fixedDns = !reading.dhcp || !blankAfterTrimmingSpaces(reading.nameServer);
         const ProxyReading proxy = m_source.readProxy();
         const HostPort hostPort = splitProxyServer(proxy.server);
-        fields.useAgent = proxy.enabled;
-        fields.agentIp = hostPort.host;
-        fields.agentPort = hostPort.port;
+        fields.proxyOn = proxy.enabled;
+        fields.proxyHost = hostPort.host;
+        fields.proxyPort = hostPort.port;
         m_snapshot.update([&](LiveValues& v) {
-            v.proxyEnabled = proxy.enabled;
-            v.proxyHost = hostPort.host;
-            v.proxyPort = hostPort.port;
+            v.config.fixedDns = fields.fixedDns;
+            v.config.proxyOn = proxy.enabled;
+            v.config.proxyHost = hostPort.host;
+            v.config.proxyPort = hostPort.port;
         });
         view.fields = std::move(fields);
         view.hint = adapterHint(adapter.connectionName, adapter.description, adapter.instanceId);

@@ -1,5 +1,7 @@
 #include "base/ProfileDocument.h"
 
+#include "base/Text.h"
+
 #include "base/RegHive.h"
 #include "base/TextCodec.h"
 #include "base/Utf8.h"
@@ -10,15 +12,6 @@ namespace tarnwick
 {
 namespace
 {
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool sameName(std::string_view a, std::string_view b)
 {
@@ -79,20 +72,20 @@ ProfileDocument ProfileDocument::parseLines(std::string_view input, bool gb)
             line.raw = line.text;
             line.text = gbToUtf8(line.text);
         }
-        const std::string_view body = trim(line.text);
+        const std::string_view body = trimSpaces(line.text);
         if (body.starts_with('[')) {
             const std::size_t close = body.find(']');
             if (close != std::string_view::npos) {
                 line.kind = Kind::Section;
-                line.name = trim(body.substr(1, close - 1));
+                line.name = trimSpaces(body.substr(1, close - 1));
                 inSection = true;
             }
         } else if (inSection && !body.starts_with(';')) {
             const std::size_t eq = body.find('=');
-            if (eq != std::string_view::npos && !trim(body.substr(0, eq)).empty()) {
+            if (eq != std::string_view::npos && !trimSpaces(body.substr(0, eq)).empty()) {
                 line.kind = Kind::Entry;
-                line.name = trim(body.substr(0, eq));
-                std::string_view v = trim(body.substr(eq + 1));
+                line.name = trimSpaces(body.substr(0, eq));
+                std::string_view v = trimSpaces(body.substr(eq + 1));
                 if (enclosedInQuotes(v))
                     v = v.substr(1, v.size() - 2);
                 line.value = v;
@@ -130,7 +123,7 @@ std::string ProfileDocument::serializeBytes() const
 
 std::optional<std::size_t> ProfileDocument::findSection(std::string_view section) const
 {
-    const std::string_view wanted = trim(section);
+    const std::string_view wanted = trimSpaces(section);
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         if (m_lines[i].kind == Kind::Section && sameName(m_lines[i].name, wanted))
             return i;
@@ -143,7 +136,7 @@ std::optional<std::string> ProfileDocument::value(std::string_view section, std:
     const auto start = findSection(section);
     if (!start)
         return std::nullopt;
-    const std::string_view wanted = trim(key);
+    const std::string_view wanted = trimSpaces(key);
     for (std::size_t i = *start + 1; i < m_lines.size() && m_lines[i].kind != Kind::Section; ++i) {
         if (m_lines[i].kind == Kind::Entry && sameName(m_lines[i].name, wanted))
             return m_lines[i].value;
@@ -163,10 +156,10 @@ std::string ProfileDocument::newline() const
 void ProfileDocument::setValue(std::string_view section, std::string_view key, std::string_view value)
 {
     require(isValidUtf8(section) && isValidUtf8(key) && isValidUtf8(value), "a profile text must be UTF-8");
-    require(!section.empty() && trim(section) == section && !holdsLineBreak(section)
+    require(!section.empty() && trimSpaces(section) == section && !holdsLineBreak(section)
             && section.find(']') == std::string_view::npos,
         "a section name cannot be held in a profile line");
-    require(!key.empty() && trim(key) == key && !holdsLineBreak(key)
+    require(!key.empty() && trimSpaces(key) == key && !holdsLineBreak(key)
             && key.find('=') == std::string_view::npos && !key.starts_with('[') && !key.starts_with(';'),
         "a key name cannot be held in a profile line");
     require(!holdsLineBreak(value), "a profile value cannot hold a line break");
@@ -174,7 +167,7 @@ void ProfileDocument::setValue(std::string_view section, std::string_view key, s
     // Quote what a reader would otherwise trim or unquote, so the value reads
     // back exactly as written.
     std::string stored(value);
-    if (trim(value) != value || enclosedInQuotes(value))
+    if (trimSpaces(value) != value || enclosedInQuotes(value))
         stored = '"' + stored + '"';
 
     const std::string nl = newline();
@@ -183,7 +176,7 @@ void ProfileDocument::setValue(std::string_view section, std::string_view key, s
         if (!m_lines.empty()) {
             if (m_lines.back().eol.empty())
                 m_lines.back().eol = nl;
-            if (!trim(m_lines.back().text).empty())
+            if (!trimSpaces(m_lines.back().text).empty())
                 m_lines.push_back(Line { Kind::Other, "", nl, "", "", std::nullopt });
         }
         m_lines.push_back(Line {

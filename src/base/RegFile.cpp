@@ -1,5 +1,7 @@
 #include "base/RegFile.h"
 
+#include "base/Text.h"
+
 #include "base/StoreFileError.h"
 #include "base/TextCodec.h"
 #include "base/Utf8.h"
@@ -15,13 +17,12 @@ namespace
 constexpr std::string_view kHeader = "REGEDIT4";
 constexpr std::size_t kWrapColumn = 76;
 
+// A line's text without its blanks, and without the CR of a CR LF line end.
 std::string_view trim(std::string_view s)
 {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    while (!s.empty() && s.back() == '\r')
         s.remove_suffix(1);
-    return s;
+    return trimSpaces(s);
 }
 
 class Parser

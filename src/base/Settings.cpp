@@ -4,6 +4,7 @@
 #include "base/StorePaths.h"
 #include "base/TIniFile.h"
 #include "base/TRegistry.h"
+#include "base/Text.h"
 
 #include <charconv>
 #include <system_error>
@@ -12,15 +13,6 @@ namespace tarnwick::settings
 {
 namespace
 {
-
-std::string_view trimBlanks(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // Every handler opens the settings key with create.
 TRegistry openSettings(RegistryStore& store)
@@ -169,7 +161,7 @@ std::string readSkin(const std::filesystem::path& ini)
 void writeSkin(const std::filesystem::path& ini, std::string_view skin)
 {
     prepareFolder(ini);
-    TIniFile(ini).WriteString(kSettingSection, kSkinKey, trimBlanks(skin));
+    TIniFile(ini).WriteString(kSettingSection, kSkinKey, trimSpaces(skin));
 }
 
 bool isDialUpSection(std::string_view section)

@@ -45,7 +45,7 @@ int runStatus(const std::vector<std::string>& args, Io io)
                << "; see tarnwick adapters)\n";
         return 1;
     }
-    FieldValues shown;
+    TcpIpConfig shown;
     if (r.view.fields) {
         shown = *r.view.fields;
     } else if (r.view.placeholders) {
@@ -65,9 +65,9 @@ int runStatus(const std::vector<std::string>& args, Io io)
         line("gateway" + std::to_string(i + 1), shown.gateway[i]);
     for (std::size_t i = 0; i < 4; ++i)
         line("dns" + std::to_string(i + 1), shown.dns[i]);
-    line("proxy_enabled", r.values.proxyEnabled ? "1" : "0");
-    line("proxy_host", r.values.proxyHost);
-    line("proxy_port", r.values.proxyPort);
+    line("proxy_enabled", r.values.config.proxyOn ? "1" : "0");
+    line("proxy_host", r.values.config.proxyHost);
+    line("proxy_port", r.values.config.proxyPort);
     line("hint", r.view.hint.value_or(""));
     for (std::size_t i = 0; i < 5; ++i)
         line("panel" + std::to_string(i), r.view.panels[i]);

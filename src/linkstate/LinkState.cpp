@@ -1,5 +1,7 @@
 #include "linkstate/LinkState.h"
 
+#include "base/Text.h"
+
 #include <charconv>
 #include <net/if.h>
 
@@ -7,31 +9,6 @@ namespace tarnwick
 {
 namespace
 {
-
-std::vector<std::string> splitList(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const auto comma = text.find(',', start);
-        const auto end = comma == std::string::npos ? text.size() : comma;
-        if (end > start)
-            out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return out;
-}
-
-std::string joinList(const std::vector<std::string>& items)
-{
-    std::string out;
-    for (const auto& item : items) {
-        if (!out.empty())
-            out += ',';
-        out += item;
-    }
-    return out;
-}
 
 std::optional<int> parseInt(const std::string& text)
 {
@@ -67,8 +44,8 @@ bool isValidInterfaceName(const std::string& ifname)
 std::string formatLinkState(const LinkState& state)
 {
     return "ifindex=" + std::to_string(state.ifindex) + "\ndhcp=" + (state.dhcp ? "1" : "0")
-        + "\ndns-automatic=" + (state.dnsAutomatic ? "1" : "0") + "\nstatic-dns=" + joinList(state.staticDns)
-        + "\ndhcp-dns=" + joinList(state.dhcpDns) + "\nlease=" + state.leaseAddress
+        + "\ndns-automatic=" + (state.dnsAutomatic ? "1" : "0") + "\nstatic-dns=" + joinWith(state.staticDns, ',')
+        + "\ndhcp-dns=" + joinWith(state.dhcpDns, ',') + "\nlease=" + state.leaseAddress
         + "\nclient=" + state.client + "\nclient-pid=" + std::to_string(state.clientPid) + "\n";
 }
 
@@ -98,9 +75,9 @@ std::optional<LinkState> parseLinkState(const std::string& text)
                 return std::nullopt;
             (key == "dhcp" ? state.dhcp : state.dnsAutomatic) = *b;
         } else if (key == "static-dns") {
-            state.staticDns = splitList(value);
+            state.staticDns = splitNonEmpty(value, ',');
         } else if (key == "dhcp-dns") {
-            state.dhcpDns = splitList(value);
+            state.dhcpDns = splitNonEmpty(value, ',');
         } else if (key == "lease") {
             state.leaseAddress = value;
         } else if (key == "client") {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "base/TcpIpConfig.h"
+#include "base/Text.h"
+
 #include <array>
 #include <cstddef>
 #include <string>
@@ -74,11 +77,16 @@ inline bool isSwitchOn(std::string_view text)
     return text == "1";
 }
 
-// Removes leading and trailing blanks and control characters.
-std::string trimBlanks(std::string_view text);
-
 // The list caption: the stored name when it is not blank, else "Config"
 // followed by the position counted from 0.
 std::string recordCaption(const ConfigRecord& record, std::size_t position);
+
+// What viewing a stored record puts into the fields: texts as stored, each
+// switch on exactly when its text is "1".
+TcpIpConfig configOf(const ConfigRecord& record);
+
+// The fourteen texts of a configuration in record order, IP1 to AGENTPORT.
+std::array<const std::string*, 14> recordOrderTexts(const TcpIpConfig& config);
+std::array<std::string*, 14> recordOrderTexts(TcpIpConfig& config);
 
 } // namespace tarnwick

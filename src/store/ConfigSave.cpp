@@ -37,7 +37,7 @@ std::string nextRecordId(XmlNode configBox)
     return std::to_string(highest + 1);
 }
 
-std::optional<std::string> saveConfig(const std::string& path, const FormFields& fields,
+std::optional<std::string> saveConfig(const std::string& path, const TcpIpConfig& fields,
     std::string_view name, std::optional<std::size_t> overwritePosition, MessageSink& sink)
 {
     if (openConfigFileForOperation(path, sink).empty())

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/MessageSink.h"
-#include "store/FormFields.h"
+#include "base/TcpIpConfig.h"
 #include "store/XmlNode.h"
 
 #include <cstddef>
@@ -23,7 +23,7 @@ std::string nextRecordId(XmlNode configBox);
 // messages) when the file is missing. Throws XmlError when the file does not
 // parse and std::out_of_range when there is no record to overwrite; nothing is
 // written then.
-std::optional<std::string> saveConfig(const std::string& path, const FormFields& fields,
+std::optional<std::string> saveConfig(const std::string& path, const TcpIpConfig& fields,
     std::string_view name, std::optional<std::size_t> overwritePosition, MessageSink& sink);
 
 // The confirmation shown after a save: "配置[" name "]保存成功!".

@@ -24,16 +24,16 @@ const char* switchText(bool on)
 
 } // namespace
 
-void buildRecord(XmlNode record, std::string_view name, const FormFields& fields)
+void buildRecord(XmlNode record, std::string_view name, const TcpIpConfig& fields)
 {
     appendTextChild(record, "NAME", trimBlanks(name));
     std::size_t i = 1;
-    for (const std::string& text : fields.texts)
-        appendTextChild(record, kRecordElementNames[i++], trimBlanks(text));
-    appendTextChild(record, "USEIP", switchText(fields.useIp));
-    appendTextChild(record, "USEDNS", switchText(fields.useDns));
-    appendTextChild(record, "USEAGENT", switchText(fields.useAgent));
-    appendTextChild(record, "SETAGENT", switchText(fields.setAgent));
+    for (const std::string* text : recordOrderTexts(fields))
+        appendTextChild(record, kRecordElementNames[i++], trimBlanks(*text));
+    appendTextChild(record, "USEIP", switchText(fields.fixedIp));
+    appendTextChild(record, "USEDNS", switchText(fields.fixedDns));
+    appendTextChild(record, "USEAGENT", switchText(fields.proxyOn));
+    appendTextChild(record, "SETAGENT", switchText(fields.proxyTakesPart));
 }
 
 void setTempRecord(XmlNode record, std::size_t slot, TempRecords& temp)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "store/ConfigRecord.h"
-#include "store/FormFields.h"
+#include "base/TcpIpConfig.h"
 #include "store/XmlNode.h"
 
 #include <array>
@@ -13,7 +13,7 @@ namespace tarnwick
 // Fills a new Record element (which already carries its ID) from the fields:
 // NAME with the name trimmed, then the eighteen values in the saved order,
 // texts trimmed of blanks and control characters, switches as "1" or "0".
-void buildRecord(XmlNode record, std::string_view name, const FormFields& fields);
+void buildRecord(XmlNode record, std::string_view name, const TcpIpConfig& fields);
 
 // Two slots of twenty texts, used to swap two records in the file.
 using TempRecords = std::array<ConfigRecord, 2>;

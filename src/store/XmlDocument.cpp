@@ -1,5 +1,7 @@
 #include "store/XmlDocument.h"
 
+#include "base/Text.h"
+
 #include "base/AtomicFile.h"
 #include "store/XmlError.h"
 
@@ -130,10 +132,7 @@ struct ParserCtxtFree {
 
 std::string trimmed(const char* s)
 {
-    std::string out = s ? s : "";
-    while (!out.empty() && std::isspace(static_cast<unsigned char>(out.back())))
-        out.pop_back();
-    return out;
+    return trimBlanks(s ? s : "");
 }
 
 } // namespace

@@ -118,9 +118,9 @@ TEST(RegistryLiveValuesSource, FullRefreshOverTheRegistry)
     EXPECT_EQ(
         view.fields->dns, (std::array<std::string, 4> { "202.96.134.133", "202.96.128.68", "8.8.8.8", "" }));
     EXPECT_EQ(view.fields->gateway, (std::array<std::string, 2> { "192.168.1.1", "192.168.1.254" }));
-    EXPECT_TRUE(view.fields->useAgent);
-    EXPECT_EQ(view.fields->agentIp, "http=proxy.corp");
-    EXPECT_EQ(view.fields->agentPort, "8080;https=proxy.corp:8443");
+    EXPECT_TRUE(view.fields->proxyOn);
+    EXPECT_EQ(view.fields->proxyHost, "http=proxy.corp");
+    EXPECT_EQ(view.fields->proxyPort, "8080;https=proxy.corp:8443");
     EXPECT_EQ(view.panels[3], "DNS: 202.96.134.133,202.96.128.68,8.8.8.8");
     EXPECT_EQ(*view.hint,
         "连接名称:  本地连接\r设备名称:  Realtek RTL8139 Family PCI Fast Ethernet NIC\r设备ID:    "
@@ -128,7 +128,7 @@ TEST(RegistryLiveValuesSource, FullRefreshOverTheRegistry)
 
     view = updater.updateStatusBar(1, false);
     ASSERT_TRUE(view.fields);
-    EXPECT_TRUE(view.fields->dhcp);
+    EXPECT_FALSE(view.fields->fixedIp) << "DHCP";
     EXPECT_EQ(view.fields->ip[0], "169.254.12.34");
     EXPECT_EQ(view.fields->gateway[0], "");
     EXPECT_EQ(snapshot.get().mode, "DHCP");

@@ -60,8 +60,8 @@ TYPED_TEST_P(StatusScenario, StaticAddressesAndGatewaysReadBackExactly)
         (std::array<std::string, 3> { "255.255.255.128", "255.255.255.128", "255.255.255.128" }));
     EXPECT_EQ(view.fields->gateway, (std::array<std::string, 2> { "192.0.2.1", "192.0.2.2" }));
     EXPECT_EQ(view.fields->dns, (std::array<std::string, 4> { "192.0.2.53", "192.0.2.54", "", "" }));
-    EXPECT_FALSE(view.fields->dhcp);
-    EXPECT_TRUE(view.fields->useDns);
+    EXPECT_TRUE(view.fields->fixedIp) << "static";
+    EXPECT_TRUE(view.fields->fixedDns);
     EXPECT_EQ(view.panels,
         (std::array<std::string, 5> { "IP: 192.0.2.10", "Mask: 255.255.255.128", "Gate: 192.0.2.1",
             "DNS: 192.0.2.53,192.0.2.54", " 2012-5-8 9:05:03" }));
@@ -90,7 +90,7 @@ TYPED_TEST_P(StatusScenario, OutsideChangeShowsUpdatingForOneTickAndKeepsTheFiel
     EXPECT_EQ(changed.panels[2], "Gate: 192.0.2.1");
     EXPECT_FALSE(changed.fields) << "the fields keep what the user sees";
     EXPECT_FALSE(changed.hint);
-    EXPECT_EQ(this->snapshot.get().ip[0], "192.0.2.20") << "the snapshot follows at once";
+    EXPECT_EQ(this->snapshot.get().config.ip[0], "192.0.2.20") << "the snapshot follows at once";
 
     const StatusView next = updater.updateStatusBar(idx, false);
     EXPECT_EQ(next.panels[0], "IP: 192.0.2.20");

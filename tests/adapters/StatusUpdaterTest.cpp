@@ -41,15 +41,15 @@ TEST(StatusUpdater, DhcpAdapterShowsTheLeaseAloneAndNoGateways)
         "", "192.0.2.1", "192.0.2.53" };
     const StatusView view = rig.updater->updateStatusBar(0, true);
     ASSERT_TRUE(view.fields);
-    EXPECT_TRUE(view.fields->dhcp);
-    EXPECT_FALSE(view.fields->useDns);
+    EXPECT_FALSE(view.fields->fixedIp) << "DHCP";
+    EXPECT_FALSE(view.fields->fixedDns);
     EXPECT_EQ(view.fields->ip, (std::array<std::string, 3> { "192.0.2.100", "", "" }));
     EXPECT_EQ(view.fields->mask, (std::array<std::string, 3> { "255.255.255.0", "", "" }));
     EXPECT_EQ(view.fields->gateway, (std::array<std::string, 2> { "", "" }));
     EXPECT_EQ(view.panels[2], "Gate: ");
     const LiveValues v = rig.snapshot.get();
     EXPECT_EQ(v.mode, "DHCP");
-    EXPECT_EQ(v.gateway[0], "");
+    EXPECT_EQ(v.config.gateway[0], "");
     EXPECT_EQ(v.gatewayInForce, "192.0.2.1") << "the probe still gets the gateway in force";
     EXPECT_EQ(v.dnsInForce, "192.0.2.53");
 }
@@ -90,7 +90,7 @@ TEST(StatusUpdater, DnsChoiceFollowsNameServerAndStaticAlwaysUsesFixedServers)
         Rig rig;
         rig.reading(0).dhcp = c.dhcp;
         rig.reading(0).nameServer = c.nameServer;
-        EXPECT_EQ(rig.updater->updateStatusBar(0, true).fields->useDns, c.useDns)
+        EXPECT_EQ(rig.updater->updateStatusBar(0, true).fields->fixedDns, c.useDns)
             << c.dhcp << " '" << c.nameServer << "'";
     }
 }
@@ -100,24 +100,24 @@ TEST(StatusUpdater, ProxyIsReadOnReloadsOnlyAndSplitAtTheFirstColon)
     Rig rig;
     rig.values.proxy = { true, "proxy.corp:8080" };
     StatusView view = rig.updater->updateStatusBar(0, true);
-    EXPECT_TRUE(view.fields->useAgent);
-    EXPECT_EQ(view.fields->agentIp, "proxy.corp");
-    EXPECT_EQ(view.fields->agentPort, "8080");
+    EXPECT_TRUE(view.fields->proxyOn);
+    EXPECT_EQ(view.fields->proxyHost, "proxy.corp");
+    EXPECT_EQ(view.fields->proxyPort, "8080");
     LiveValues v = rig.snapshot.get();
-    EXPECT_TRUE(v.proxyEnabled);
-    EXPECT_EQ(v.proxyHost, "proxy.corp");
-    EXPECT_EQ(v.proxyPort, "8080");
+    EXPECT_TRUE(v.config.proxyOn);
+    EXPECT_EQ(v.config.proxyHost, "proxy.corp");
+    EXPECT_EQ(v.config.proxyPort, "8080");
 
     rig.values.proxy = { false, "other" };
     rig.updater->updateStatusBar(0, false);
     EXPECT_EQ(rig.values.proxyReads, 1);
-    EXPECT_TRUE(rig.snapshot.get().proxyEnabled) << "ticks leave the proxy values alone";
+    EXPECT_TRUE(rig.snapshot.get().config.proxyOn) << "ticks leave the proxy values alone";
 
     view = rig.updater->updateStatusBar(1, false); // another adapter: reload
     EXPECT_EQ(rig.values.proxyReads, 2);
-    EXPECT_FALSE(view.fields->useAgent);
-    EXPECT_EQ(view.fields->agentIp, "other");
-    EXPECT_EQ(view.fields->agentPort, "");
+    EXPECT_FALSE(view.fields->proxyOn);
+    EXPECT_EQ(view.fields->proxyHost, "other");
+    EXPECT_EQ(view.fields->proxyPort, "");
 }
 
 TEST(StatusUpdater, EachPanelShowsUpdatingOnceWithItsOwnSpacing)
@@ -210,7 +210,7 @@ TEST(StatusService, OneFullReadUsesTheSelectionRuleOrTheGivenIndex)
     StatusReadout r = readStatusOnce(adapters, values, "1", std::nullopt);
     EXPECT_EQ(r.selected, 1);
     EXPECT_EQ(r.values.mode, "198.51.100.7");
-    EXPECT_TRUE(r.values.proxyEnabled);
+    EXPECT_TRUE(r.values.config.proxyOn);
     ASSERT_TRUE(r.view.fields);
 
     r = readStatusOnce(adapters, values, "1", 0);

@@ -2,7 +2,6 @@
 #include "StoreTestUtil.h"
 #include "TempDir.h"
 #include "base/TextCodec.h"
-#include "store/FormFields.h"
 #include "store/StoreMessages.h"
 #include "store/XmlError.h"
 
@@ -165,13 +164,13 @@ TEST(ReadRecord, OnlyTheSingleCharacterOneTurnsASwitchOn)
         r[ConfigField::UseDns] = c.stored;
         r[ConfigField::UseAgent] = c.stored;
         r[ConfigField::SetAgent] = c.stored;
-        const FormFields f = formFieldsFrom(r);
-        EXPECT_EQ(f.useIp, c.on) << c.stored;
-        EXPECT_EQ(f.useDns, c.on) << c.stored;
-        EXPECT_EQ(f.useAgent, c.on) << c.stored;
-        EXPECT_EQ(f.setAgent, c.on) << c.stored;
-        EXPECT_EQ(f.text(ConfigField::Ip1), r[ConfigField::Ip1]);
-        EXPECT_EQ(f.text(ConfigField::AgentPort), r[ConfigField::AgentPort]);
+        const TcpIpConfig f = configOf(r);
+        EXPECT_EQ(f.fixedIp, c.on) << c.stored;
+        EXPECT_EQ(f.fixedDns, c.on) << c.stored;
+        EXPECT_EQ(f.proxyOn, c.on) << c.stored;
+        EXPECT_EQ(f.proxyTakesPart, c.on) << c.stored;
+        EXPECT_EQ(f.ip[0], r[ConfigField::Ip1]);
+        EXPECT_EQ(f.proxyPort, r[ConfigField::AgentPort]);
     }
 }
 

@@ -14,18 +14,18 @@ using namespace tarnwick::test;
 namespace
 {
 
-FormFields typedFields()
+TcpIpConfig typedFields()
 {
-    FormFields f;
-    f.text(ConfigField::Ip1) = "  192.168.7.9 ";
-    f.text(ConfigField::Mask1) = "\t255.255.255.0\r\n";
-    f.text(ConfigField::Gate1) = "192.168.7.1";
-    f.text(ConfigField::Dns1) = " 192.168.7.1";
-    f.text(ConfigField::AgentPort) = " 8080 ";
-    f.useIp = true;
-    f.useDns = false;
-    f.useAgent = true;
-    f.setAgent = false;
+    TcpIpConfig f;
+    f.ip[0] = "  192.168.7.9 ";
+    f.mask[0] = "\t255.255.255.0\r\n";
+    f.gateway[0] = "192.168.7.1";
+    f.dns[0] = " 192.168.7.1";
+    f.proxyPort = " 8080 ";
+    f.fixedIp = true;
+    f.fixedDns = false;
+    f.proxyOn = true;
+    f.proxyTakesPart = false;
     return f;
 }
 
@@ -84,8 +84,8 @@ TEST(SaveConfig, EmptyAndRepeatedNamesAreStoredAsGiven)
     TempDir dir;
     const auto path = copyFixture("config-sample.xml", dir.path());
     RecordingSink sink;
-    saveConfig(path.string(), FormFields(), "   ", std::nullopt, sink);
-    saveConfig(path.string(), FormFields(), "家里", std::nullopt, sink);
+    saveConfig(path.string(), TcpIpConfig(), "   ", std::nullopt, sink);
+    saveConfig(path.string(), TcpIpConfig(), "家里", std::nullopt, sink);
     const auto table = loadConfigTable(path.string(), sink);
     EXPECT_EQ(
         column(*table, ConfigField::Name), (std::vector<std::string> { "家里", "办公室", "", "", "家里" }));
@@ -133,7 +133,7 @@ TEST(SaveConfig, NeverHandsOutAFreedOrUsedId)
             records.push_back(sampleRecord(id, "n"));
         writeBytes(path, configFileBytes(c.lastId, records));
         RecordingSink sink;
-        EXPECT_EQ(saveConfig(path.string(), FormFields(), "new", std::nullopt, sink), c.expected) << c.what;
+        EXPECT_EQ(saveConfig(path.string(), TcpIpConfig(), "new", std::nullopt, sink), c.expected) << c.what;
         EXPECT_EQ(lastId(path), c.expected) << c.what;
     }
 
@@ -142,7 +142,7 @@ TEST(SaveConfig, NeverHandsOutAFreedOrUsedId)
     const auto path = copyFixture("config-sample.xml", dir.path());
     RecordingSink sink;
     deleteConfig(path.string(), 2, sink);
-    EXPECT_EQ(saveConfig(path.string(), FormFields(), "new", std::nullopt, sink), "4");
+    EXPECT_EQ(saveConfig(path.string(), TcpIpConfig(), "new", std::nullopt, sink), "4");
 }
 
 TEST(SaveConfig, KeepsWhatItDoesNotKnowAbout)

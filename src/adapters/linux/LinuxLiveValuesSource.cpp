@@ -2,6 +2,7 @@
 
 #include "netlink/linux/Addresses.h"
 #include "netlink/linux/Routes.h"
+#include "base/Text.h"
 #include "linkstate/LinkState.h"
 
 #include <algorithm>
@@ -15,22 +16,6 @@
 
 namespace tarnwick::linuxnet
 {
-
-namespace
-{
-
-std::string joinCommas(const std::vector<std::string>& items)
-{
-    std::string out;
-    for (const auto& item : items) {
-        if (!out.empty())
-            out += ',';
-        out += item;
-    }
-    return out;
-}
-
-} // namespace
 
 LinuxLiveValuesSource::LinuxLiveValuesSource(std::unique_ptr<ProxySource> proxy,
     ResolvedServers::Mode resolvedMode, std::filesystem::path resolvConf, std::filesystem::path resolvedRuntimeDir)
@@ -114,7 +99,7 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
 
     if (state) {
         if (!state->dnsAutomatic)
-            r.nameServer = joinCommas(state->staticDns);
+            r.nameServer = joinWith(state->staticDns, ',');
         if (!state->dnsAutomatic && !state->staticDns.empty())
             r.dnsInForce = state->staticDns.front();
         else if (!state->dhcpDns.empty())
@@ -129,7 +114,7 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
                 resolver = std::move(*linkServers);
         }
         if (!state && !r.dhcp)
-            r.nameServer = joinCommas(resolver);
+            r.nameServer = joinWith(resolver, ',');
         if (r.dnsInForce.empty() && !resolver.empty())
             r.dnsInForce = resolver.front();
     }

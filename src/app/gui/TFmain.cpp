@@ -466,7 +466,7 @@ void TFmain::showStatus(const StatusView& view)
         m_gateway[0]->setText(q((*view.placeholders)[2]));
     }
     if (view.fields) {
-        const FieldValues& f = *view.fields;
+        const TcpIpConfig& f = *view.fields;
         for (std::size_t i = 0; i < 3; ++i) {
             m_ip[i]->setText(q(f.ip[i]));
             m_mask[i]->setText(q(f.mask[i]));
@@ -475,11 +475,11 @@ void TFmain::showStatus(const StatusView& view)
             m_gateway[i]->setText(q(f.gateway[i]));
         for (std::size_t i = 0; i < 4; ++i)
             m_dns[i]->setText(q(f.dns[i]));
-        selectDnsMode(f.useDns);
-        selectIpMode(!f.dhcp);
-        m_useAgent->setChecked(f.useAgent);
-        m_agentIp->setText(q(f.agentIp));
-        m_agentPort->setText(q(f.agentPort));
+        selectDnsMode(f.fixedDns);
+        selectIpMode(f.fixedIp);
+        m_useAgent->setChecked(f.proxyOn);
+        m_agentIp->setText(q(f.proxyHost));
+        m_agentPort->setText(q(f.proxyPort));
         applyProxyRule();
     }
 }

@@ -3,6 +3,7 @@
 #include "apply/CommandLine.h"
 #include "apply/CommandTimedOut.h"
 #include "apply/linux/UniqueFd.h"
+#include "base/Spawn.h"
 
 #include <cerrno>
 #include <csignal>
@@ -11,15 +12,12 @@
 #include <fcntl.h>
 #include <memory>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace tarnwick
 {
@@ -141,45 +139,6 @@ private:
     pid_t m_pid;
 };
 
-class SpawnSetup
-{
-public:
-    SpawnSetup(int writeEnd)
-    {
-        posix_spawn_file_actions_init(&m_actions);
-        posix_spawnattr_init(&m_attr);
-        // Windows children get no standard input.
-        posix_spawn_file_actions_addopen(&m_actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&m_actions, writeEnd, 1);
-        posix_spawn_file_actions_adddup2(&m_actions, writeEnd, 2);
-        // A worker thread may block signals, and ignored signals survive exec:
-        // give the child a clean slate.
-        sigset_t none;
-        sigemptyset(&none);
-        posix_spawnattr_setsigmask(&m_attr, &none);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        for (int sig : { SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD })
-            sigaddset(&defaults, sig);
-        posix_spawnattr_setsigdefault(&m_attr, &defaults);
-        posix_spawnattr_setflags(&m_attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    }
-    ~SpawnSetup()
-    {
-        posix_spawnattr_destroy(&m_attr);
-        posix_spawn_file_actions_destroy(&m_actions);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    const posix_spawn_file_actions_t* actions() const { return &m_actions; }
-    const posix_spawnattr_t* attr() const { return &m_attr; }
-
-private:
-    posix_spawn_file_actions_t m_actions;
-    posix_spawnattr_t m_attr;
-};
-
 class Collector
 {
 public:
@@ -254,18 +213,8 @@ std::vector<std::string> RunWindowsExe(const std::string& commandLine, const Run
     sys::UniqueFd writeEnd(ends[1]);
     ::fcntl(readEnd.get(), F_SETPIPE_SZ, kPipeSize); // a hint; the default serves as well
 
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    pid_t pid = 0;
-    {
-        SpawnSetup setup(writeEnd.get());
-        const int rc = ::posix_spawn(&pid, path.c_str(), setup.actions(), setup.attr(), argv.data(), environ);
-        if (rc != 0)
-            throwErrno(rc, "cannot start " + program);
-    }
+    // Windows children get no standard input.
+    const pid_t pid = spawnProgram(path, args, ChildStreams { -1, writeEnd.get(), writeEnd.get() });
     Child child(pid);
     writeEnd.reset(); // only the child writes now, so its end gives us end of file
 

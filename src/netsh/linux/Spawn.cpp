@@ -1,12 +1,9 @@
 #include "netsh/linux/Spawn.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "base/Spawn.h"
 
-extern char** environ;
+#include <system_error>
+#include <unistd.h>
 
 namespace tarnwick::netsh
 {
@@ -27,26 +24,11 @@ int runAndWait(const std::vector<std::string>& argv)
     const std::string path = argv.at(0).starts_with('/') ? argv.at(0) : findProgram(argv.at(0));
     if (path.empty())
         return -1;
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int err = posix_spawn(&pid, path.c_str(), &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (err != 0)
+    try {
+        return waitForExit(spawnProgram(path, argv, ChildStreams {}));
+    } catch (const std::system_error&) {
         return -1;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return -1;
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace tarnwick::netsh

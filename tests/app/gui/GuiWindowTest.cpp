@@ -431,7 +431,7 @@ TEST(MainWindow, ShowingRefreshesTheStatusAndResetsTheProbeDisplay)
     EXPECT_EQ(h.edit("cxTEDNSServer2")->text(), QStringLiteral("192.0.2.54"));
     EXPECT_EQ(h.find<QLabel>("SB_IPStatus_panel0")->text(), QStringLiteral("IP: 192.0.2.23"));
     EXPECT_EQ(h.find<QLabel>("SB_IPStatus_panel3")->text(), QStringLiteral("DNS: 192.0.2.53,192.0.2.54"));
-    EXPECT_EQ(h.snapshot.get().ip[0], "192.0.2.23");
+    EXPECT_EQ(h.snapshot.get().config.ip[0], "192.0.2.23");
 
     h.find<ProbeIndicator>("SP_TestGate")->setColour(Qt::red);
     h.find<QLabel>("cxLTestDNS")->setText(QStringLiteral("超时"));
