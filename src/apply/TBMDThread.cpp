@@ -32,12 +32,6 @@ void TBMDThread::Start()
     m_thread = std::thread([this] { RunWork(); });
 }
 
-void TBMDThread::Stop()
-{
-    if (m_running)
-        m_stopRequested = true;
-}
-
 void TBMDThread::RunWork()
 {
     // The handler was set before Start on the GUI thread, and the thread start

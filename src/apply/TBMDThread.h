@@ -32,8 +32,7 @@ public:
     void Start();
     // True from Start until RunEnded has run on the GUI thread.
     bool IsRunning() const { return m_running.load(); }
-    // Sets the stop-requested flag of the current run; the job may poll it.
-    void Stop();
+    // Set while the owner is being destroyed; the job may poll it.
     bool StopRequested() const { return m_stopRequested.load(); }
 
     Dispatcher& dispatcher() const { return m_dispatcher; }

@@ -1,4 +1,4 @@
-#include "adapters/StatusService.h"
+#include "adapters/StatusReadout.h"
 #include "cli/Verbs.h"
 
 #include <ostream>

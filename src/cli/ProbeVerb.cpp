@@ -1,4 +1,4 @@
-#include "adapters/StatusService.h"
+#include "adapters/StatusReadout.h"
 #include "apply/IcmpNetwork.h"
 #include "apply/NetworkProbe.h"
 #include "apply/PlainDispatcher.h"

@@ -1,4 +1,4 @@
-#include "adapters/StatusService.h"
+#include "adapters/StatusReadout.h"
 #include "cli/AdapterOption.h"
 #include "cli/Verbs.h"
 

@@ -1,7 +1,7 @@
 #include "FixtureNetwork.h"
 #include "StatusScenarios.h"
 
-#include "adapters/StatusService.h"
+#include "adapters/StatusReadout.h"
 
 #include <gtest/gtest.h>
 

@@ -93,7 +93,7 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     if (quickSwitchFile)
         window.quickSwitchRequested(QString::fromStdString(*quickSwitchFile));
 
-    window.formCreate();
+    window.FormCreate();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();

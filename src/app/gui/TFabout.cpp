@@ -1,8 +1,8 @@
 #include "app/gui/TFabout.h"
 
 #include "app/gui/Artwork.h"
+#include "ui_TFabout.h"
 
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTextDocument>
@@ -33,46 +33,25 @@ const QStringList& TFabout::infoLines()
 
 TFabout::TFabout(QWidget* parent)
     : QDialog(parent)
+    , m_ui(std::make_unique<Ui::TFabout>())
 {
-    setObjectName(QStringLiteral("TFabout"));
-    setWindowTitle(QStringLiteral("关于软件..."));
+    m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowCloseButtonHint);
     setFixedSize(535, 343);
-    setModal(true);
-
-    m_strip = new QLabel(this);
-    m_strip->setObjectName(QStringLiteral("Image1"));
-    m_strip->setGeometry(0, 0, 149, 343);
-    m_strip->setPixmap(stripFrame(149, 343, 0));
-
-    auto* banner = new QLabel(this);
-    banner->setObjectName(QStringLiteral("Image2"));
-    banner->setGeometry(229, 24, 185, 73);
-    banner->setPixmap(bannerPicture());
-
-    auto* group = new QGroupBox(QStringLiteral("软件信息提示"), this);
-    group->setObjectName(QStringLiteral("cxGroupBox1"));
-    group->setGeometry(150, 193, 385, 129);
-    auto* text = new QTextEdit(group);
-    text->setObjectName(QStringLiteral("cxRichEdit1"));
-    text->setGeometry(3, 15, 379, 111);
-    text->document()->setDocumentMargin(2);
-    text->setReadOnly(true);
-    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    text->setLineWrapMode(QTextEdit::NoWrap);
-    text->setPlainText(infoLines().join(QLatin1Char('\n')));
-
-    auto* close = new QPushButton(QStringLiteral("关 闭"), this);
-    close->setObjectName(QStringLiteral("cxButton1"));
-    close->setGeometry(475, 167, 55, 25);
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    m_ui->Image1->setPixmap(stripFrame(149, 343, 0));
+    m_ui->Image2->setPixmap(bannerPicture());
+    m_ui->cxRichEdit1->document()->setDocumentMargin(2);
+    m_ui->cxRichEdit1->setPlainText(infoLines().join(QLatin1Char('\n')));
+    connect(m_ui->cxButton1, &QPushButton::clicked, this, &QDialog::accept);
 
     m_animation = new QTimer(this);
     m_animation->setInterval(50);
-    connect(
-        m_animation, &QTimer::timeout, this, [this] { m_strip->setPixmap(stripFrame(149, 343, ++m_frame)); });
+    connect(m_animation, &QTimer::timeout, this,
+        [this] { m_ui->Image1->setPixmap(stripFrame(149, 343, ++m_frame)); });
 }
+
+TFabout::~TFabout() = default;
 
 void TFabout::showEvent(QShowEvent* event)
 {

@@ -2,8 +2,14 @@
 
 #include <QDialog>
 
-class QLabel;
+#include <memory>
+
 class QTimer;
+
+namespace Ui
+{
+class TFabout;
+}
 
 namespace tarnwick::gui
 {
@@ -14,6 +20,7 @@ class TFabout : public QDialog
     Q_OBJECT
 public:
     explicit TFabout(QWidget* parent = nullptr);
+    ~TFabout() override;
 
     // The twelve lines of the information field, in order.
     static const QStringList& infoLines();
@@ -23,7 +30,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    QLabel* m_strip;
+    std::unique_ptr<Ui::TFabout> m_ui;
     QTimer* m_animation;
     int m_frame = 0;
 };

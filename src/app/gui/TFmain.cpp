@@ -1,4 +1,5 @@
 #include "app/gui/TFmain.h"
+#include "ui_TFmain.h"
 
 #include "base/Settings.h"
 #include "app/gui/Artwork.h"
@@ -48,40 +49,6 @@ QString q(const std::string& s)
     return QString::fromStdString(s);
 }
 
-QPushButton* button(
-    QWidget* parent, const char* name, const QString& caption, int x, int y, int w = 57, int h = 23)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(x, y, w, h);
-    return b;
-}
-
-QGroupBox* group(QWidget* parent, const char* name, const QString& caption, int x, int y, int w, int h)
-{
-    auto* g = new QGroupBox(caption, parent);
-    g->setObjectName(QString::fromLatin1(name));
-    g->setGeometry(x, y, w, h);
-    return g;
-}
-
-QLabel* label(QWidget* parent, const QString& caption, int x, int y, int w = 70, int h = 20)
-{
-    auto* l = new QLabel(caption, parent);
-    l->setGeometry(x, y, w, h);
-    return l;
-}
-
-// A labelled 121-pixel address field.
-QLineEdit* field(QWidget* parent, const char* name, const QString& caption, int labelX, int fieldX, int y)
-{
-    label(parent, caption, labelX, y, fieldX - labelX);
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setGeometry(fieldX, y, 121, 20);
-    return e;
-}
-
 template <typename W> W* named(W* w, const char* name)
 {
     w->setObjectName(QString::fromLatin1(name));
@@ -94,17 +61,31 @@ TFmain::TFmain(TDM& dm, MainWindowContext context, QWidget* parent)
     : QMainWindow(parent)
     , m_dm(dm)
     , m_ctx(std::move(context))
+    , m_ui(std::make_unique<Ui::TFmain>())
     , m_configFilePath(settings::kNoConfigFile)
 {
-    setObjectName(QStringLiteral("Fmain"));
-    setWindowTitle(QStringLiteral("TarnwickV2.3"));
+    m_ui->setupUi(this);
     // Drawn once: the entry point has already given the application its icon.
     const QIcon icon = QGuiApplication::windowIcon().isNull() ? appIcon() : QGuiApplication::windowIcon();
     setWindowIcon(icon);
     // Fixed single border: system menu and minimise only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    buildLayout();
+    setFixedSize(kClientWidth, kClientHeight);
+    m_ip[0] = m_ui->cxTEIP;
+    m_ip[1] = m_ui->cxTEIP2;
+    m_ip[2] = m_ui->cxTEIP3;
+    m_mask[0] = m_ui->cxTEMask;
+    m_mask[1] = m_ui->cxTEMask2;
+    m_mask[2] = m_ui->cxTEMask3;
+    m_gateway[0] = m_ui->cxTEGateway;
+    m_gateway[1] = m_ui->cxTEGateway2;
+    m_dns[0] = m_ui->cxTEDNSServer;
+    m_dns[1] = m_ui->cxTEDNSServer2;
+    m_dns[2] = m_ui->cxTEDNSServer3;
+    m_dns[3] = m_ui->cxTEDNSServer4;
+    buildStatusPanels();
+    connectHandlers();
     buildMenus();
     buildTray(icon);
 
@@ -123,39 +104,11 @@ TFmain::TFmain(TDM& dm, MainWindowContext context, QWidget* parent)
 
 TFmain::~TFmain() = default;
 
-// ---- Layout ---------------------------------------------------------------
+// ---- Layout (TFmain.ui) and handlers ---------------------------------------
 
-void TFmain::buildLayout()
+void TFmain::buildStatusPanels()
 {
-    setFixedSize(kClientWidth, kClientHeight);
-    auto* central = new QWidget(this);
-    central->setObjectName(QStringLiteral("central"));
-    setCentralWidget(central);
-
-    QGroupBox* configGroup = group(central, "cxGroupBox1", QStringLiteral("配置情况"), 0, 0, 120, 346);
-    m_configList = named(new QListWidget(configGroup), "cxLVconfig");
-    m_configList->setGeometry(3, 16, 114, 327);
-    m_configList->setViewMode(QListView::IconMode);
-    m_configList->setIconSize(QSize(32, 32));
-    m_configList->setMovement(QListView::Static);
-    m_configList->setResizeMode(QListView::Adjust);
-    m_configList->setContextMenuPolicy(Qt::CustomContextMenu);
-
-    m_pages = named(new QTabWidget(central), "cxPCxzcz");
-    m_pages->setGeometry(121, 0, 596, 349);
-    auto* ipPage = named(new QWidget, "cxTSipconfig");
-    auto* dialPage = named(new QWidget, "cxTSbohao");
-    m_pages->addTab(ipPage, QStringLiteral("IP配置"));
-    m_pages->addTab(dialPage, QStringLiteral("拨 号"));
-    m_pages->setCurrentIndex(0);
-    buildIpPage(ipPage);
-    buildDialPage(dialPage);
-    // Page change to "拨 号" reloads the dial-up entries: joins with the dial-up page.
-
-    buildLeftStrip(central);
-
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("SB_IPStatus"));
+    QStatusBar* bar = m_ui->SB_IPStatus;
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(20);
     // Laid out for the wide window and not squeezed: the narrow window cuts
@@ -179,128 +132,26 @@ void TFmain::buildLayout()
     m_panels[3]->setText(QStringLiteral("DNS: "));
 }
 
-void TFmain::buildIpPage(QWidget* page)
+void TFmain::connectHandlers()
 {
-    button(page, "cxBSave", QStringLiteral("保 存"), 20, 8);
-    button(page, "cxBApply", QStringLiteral("应 用"), 20, 37);
-    button(page, "cxBRenamecfg", QStringLiteral("更 名"), 20, 66);
-    button(page, "cxBDeletecfg", QStringLiteral("删 除"), 20, 95);
-    // Save, apply, rename and delete join with the configuration store and
-    // the apply window.
-
-    QGroupBox* card = group(page, "cxGroupBox2", QStringLiteral("网卡参数"), 98, 2, 301, 313);
-    label(card, QStringLiteral("适配器"), 8, 16, 60);
-    button(card, "cxBNewcfg", QStringLiteral("刷 新"), 242, 12, 52, 22);
-    m_adapterList = named(new QComboBox(card), "cxCBAdapters");
-    m_adapterList->setGeometry(4, 38, 293, 21);
-    m_adapterList->setEditable(false);
-    connect(m_adapterList, &QComboBox::currentIndexChanged, this,
+    const Ui::TFmain& ui = *m_ui;
+    connect(ui.cxCBAdapters, &QComboBox::currentIndexChanged, this,
         [this](int index) { guarded([this, index] { cxCBAdaptersChange(index); }); });
-
-    QGroupBox* tcpip = group(card, "cxGroupBox3", QStringLiteral("TCP/IP"), 4, 63, 293, 121);
-    QPushButton* gj = button(tcpip, "cxBgj", QStringLiteral("高级>>"), 234, 14, 55, 21);
-    connect(gj, &QPushButton::clicked, this, [this] { guarded([this] { cxBgjClick(); }); });
-    m_rbDhcp = named(new QRadioButton(QStringLiteral("自动获得IP地址"), tcpip), "cxRBDHCP");
-    m_rbDhcp->setGeometry(8, 16, 200, 18);
-    m_rbUseIp = named(new QRadioButton(QStringLiteral("使用下面的IP地址"), tcpip), "cxRBUseIP");
-    m_rbUseIp->setGeometry(8, 35, 200, 18);
-    m_ip[0] = field(tcpip, "cxTEIP", QStringLiteral("IP地址"), 26, 150, 54);
-    m_mask[0] = field(tcpip, "cxTEMask", QStringLiteral("子网掩码"), 26, 150, 76);
-    m_gateway[0] = field(tcpip, "cxTEGateway", QStringLiteral("默认网关"), 26, 150, 98);
-
-    QGroupBox* dns = group(card, "cxGroupBox4", QStringLiteral("DNS"), 4, 192, 293, 105);
-    m_rbAutoDns = named(new QRadioButton(QStringLiteral("自动获得DNS服务器地址"), dns), "cxRBAutoDNS");
-    m_rbAutoDns->setGeometry(8, 16, 220, 18);
-    m_rbUseDns = named(new QRadioButton(QStringLiteral("使用下面DNS服务器地址"), dns), "cxRBUseDNS");
-    m_rbUseDns->setGeometry(8, 35, 220, 18);
-    m_dns[0] = field(dns, "cxTEDNSServer", QStringLiteral("首选DNS服务器"), 26, 150, 56);
-    m_dns[1] = field(dns, "cxTEDNSServer2", QStringLiteral("备用DNS服务器"), 26, 150, 79);
-
-    connect(m_rbDhcp, &QRadioButton::clicked, this, [this] { selectIpMode(false); });
-    connect(m_rbUseIp, &QRadioButton::clicked, this, [this] { selectIpMode(true); });
-    connect(m_rbAutoDns, &QRadioButton::clicked, this, [this] { selectDnsMode(false); });
-    connect(m_rbUseDns, &QRadioButton::clicked, this, [this] { selectDnsMode(true); });
-
-    // The advanced column, cut off by the narrow window.
-    QGroupBox* proxy = group(page, "cxGroupBox5", QStringLiteral("IE代理服务器设置"), 402, 2, 185, 105);
-    m_setAgent = named(new QCheckBox(QStringLiteral("启用该设置功能"), proxy), "cxCBSetAgent");
-    m_setAgent->setGeometry(8, 16, 170, 18);
-    m_useAgent = named(new QCheckBox(QStringLiteral("使用代理服务器"), proxy), "cxCBUseAgent");
-    m_useAgent->setGeometry(8, 36, 170, 18);
-    m_agentIp = field(proxy, "cxTEAgentIP", QStringLiteral("代理地址"), 6, 58, 57);
-    m_agentPort = field(proxy, "cxTEAgentPort", QStringLiteral("代理端口"), 6, 58, 80);
-    connect(m_setAgent, &QCheckBox::clicked, this, [this] { guarded([this] { cxCBSetAgentClick(); }); });
-    connect(m_useAgent, &QCheckBox::clicked, this, [this] { applyProxyRule(); });
-
-    QGroupBox* multi = group(page, "cxGroupBox6", QStringLiteral("多IP设置"), 402, 108, 185, 137);
-    m_ip[1] = field(multi, "cxTEIP2", QStringLiteral("IP地址2"), 3, 59, 18);
-    m_mask[1] = field(multi, "cxTEMask2", QStringLiteral("子网掩码2"), 3, 59, 41);
-    m_ip[2] = field(multi, "cxTEIP3", QStringLiteral("IP地址3"), 3, 59, 64);
-    m_mask[2] = field(multi, "cxTEMask3", QStringLiteral("子网掩码3"), 3, 59, 87);
-    m_gateway[1] = field(multi, "cxTEGateway2", QStringLiteral("默认网关2"), 3, 59, 110);
-
-    QGroupBox* moreDns = group(page, "cxGroupBox7", QStringLiteral("更多DNS设置"), 402, 247, 184, 68);
-    m_dns[2] = field(moreDns, "cxTEDNSServer3", QStringLiteral("DNS3"), 6, 58, 18);
-    m_dns[3] = field(moreDns, "cxTEDNSServer4", QStringLiteral("DNS4"), 6, 58, 42);
-}
-
-void TFmain::buildDialPage(QWidget* page)
-{
-    button(page, "cxBtj", QStringLiteral("添 加"), 20, 8);
-    button(page, "cxBbc", QStringLiteral("保 存"), 20, 37);
-    button(page, "cxBbohao", QStringLiteral("拨 号"), 20, 66);
-    button(page, "cxBdk", QStringLiteral("断 开"), 20, 95);
-
-    QGroupBox* overview = group(page, "cxGroupBox8", QStringLiteral("拨号情况"), 98, 2, 150, 313);
-    auto* list = named(new QListWidget(overview), "cxLVbohao");
-    list->setGeometry(4, 16, 142, 292);
-
-    QGroupBox* info = group(page, "cxGroupBox9", QStringLiteral("拨号信息"), 250, 2, 230, 313);
-    auto* name = field(info, "cxTEbhm", QStringLiteral("拨号名："), 8, 80, 24);
-    name->setEnabled(false);
-    field(info, "cxTEyhm", QStringLiteral("用户名："), 8, 80, 54);
-    field(info, "cxTEmm", QStringLiteral("密 码："), 8, 80, 84);
-    label(info, QStringLiteral("连接线路："), 8, 114);
-    auto* line = named(new QComboBox(info), "cxCBljxl");
-    line->setGeometry(80, 114, 140, 21);
-
-    group(page, "cxGroupBox10", QStringLiteral("拨号操作"), 482, 66, 105, 120);
-    // The page's handlers join with the dial-up page.
-}
-
-void TFmain::buildLeftStrip(QWidget* central)
-{
-    // On both pages, so it sits above the page control rather than on a page.
-    m_shortcut = named(new QCheckBox(QStringLiteral("快捷方式"), central), "cxCBshotcut");
-    m_shortcut->setGeometry(126, 150, 92, 16);
-    // Its click joins with the quick-switch shortcuts.
-
-    m_skinList = named(new QComboBox(central), "cxCBSkin");
-    m_skinList->setGeometry(124, 166, 94, 20);
-    m_skinList->setEditable(false);
-    connect(m_skinList, &QComboBox::currentIndexChanged, this,
+    connect(ui.cxBgj, &QPushButton::clicked, this, [this] { guarded([this] { cxBgjClick(); }); });
+    connect(ui.cxRBDHCP, &QRadioButton::clicked, this, [this] { selectIpMode(false); });
+    connect(ui.cxRBUseIP, &QRadioButton::clicked, this, [this] { selectIpMode(true); });
+    connect(ui.cxRBAutoDNS, &QRadioButton::clicked, this, [this] { selectDnsMode(false); });
+    connect(ui.cxRBUseDNS, &QRadioButton::clicked, this, [this] { selectDnsMode(true); });
+    connect(ui.cxCBSetAgent, &QCheckBox::clicked, this, [this] { guarded([this] { cxCBSetAgentClick(); }); });
+    connect(ui.cxCBUseAgent, &QCheckBox::clicked, this, [this] { applyProxyRule(); });
+    connect(ui.cxCBSkin, &QComboBox::currentIndexChanged, this,
         [this](int index) { guarded([this, index] { cxCBSkinChange(index); }); });
-
-    QGroupBox* test = group(central, "cxGroupBox11", QStringLiteral("网络测试"), 124, 187, 95, 105);
-    QPushButton* testButton = button(test, "cxBtest", QStringLiteral("测 试"), 19, 18);
-    testButton->setToolTip(QStringLiteral("测试一下网络情况"));
-    connect(testButton, &QPushButton::clicked, this, [this] { guarded([this] { cxBtestClick(); }); });
-    m_gateIndicator = named(new ProbeIndicator(test), "SP_TestGate");
-    m_gateIndicator->setGeometry(6, 52, 12, 12);
-    label(test, QStringLiteral("网关"), 21, 48, 28);
-    m_gateResult = named(label(test, QStringLiteral("----"), 50, 48, 42), "cxLTestGate");
-    m_dnsIndicator = named(new ProbeIndicator(test), "SP_TestDNS");
-    m_dnsIndicator->setGeometry(6, 78, 12, 12);
-    label(test, QStringLiteral("DNS"), 21, 74, 28);
-    m_dnsResult = named(label(test, QStringLiteral("----"), 50, 74, 42), "cxLTestDNS");
-
-    QPushButton* about = button(central, "cxBabout", QStringLiteral("关 于"), 144, 295);
-    connect(about, &QPushButton::clicked, this, [this] { guarded([this] { aboutClick(); }); });
-    QPushButton* exitButton = button(central, "cxBexit", QStringLiteral("退 出"), 144, 320);
-    connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
-
-    for (QWidget* w : std::initializer_list<QWidget*> { m_shortcut, m_skinList, test, about, exitButton })
-        w->raise();
+    connect(ui.cxBtest, &QPushButton::clicked, this, [this] { guarded([this] { cxBtestClick(); }); });
+    connect(ui.cxBabout, &QPushButton::clicked, this, [this] { guarded([this] { aboutClick(); }); });
+    connect(ui.cxBexit, &QPushButton::clicked, this, &QWidget::close);
+    // Save, apply, rename and delete join with the configuration store and the
+    // apply window; the page change and the dial-up page's buttons with the
+    // dial-up page; the shortcut box with the quick-switch shortcuts.
 }
 
 void TFmain::buildMenus()
@@ -334,8 +185,8 @@ void TFmain::buildMenus()
     }
     // The other entries' handlers join with the configuration list operations
     // and the shortcuts.
-    connect(m_configList, &QListWidget::customContextMenuRequested, this,
-        [this](const QPoint& at) { m_configMenu->popup(m_configList->viewport()->mapToGlobal(at)); });
+    connect(m_ui->cxLVconfig, &QListWidget::customContextMenuRequested, this,
+        [this](const QPoint& at) { m_configMenu->popup(m_ui->cxLVconfig->viewport()->mapToGlobal(at)); });
 }
 
 void TFmain::buildTray(const QIcon& icon)
@@ -379,7 +230,7 @@ bool TFmain::event(QEvent* event)
 
 // ---- Start-up -------------------------------------------------------------
 
-void TFmain::formCreate()
+void TFmain::FormCreate()
 {
     // The list's two image sizes: 32 for large icons, 16 for small.
     guarded([this] {
@@ -391,12 +242,12 @@ void TFmain::formCreate()
         }
         m_configFilePath = settleConfigFile(
             s.configFilePath, m_ctx.registry, m_ctx.prompts, realConfigFileOps(m_ctx.checkConfigFile));
-        m_shortcut->setChecked(s.shortcutChecked);
-        m_configList->setViewMode(s.largeIcons ? QListView::IconMode : QListView::ListMode);
-        m_configList->setIconSize(s.largeIcons ? QSize(32, 32) : QSize(16, 16));
+        m_ui->cxCBshotcut->setChecked(s.shortcutChecked);
+        m_ui->cxLVconfig->setViewMode(s.largeIcons ? QListView::IconMode : QListView::ListMode);
+        m_ui->cxLVconfig->setIconSize(s.largeIcons ? QSize(32, 32) : QSize(16, 16));
         if (s.narrowWindow)
             setFixedSize(kNarrowOuterWidth - kFrameExtra, kClientHeight);
-        m_setAgent->setChecked(s.setAgentChecked);
+        m_ui->cxCBSetAgent->setChecked(s.setAgentChecked);
         applyProxyRule();
         discoverAdapters(s.defaultNetCard);
         // Registering the quick-switch file type joins here with the shortcuts.
@@ -407,11 +258,11 @@ void TFmain::discoverAdapters(const std::string& defaultNetCard)
 {
     m_adapters = makeAdapterTable(m_ctx.adapters.discover());
     m_status = std::make_unique<StatusUpdater>(m_adapters, m_ctx.live, m_ctx.snapshot);
-    QSignalBlocker block(m_adapterList);
-    m_adapterList->clear();
+    QSignalBlocker block(m_ui->cxCBAdapters);
+    m_ui->cxCBAdapters->clear();
     for (const std::string& line : m_adapters.listLines())
-        m_adapterList->addItem(q(line));
-    m_adapterList->setCurrentIndex(selectAdapter(defaultNetCard, m_adapters.count()));
+        m_ui->cxCBAdapters->addItem(q(line));
+    m_ui->cxCBAdapters->setCurrentIndex(selectAdapter(defaultNetCard, m_adapters.count()));
 }
 
 void TFmain::showEvent(QShowEvent* event)
@@ -419,10 +270,10 @@ void TFmain::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     // Restoring from a plain minimise is no new showing.
     if (!event->spontaneous())
-        formShow();
+        FormShow();
 }
 
-void TFmain::formShow()
+void TFmain::FormShow()
 {
     if (m_closing)
         return;
@@ -435,7 +286,7 @@ void TFmain::formShow()
     }
     guarded([this] {
         if (m_status) {
-            const StatusView v = m_status->updateStatusBar(m_adapterList->currentIndex(), true);
+            const StatusView v = m_status->updateStatusBar(m_ui->cxCBAdapters->currentIndex(), true);
             showStatus(v);
         }
     });
@@ -450,7 +301,7 @@ void TFmain::Timer1Timer()
 {
     guarded([this] {
         if (m_status)
-            showStatus(m_status->updateStatusBar(m_adapterList->currentIndex(), false));
+            showStatus(m_status->updateStatusBar(m_ui->cxCBAdapters->currentIndex(), false));
     });
 }
 
@@ -459,7 +310,7 @@ void TFmain::showStatus(const StatusView& view)
     for (int i = 0; i < 5; ++i)
         m_panels[i]->setText(q(view.panels[static_cast<std::size_t>(i)]));
     if (view.hint)
-        m_adapterList->setToolTip(q(*view.hint).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+        m_ui->cxCBAdapters->setToolTip(q(*view.hint).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     if (view.placeholders) {
         m_ip[0]->setText(q((*view.placeholders)[0]));
         m_mask[0]->setText(q((*view.placeholders)[1]));
@@ -477,26 +328,26 @@ void TFmain::showStatus(const StatusView& view)
             m_dns[i]->setText(q(f.dns[i]));
         selectDnsMode(f.fixedDns);
         selectIpMode(f.fixedIp);
-        m_useAgent->setChecked(f.proxyOn);
-        m_agentIp->setText(q(f.proxyHost));
-        m_agentPort->setText(q(f.proxyPort));
+        m_ui->cxCBUseAgent->setChecked(f.proxyOn);
+        m_ui->cxTEAgentIP->setText(q(f.proxyHost));
+        m_ui->cxTEAgentPort->setText(q(f.proxyPort));
         applyProxyRule();
     }
 }
 
 void TFmain::resetProbeDisplay()
 {
-    m_gateIndicator->setColour(Qt::white);
-    m_dnsIndicator->setColour(Qt::white);
-    m_gateResult->setText(QStringLiteral("----"));
-    m_dnsResult->setText(QStringLiteral("----"));
+    m_ui->SP_TestGate->setColour(Qt::white);
+    m_ui->SP_TestDNS->setColour(Qt::white);
+    m_ui->cxLTestGate->setText(QStringLiteral("----"));
+    m_ui->cxLTestDNS->setText(QStringLiteral("----"));
 }
 
 void TFmain::showIndicator(ProbeTarget target, const IndicatorState& state)
 {
     const bool gate = target == ProbeTarget::Gateway;
-    ProbeIndicator* circle = gate ? m_gateIndicator : m_dnsIndicator;
-    QLabel* result = gate ? m_gateResult : m_dnsResult;
+    ProbeIndicator* circle = gate ? m_ui->SP_TestGate : m_ui->SP_TestDNS;
+    QLabel* result = gate ? m_ui->cxLTestGate : m_ui->cxLTestDNS;
     result->setText(q(state.text));
     circle->setColour(QColor(state.colour.r, state.colour.g, state.colour.b));
     // The worker blocks for up to two seconds next: show the state now.
@@ -528,46 +379,46 @@ void TFmain::UpdateConfig()
 
 void TFmain::UpdateList()
 {
-    m_configList->clear();
+    m_ui->cxLVconfig->clear();
     const QIcon icon = configIcon();
     for (std::size_t i = 0; i < m_configTable.count(); ++i)
-        new QListWidgetItem(icon, q(recordCaption(m_configTable.records[i], i)), m_configList);
-    m_configList->setCurrentRow(-1);
+        new QListWidgetItem(icon, q(recordCaption(m_configTable.records[i], i)), m_ui->cxLVconfig);
+    m_ui->cxLVconfig->setCurrentRow(-1);
 }
 
 // ---- Control rules --------------------------------------------------------
 
 void TFmain::selectIpMode(bool useFixedIp)
 {
-    (useFixedIp ? m_rbUseIp : m_rbDhcp)->setChecked(true);
+    (useFixedIp ? m_ui->cxRBUseIP : m_ui->cxRBDHCP)->setChecked(true);
     const AddressEnables e = addressEnables(useFixedIp);
     // The second gateway is left as it is by both buttons.
     for (QLineEdit* f : { m_ip[0], m_ip[1], m_ip[2], m_mask[0], m_mask[1], m_mask[2], m_gateway[0] })
         f->setEnabled(e.addressFields);
-    m_rbAutoDns->setEnabled(e.autoDnsRadio);
+    m_ui->cxRBAutoDNS->setEnabled(e.autoDnsRadio);
     if (e.forceUseDns)
         selectDnsMode(true);
 }
 
 void TFmain::selectDnsMode(bool useDns)
 {
-    (useDns ? m_rbUseDns : m_rbAutoDns)->setChecked(true);
+    (useDns ? m_ui->cxRBUseDNS : m_ui->cxRBAutoDNS)->setChecked(true);
     for (QLineEdit* f : m_dns)
         f->setEnabled(useDns);
 }
 
 void TFmain::applyProxyRule()
 {
-    const ProxyEnables e = proxyEnables(m_setAgent->isChecked(), m_useAgent->isChecked());
-    m_useAgent->setEnabled(e.useAgent);
-    m_agentIp->setEnabled(e.fields);
-    m_agentPort->setEnabled(e.fields);
+    const ProxyEnables e = proxyEnables(m_ui->cxCBSetAgent->isChecked(), m_ui->cxCBUseAgent->isChecked());
+    m_ui->cxCBUseAgent->setEnabled(e.useAgent);
+    m_ui->cxTEAgentIP->setEnabled(e.fields);
+    m_ui->cxTEAgentPort->setEnabled(e.fields);
 }
 
 void TFmain::cxCBSetAgentClick()
 {
     applyProxyRule();
-    settings::writeSetAgent(m_ctx.registry, m_setAgent->isChecked());
+    settings::writeSetAgent(m_ctx.registry, m_ui->cxCBSetAgent->isChecked());
 }
 
 int TFmain::outerWidth() const
@@ -605,20 +456,20 @@ void TFmain::fillAndApplySkin()
     for (const QString& n : look.builtInSkinNames())
         builtIn.push_back(n.toStdString());
     {
-        QSignalBlocker block(m_skinList);
-        m_skinList->clear();
+        QSignalBlocker block(m_ui->cxCBSkin);
+        m_ui->cxCBSkin->clear();
         for (const std::string& item : skinListItems(builtIn))
-            m_skinList->addItem(q(item));
+            m_ui->cxCBSkin->addItem(q(item));
         // A name that is no item (edited by hand) leaves the list without a
         // selection; the plain look is drawn and the list stays usable.
-        m_skinList->setCurrentIndex(m_skinList->findText(q(name)));
+        m_ui->cxCBSkin->setCurrentIndex(m_ui->cxCBSkin->findText(q(name)));
     }
     look.applyStoredName(q(name));
 }
 
 void TFmain::cxCBSkinChange(int index)
 {
-    const QString text = m_skinList->currentText().trimmed();
+    const QString text = m_ui->cxCBSkin->currentText().trimmed();
     settings::writeSkin(m_ctx.iniPath, text.toStdString());
     // Applied once this change has been handled, when the posted message arrives.
     if (index >= 0)
@@ -640,7 +491,7 @@ void TFmain::skinApplyMessage(int index)
         look.applyKind(LookKind::UltraFlat);
         break;
     default:
-        look.applyByName(m_skinList->currentText());
+        look.applyByName(m_ui->cxCBSkin->currentText());
         break;
     }
 }

@@ -29,6 +29,11 @@ class QRadioButton;
 class QTabWidget;
 class QTimer;
 
+namespace Ui
+{
+class TFmain;
+}
+
 namespace tarnwick::gui
 {
 
@@ -49,7 +54,7 @@ public:
 
     // The creation handler: settings, configuration file, adapters. Runs once,
     // before the window is first shown.
-    void formCreate();
+    void FormCreate();
 
     // The configuration file in use, "null" when none was chosen.
     const std::string& configFilePath() const { return m_configFilePath; }
@@ -93,14 +98,12 @@ protected:
     void showIndicator(ProbeTarget target, const IndicatorState& state) override;
 
 private:
-    void buildLayout();
-    void buildIpPage(QWidget* page);
-    void buildDialPage(QWidget* page);
-    void buildLeftStrip(QWidget* central);
+    void buildStatusPanels();
+    void connectHandlers();
     void buildMenus();
     void buildTray(const QIcon& icon);
 
-    void formShow();
+    void FormShow();
     void discoverAdapters(const std::string& defaultNetCard);
     void showStatus(const StatusView& view);
     void resetProbeDisplay();
@@ -126,6 +129,7 @@ private:
 
     TDM& m_dm;
     MainWindowContext m_ctx;
+    std::unique_ptr<Ui::TFmain> m_ui;
     std::string m_configFilePath;
     AdapterTable m_adapters;
     std::unique_ptr<StatusUpdater> m_status;
@@ -133,28 +137,11 @@ private:
     bool m_closing = false;
     bool m_trayRequested = false;
 
-    QTabWidget* m_pages = nullptr;
-    QListWidget* m_configList = nullptr;
-    QComboBox* m_adapterList = nullptr;
-    QComboBox* m_skinList = nullptr;
-    QCheckBox* m_shortcut = nullptr;
-    QRadioButton* m_rbDhcp = nullptr;
-    QRadioButton* m_rbUseIp = nullptr;
-    QRadioButton* m_rbAutoDns = nullptr;
-    QRadioButton* m_rbUseDns = nullptr;
-    QCheckBox* m_setAgent = nullptr;
-    QCheckBox* m_useAgent = nullptr;
-    QLineEdit* m_agentIp = nullptr;
-    QLineEdit* m_agentPort = nullptr;
     QLineEdit* m_ip[3] = {};
     QLineEdit* m_mask[3] = {};
     QLineEdit* m_gateway[2] = {};
     QLineEdit* m_dns[4] = {};
     QLabel* m_panels[5] = {};
-    ProbeIndicator* m_gateIndicator = nullptr;
-    ProbeIndicator* m_dnsIndicator = nullptr;
-    QLabel* m_gateResult = nullptr;
-    QLabel* m_dnsResult = nullptr;
     QMenu* m_configMenu = nullptr;
     QMenu* m_trayMenu = nullptr;
     QSystemTrayIcon* m_tray = nullptr;

@@ -77,7 +77,7 @@ TEST(MainWindowLab, TestButtonShowsTheRoundTripsOfTheLabsGatewayAndDnsServer)
         [&prompts](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, nullptr,
         nullptr };
     TFmain w(dm, ctx);
-    w.formCreate();
+    w.FormCreate();
     w.show();
     QCoreApplication::processEvents();
     ASSERT_EQ(snapshot.get().gatewayInForce, env("TARNWICK_LAB_GATEWAY"));

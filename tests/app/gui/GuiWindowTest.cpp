@@ -140,7 +140,7 @@ struct Harness {
             [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, &icmp,
             &ticks };
         window = std::make_unique<TFmain>(dm, ctx);
-        window->formCreate();
+        window->FormCreate();
         window->show();
         QCoreApplication::processEvents();
         return *window;

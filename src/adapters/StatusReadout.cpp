@@ -1,4 +1,4 @@
-#include "adapters/StatusService.h"
+#include "adapters/StatusReadout.h"
 
 #include "adapters/PlatformSources.h"
 #include "adapters/StatusUpdater.h"
