@@ -186,7 +186,7 @@ int main(int argc, char** argv)
         tApp / median(textMs), mApp - median(textMb));
     const double cMin = median(minCpu), cApp = median(appCpu);
     std::printf("CPU time until first painted, all threads (holds up on a loaded machine)\n");
-    std::printf("  minimal %.1f ms   minimal + label %.1f ms   tarnwick %.1f ms   ratio to label %.2f\n", cMin,
-        median(textCpu), cApp, cApp / median(textCpu));
+    std::printf("  minimal %.1f ms   minimal + label %.1f ms   tarnwick %.1f ms   ratio to label %.2f\n",
+        cMin, median(textCpu), cApp, cApp / median(textCpu));
     return 0;
 }

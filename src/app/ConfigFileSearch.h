@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/UserPrompts.h"
 #include "base/RegistryStore.h"
-#include "app/gui/UserPrompts.h"
 
 #include <functional>
 #include <string>

@@ -15,7 +15,8 @@ struct Ipv4 {
 
     static constexpr Ipv4 of(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d)
     {
-        return Ipv4 { (std::uint32_t { a } << 24) | (std::uint32_t { b } << 16) | (std::uint32_t { c } << 8) | d };
+        return Ipv4 { (std::uint32_t { a } << 24) | (std::uint32_t { b } << 16) | (std::uint32_t { c } << 8)
+            | d };
     }
     // Four bytes in network order, as packets and socket addresses carry them.
     static Ipv4 fromBytes(const std::uint8_t* bytes);

@@ -2,11 +2,13 @@
 
 #include <string>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 // Where the core's user-facing messages go: the window shows them in message
 // boxes, the command line prints them to stderr, tests record them.
-class MessageSink {
+class MessageSink
+{
 public:
     enum class Kind { Error, Warning, Information };
 

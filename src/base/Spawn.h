@@ -19,7 +19,8 @@ struct ChildStreams {
 // at its default and none blocked: a worker thread may block signals, and
 // ignored signals would survive the exec. Returns its pid; throws
 // std::system_error naming the program when it cannot be started.
-pid_t spawnProgram(const std::string& path, const std::vector<std::string>& argv, const ChildStreams& streams);
+pid_t spawnProgram(
+    const std::string& path, const std::vector<std::string>& argv, const ChildStreams& streams);
 
 // Waits for the child to end; its exit status, -1 when a signal ended it.
 int waitForExit(pid_t pid);

@@ -4,8 +4,10 @@
 #include <iconv.h>
 #include <stdexcept>
 
-namespace tarnwick {
-namespace {
+namespace tarnwick
+{
+namespace
+{
 
 std::string convert(std::string_view in, const char* to, const char* from)
 {
@@ -45,10 +47,19 @@ std::string convert(std::string_view in, const char* to, const char* from)
 
 } // namespace
 
-std::string utf8ToGb(std::string_view utf8) { return convert(utf8, "GB18030", "UTF-8"); }
+std::string utf8ToGb(std::string_view utf8)
+{
+    return convert(utf8, "GB18030", "UTF-8");
+}
 
-std::string gbToUtf8(std::string_view gb) { return convert(gb, "UTF-8", "GB18030"); }
+std::string gbToUtf8(std::string_view gb)
+{
+    return convert(gb, "UTF-8", "GB18030");
+}
 
-std::size_t gbLength(std::string_view utf8) { return utf8ToGb(utf8).size(); }
+std::size_t gbLength(std::string_view utf8)
+{
+    return utf8ToGb(utf8).size();
+}
 
 } // namespace tarnwick

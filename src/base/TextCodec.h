@@ -3,7 +3,8 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick {
+namespace tarnwick
+{
 
 // The files the program keeps are GB2312 on disk; everything in memory is
 // UTF-8. We encode with GB18030, a superset, so no character is ever lost on

@@ -6,7 +6,8 @@
 #include <ostream>
 #include <utility>
 
-namespace tarnwick::cli {
+namespace tarnwick::cli
+{
 
 namespace
 {

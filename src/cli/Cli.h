@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-namespace tarnwick::cli {
+namespace tarnwick::cli
+{
 
 // Exit status for unknown verbs and bad arguments (EX_USAGE).
 inline constexpr int kUsageExit = 64;

@@ -16,7 +16,8 @@ namespace
 // it is not set yet); a relative path is taken from the working directory.
 std::string configFileSetting()
 {
-    const std::string path = settings::peekValue(*openUserRegistry(StoreAccess::ReadOnly), settings::kConfigFile);
+    const std::string path
+        = settings::peekValue(*openUserRegistry(StoreAccess::ReadOnly), settings::kConfigFile);
     return path.empty() ? std::string(settings::kDefaultConfigFile) : path;
 }
 

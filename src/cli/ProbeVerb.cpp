@@ -46,8 +46,8 @@ int runProbe(const std::vector<std::string>& args, Io io)
     try {
         const StatusReadout r = readStatusOnce(adapter);
         if (adapter && (*adapter < 0 || *adapter >= r.table.count())) {
-            io.err << "tarnwick: probe: there is no adapter " << *adapter << " (adapters found: "
-                   << r.table.count() << "; see tarnwick adapters)\n";
+            io.err << "tarnwick: probe: there is no adapter " << *adapter
+                   << " (adapters found: " << r.table.count() << "; see tarnwick adapters)\n";
             return 1;
         }
         snapshot.set(r.values);

@@ -41,8 +41,8 @@ int runStatus(const std::vector<std::string>& args, Io io)
     }
     const StatusReadout r = readStatusOnce(adapter);
     if (adapter && (*adapter < 0 || *adapter >= r.table.count())) {
-        io.err << "tarnwick: status: there is no adapter " << *adapter << " (adapters found: " << r.table.count()
-               << "; see tarnwick adapters)\n";
+        io.err << "tarnwick: status: there is no adapter " << *adapter
+               << " (adapters found: " << r.table.count() << "; see tarnwick adapters)\n";
         return 1;
     }
     TcpIpConfig shown;

@@ -1,6 +1,7 @@
 #include "cli/Verbs.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::cli
+{
 
 int runAdapters(const std::vector<std::string>& args, Io io);
 int runStatus(const std::vector<std::string>& args, Io io);
@@ -12,11 +13,11 @@ int runProbe(const std::vector<std::string>& args, Io io);
 const std::vector<Verb>& verbs()
 {
     static const std::vector<Verb> all = {
-        {"adapters", "", "list the adapters: index, line, instance id", runAdapters},
-        {"status", "[--adapter N]", "one full status read as key=value lines", runStatus},
-        {"check", "FILE", "check a configuration file: 0 valid, 1 missing, 2 invalid", runCheck},
-        {"list", "[--config FILE]", "the stored configurations: position, ID, caption", runList},
-        {"probe", "[--adapter N]", "test the gateway and first DNS server in force", runProbe},
+        { "adapters", "", "list the adapters: index, line, instance id", runAdapters },
+        { "status", "[--adapter N]", "one full status read as key=value lines", runStatus },
+        { "check", "FILE", "check a configuration file: 0 valid, 1 missing, 2 invalid", runCheck },
+        { "list", "[--config FILE]", "the stored configurations: position, ID, caption", runList },
+        { "probe", "[--adapter N]", "test the gateway and first DNS server in force", runProbe },
     };
     return all;
 }

@@ -6,7 +6,8 @@
 #include <vector>
 
 // One function per verb; each receives the arguments after the verb.
-namespace tarnwick::cli {
+namespace tarnwick::cli
+{
 
 struct Verb {
     const char* name;

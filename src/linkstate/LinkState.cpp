@@ -44,9 +44,10 @@ bool isValidInterfaceName(const std::string& ifname)
 std::string formatLinkState(const LinkState& state)
 {
     return "ifindex=" + std::to_string(state.ifindex) + "\ndhcp=" + (state.dhcp ? "1" : "0")
-        + "\ndns-automatic=" + (state.dnsAutomatic ? "1" : "0") + "\nstatic-dns=" + joinWith(state.staticDns, ',')
-        + "\ndhcp-dns=" + joinWith(state.dhcpDns, ',') + "\nlease=" + state.leaseAddress
-        + "\nclient=" + state.client + "\nclient-pid=" + std::to_string(state.clientPid) + "\n";
+        + "\ndns-automatic=" + (state.dnsAutomatic ? "1" : "0")
+        + "\nstatic-dns=" + joinWith(state.staticDns, ',') + "\ndhcp-dns=" + joinWith(state.dhcpDns, ',')
+        + "\nlease=" + state.leaseAddress + "\nclient=" + state.client
+        + "\nclient-pid=" + std::to_string(state.clientPid) + "\n";
 }
 
 std::optional<LinkState> parseLinkState(const std::string& text)

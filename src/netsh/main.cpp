@@ -3,8 +3,8 @@
 // handles the client's lease events instead.
 #include "netsh/CommandParser.h"
 #include "netsh/linux/Commands.h"
-#include "netsh/linux/LeaseHook.h"
 #include "netsh/linux/DhcpClient.h"
+#include "netsh/linux/LeaseHook.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/ConfigRecord.h"
 #include "base/TcpIpConfig.h"
+#include "store/ConfigRecord.h"
 #include "store/XmlNode.h"
 
 #include <array>

@@ -28,8 +28,9 @@ TEST(LiveSnapshotThreads, ReadersSeeWholeReadingsWhileTheRefreshRenewsThem)
             // Each reading carries one number in every field.
             const std::string n = v.mode.empty() ? "" : v.mode.substr(v.mode.rfind('.') + 1);
             if (!v.mode.empty()
-                && (v.config.ip[0] != v.mode || v.config.mask[0] != "255.0.0." + n || v.config.gateway[0] != "10.0.1." + n
-                    || v.config.dns[0] != "10.0.2." + n || v.gatewayInForce != v.config.gateway[0]))
+                && (v.config.ip[0] != v.mode || v.config.mask[0] != "255.0.0." + n
+                    || v.config.gateway[0] != "10.0.1." + n || v.config.dns[0] != "10.0.2." + n
+                    || v.gatewayInForce != v.config.gateway[0]))
                 ++mixed;
         }
     });

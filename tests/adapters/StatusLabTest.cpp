@@ -219,7 +219,8 @@ TEST(LinkStateInLab, NetshRecordDecidesNameServerAndDhcpAndIsReReadWhenWritten)
     labDir(); // throws outside a lab
     mustRun({ "ip", "addr", "add", "192.0.2.50/24", "dev", "lan0" });
     const int ifindex = static_cast<int>(::if_nametoindex("lan0"));
-    linuxnet::LinuxLiveValuesSource source(nullptr, linuxnet::ResolvedServers::Mode::Wait, labDir() / "no-resolv.conf");
+    linuxnet::LinuxLiveValuesSource source(
+        nullptr, linuxnet::ResolvedServers::Mode::Wait, labDir() / "no-resolv.conf");
     const AdapterEntry lan0 { "", "lan0", "veth" };
 
     LinkState state;

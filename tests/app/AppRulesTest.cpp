@@ -1,9 +1,9 @@
+#include "app/ConfigFileSearch.h"
+#include "app/SkinCatalog.h"
+#include "app/StartsWindow.h"
+#include "app/WindowRules.h"
 #include "base/MemoryRegistryStore.h"
 #include "base/Settings.h"
-#include "app/ConfigFileSearch.h"
-#include "app/StartsWindow.h"
-#include "app/SkinCatalog.h"
-#include "app/WindowRules.h"
 
 #include "TestPaths.h"
 

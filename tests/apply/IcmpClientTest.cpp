@@ -73,7 +73,8 @@ TEST(ExamineDatagram, MatchesEchoesAndQuotedRequests)
     const Case cases[] = {
         { "echo reply", echoDatagram(0, 3489), ReplyKind::Echo, 3489 },
         { "echo request (own, on loopback)", echoDatagram(8, 3490), ReplyKind::Echo, 3490 },
-        { "echo reply with IP options", echoDatagram(0, 7, Ipv4::of(10, 0, 0, 1), 64, 6), ReplyKind::Echo, 7 },
+        { "echo reply with IP options", echoDatagram(0, 7, Ipv4::of(10, 0, 0, 1), 64, 6), ReplyKind::Echo,
+            7 },
         { "unreachable", errorDatagram(3, 3489), ReplyKind::Unreachable, 3489 },
         { "time exceeded", errorDatagram(11, 65535), ReplyKind::TtlExpired, 65535 },
         { "unreachable, options in both headers", errorDatagram(3, 12, Ipv4::of(192, 0, 2, 1), 7),
@@ -169,8 +170,8 @@ TEST_F(IcmpClient, TheWaitGoesOnOnlyWithTheTimeThatRemains)
 TEST_F(IcmpClient, ErrorMessagesQuotingTheRequestEndTheWait)
 {
     client.Host = "192.0.2.99";
-    net.script
-        = { { { 5, errorDatagram(3, 3489) } }, { { 7, errorDatagram(11, 3490, Ipv4::of(198, 51, 100, 1)) } } };
+    net.script = { { { 5, errorDatagram(3, 3489) } },
+        { { 7, errorDatagram(11, 3490, Ipv4::of(198, 51, 100, 1)) } } };
     const TReplyStatus u = client.Ping();
     EXPECT_EQ(u.kind, ReplyKind::Unreachable);
     EXPECT_EQ(u.MessageType, 3);

@@ -6,8 +6,8 @@ using namespace tarnwick::test;
 
 TEST(Cli, UnknownVerbsAndMissingVerbsGiveUsageAnd64)
 {
-    for (const char* word : {"frobnicate", "--helpme", "-x", "list.twk.bak"}) {
-        const auto r = runProcess({binPath("tarnwick"), word, "more"});
+    for (const char* word : { "frobnicate", "--helpme", "-x", "list.twk.bak" }) {
+        const auto r = runProcess({ binPath("tarnwick"), word, "more" });
         EXPECT_EQ(r.exitCode, 64) << word;
         EXPECT_NE(r.err.find("usage: tarnwick"), std::string::npos) << word;
         EXPECT_TRUE(r.out.empty()) << word;
@@ -16,13 +16,13 @@ TEST(Cli, UnknownVerbsAndMissingVerbsGiveUsageAnd64)
 
 TEST(Cli, HelpAndVersionGoToStandardOutputWithStatusZero)
 {
-    for (const char* word : {"--help", "-h", "help"}) {
-        const auto r = runProcess({binPath("tarnwick"), word});
+    for (const char* word : { "--help", "-h", "help" }) {
+        const auto r = runProcess({ binPath("tarnwick"), word });
         EXPECT_EQ(r.exitCode, 0) << word;
         EXPECT_EQ(r.out.rfind("usage: tarnwick", 0), 0u) << word;
         EXPECT_TRUE(r.err.empty()) << word << ": " << r.err;
     }
-    const auto v = runProcess({binPath("tarnwick"), "--version"});
+    const auto v = runProcess({ binPath("tarnwick"), "--version" });
     EXPECT_EQ(v.exitCode, 0);
     EXPECT_EQ(v.out.rfind("tarnwick ", 0), 0u) << v.out;
     EXPECT_EQ(v.out.back(), '\n');
@@ -30,7 +30,7 @@ TEST(Cli, HelpAndVersionGoToStandardOutputWithStatusZero)
 
 TEST(Cli, TheUsageTextsColumnsLineUp)
 {
-    const auto r = runProcess({binPath("tarnwick"), "--help"});
+    const auto r = runProcess({ binPath("tarnwick"), "--help" });
     // Each line: "usage: tarnwick FORM  summary" or its indented twin; every
     // summary starts in the same column.
     std::size_t column = std::string::npos;
@@ -53,8 +53,8 @@ TEST(Cli, TheUsageTextsColumnsLineUp)
 
 TEST(Cli, AnAdapterThatDoesNotExistIsNamedAndStatusIsOne)
 {
-    for (const char* verb : {"status", "probe"}) {
-        const auto r = runProcess({binPath("tarnwick"), verb, "--adapter", "97"});
+    for (const char* verb : { "status", "probe" }) {
+        const auto r = runProcess({ binPath("tarnwick"), verb, "--adapter", "97" });
         EXPECT_EQ(r.exitCode, 1) << verb;
         EXPECT_NE(r.err.find("no adapter 97"), std::string::npos) << verb << ": " << r.err;
         EXPECT_TRUE(r.out.empty()) << verb << ": " << r.out;

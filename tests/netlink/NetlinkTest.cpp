@@ -152,7 +152,8 @@ TEST(NetlinkReplies, ErrorsArriveWithTheKernelsOwnWords)
     {
         Datagram d;
         d.error(EINVAL);
-        cases.push_back({ "refused without words", d, RequestKind::Change, ReplyOutcome::State::Failed, EINVAL, "" });
+        cases.push_back(
+            { "refused without words", d, RequestKind::Change, ReplyOutcome::State::Failed, EINVAL, "" });
     }
     {
         Datagram d;
@@ -181,20 +182,21 @@ TEST(NetlinkReplies, ErrorsArriveWithTheKernelsOwnWords)
     {
         Datagram d;
         d.add(NLMSG_ERROR, nullptr, 0, 0, kSeq, kPort);
-        cases.push_back({ "error without its header", d, RequestKind::Change, ReplyOutcome::State::Failed,
-            EBADMSG, "" });
+        cases.push_back(
+            { "error without its header", d, RequestKind::Change, ReplyOutcome::State::Failed, EBADMSG, "" });
     }
     {
         Datagram d;
         const int status = -EPERM;
         d.add(NLMSG_ERROR, &status, sizeof status, 0, kSeq, kPort + 1); // someone else's answer
-        cases.push_back({ "another socket's answer", d, RequestKind::Change, ReplyOutcome::State::More, 0, "" });
+        cases.push_back(
+            { "another socket's answer", d, RequestKind::Change, ReplyOutcome::State::More, 0, "" });
     }
     {
         Datagram d;
         d.done(-2147483647 - 1);
-        cases.push_back({ "an error no kernel sends", d, RequestKind::Dump, ReplyOutcome::State::Failed, EBADMSG,
-            "" });
+        cases.push_back(
+            { "an error no kernel sends", d, RequestKind::Dump, ReplyOutcome::State::Failed, EBADMSG, "" });
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -251,7 +253,8 @@ TEST(NetlinkRoutes, SinglePathAndMultipathDefaultRoutesOfOneLink)
 
     std::vector<DefaultRoute> found;
     for (const Datagram& d : { routeMessage(single), routeMessage(multi) })
-        walkReplies(d.bytes(), kSeq, kPort, RequestKind::Dump, [&](const nlmsghdr& m) { parseDefaultRoutes(m, 3, found); });
+        walkReplies(d.bytes(), kSeq, kPort, RequestKind::Dump,
+            [&](const nlmsghdr& m) { parseDefaultRoutes(m, 3, found); });
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].gateway, Ipv4::of(192, 0, 2, 1));
     EXPECT_EQ(found[0].metric, 7);

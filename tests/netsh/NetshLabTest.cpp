@@ -337,7 +337,8 @@ TEST_F(NetshLab, DefaultRoutesOfTheLinkInTheMainTableOnly)
 TEST_F(NetshLab, SharedMultipathRoutesStayAndRefusalsGiveTheKernelsReason)
 {
     expectOk(netsh(c2("192.0.2.10", "255.255.255.0")), "C2");
-    ASSERT_EQ(runProcess({ "ip", "link", "add", "lan9", "type", "veth", "peer", "name", "lan9p" }).exitCode, 0);
+    ASSERT_EQ(
+        runProcess({ "ip", "link", "add", "lan9", "type", "veth", "peer", "name", "lan9p" }).exitCode, 0);
     runProcess({ "ip", "link", "set", "lan9p", "up" });
     runProcess({ "ip", "link", "set", "lan9", "up" });
     runProcess({ "ip", "addr", "add", "198.51.100.2/24", "dev", "lan9" });
@@ -349,7 +350,8 @@ TEST_F(NetshLab, SharedMultipathRoutesStayAndRefusalsGiveTheKernelsReason)
     EXPECT_NE(shown.out.find("192.0.2.1"), std::string::npos) << shown.out;
     expectOk(netsh(c5("192.0.2.1")), "C5");
     const auto routes = runProcess({ "ip", "-4", "route", "show", "default" }).out;
-    EXPECT_NE(routes.find("nexthop via 198.51.100.1"), std::string::npos) << "the shared route stays:\n" << routes;
+    EXPECT_NE(routes.find("nexthop via 198.51.100.1"), std::string::npos) << "the shared route stays:\n"
+                                                                          << routes;
     runProcess({ "ip", "link", "del", "lan9" });
 
     const auto refused = netsh(c6("127.0.0.1"));

@@ -110,7 +110,8 @@ TEST(ListVerb, MissingAndBrokenFilesAreReported)
     ASSERT_NE(notFound, std::string::npos) << r.err;
     ASSERT_NE(internal, std::string::npos) << r.err;
     EXPECT_LT(notFound, internal);
-    EXPECT_NE(r.err.find("no configuration file at " + (dir / "gone.xml").string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no configuration file at " + (dir / "gone.xml").string()), std::string::npos)
+        << r.err;
 
     const auto broken = copyFixture("config-truncated.xml", dir.path());
     const std::string before = readBytes(broken);

@@ -239,7 +239,7 @@ TEST(XmlDocument, WhatCannotBeWrittenInGb2312IsRefusedOrEscaped)
 
     // A name GB2312 lacks cannot become a character reference: refuse to save
     // rather than write a file that does not load.
-    for (const char* xml : {"<R L€=\"1\"/>", "<R><喆/></R>", "<R><?pi€ x?></R>"}) {
+    for (const char* xml : { "<R L€=\"1\"/>", "<R><喆/></R>", "<R><?pi€ x?></R>" }) {
         XmlDocument d;
         d.loadXml(std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + xml);
         EXPECT_THROW(d.toBytes(), XmlError) << xml;

@@ -13,12 +13,16 @@
 
 extern char** environ;
 
-namespace tarnwick::test {
+namespace tarnwick::test
+{
 
-std::string binPath(const std::string& name) { return std::string(kBinDir) + "/" + name; }
+std::string binPath(const std::string& name)
+{
+    return std::string(kBinDir) + "/" + name;
+}
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-                         const std::string& workDir)
+    const std::string& workDir)
 {
     std::map<std::string, std::string> merged;
     for (char** e = environ; *e; ++e) {
@@ -64,8 +68,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<st
         throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
     }
     ProcessResult result;
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
+    pollfd fds[2] = { { outPipe[0], POLLIN, 0 }, { errPipe[0], POLLIN, 0 } };
+    std::string* sinks[2] = { &result.out, &result.err };
     int open = 2;
     while (open > 0) {
         if (::poll(fds, 2, -1) < 0) {
@@ -88,8 +92,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<st
         }
     }
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }

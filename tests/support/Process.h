@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-namespace tarnwick::test {
+namespace tarnwick::test
+{
 
 struct ProcessResult {
     int exitCode = -1; // -1 when killed by a signal
@@ -15,8 +16,7 @@ struct ProcessResult {
 // Runs a program (no shell) and collects its stdout and stderr apart.
 // `env` entries are added to (or replace) the test's own environment.
 ProcessResult runProcess(const std::vector<std::string>& argv,
-                         const std::map<std::string, std::string>& env = {},
-                         const std::string& workDir = {});
+    const std::map<std::string, std::string>& env = {}, const std::string& workDir = {});
 
 // Path of a program built into <build>/bin.
 std::string binPath(const std::string& name);

@@ -4,7 +4,8 @@
 #include <stdexcept>
 #include <string>
 
-namespace tarnwick::test {
+namespace tarnwick::test
+{
 
 TempDir::TempDir()
 {

@@ -2,11 +2,13 @@
 
 #include <filesystem>
 
-namespace tarnwick::test {
+namespace tarnwick::test
+{
 
 // A fresh folder under $TMPDIR, removed with everything in it when the
 // object goes out of scope.
-class TempDir {
+class TempDir
+{
 public:
     TempDir();
     ~TempDir();

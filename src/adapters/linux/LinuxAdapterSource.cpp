@@ -79,8 +79,7 @@ std::vector<AdapterEntry> LinuxAdapterSource::discover()
         entry.description = describeDevice(m_roots, link.name, link.kind);
         entry.instanceId = permanentAddress(link.name);
         if (entry.instanceId.empty())
-            entry.instanceId
-                = link.address.empty() ? "ifindex:" + std::to_string(link.index) : link.address;
+            entry.instanceId = link.address.empty() ? "ifindex:" + std::to_string(link.index) : link.address;
         found.push_back(std::move(entry));
     }
     return found;

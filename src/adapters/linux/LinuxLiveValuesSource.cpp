@@ -1,9 +1,9 @@
 #include "adapters/linux/LinuxLiveValuesSource.h"
 
-#include "netlink/linux/Addresses.h"
-#include "netlink/linux/Routes.h"
 #include "base/Text.h"
 #include "linkstate/LinkState.h"
+#include "netlink/linux/Addresses.h"
+#include "netlink/linux/Routes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,7 +18,8 @@ namespace tarnwick::linuxnet
 {
 
 LinuxLiveValuesSource::LinuxLiveValuesSource(std::unique_ptr<ProxySource> proxy,
-    ResolvedServers::Mode resolvedMode, std::filesystem::path resolvConf, std::filesystem::path resolvedRuntimeDir)
+    ResolvedServers::Mode resolvedMode, std::filesystem::path resolvConf,
+    std::filesystem::path resolvedRuntimeDir)
     : m_proxy(std::move(proxy))
     , m_resolver(std::move(resolvConf))
     , m_resolved(resolvedMode, std::move(resolvedRuntimeDir))
@@ -73,8 +74,8 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
     }
 
     const std::optional<LinkState> state = m_linkStates.get(adapter.connectionName, ifindex);
-    const bool leased
-        = std::any_of(addresses.begin(), addresses.end(), [](const netlink::Address& a) { return a.dynamic; });
+    const bool leased = std::any_of(
+        addresses.begin(), addresses.end(), [](const netlink::Address& a) { return a.dynamic; });
     r.dhcp = leased || (state && state->dhcp);
 
     if (r.dhcp) {

@@ -3,9 +3,9 @@
 #include "adapters/LiveValuesSource.h"
 #include "adapters/ProxySource.h"
 #include "adapters/linux/LinkStateCache.h"
-#include "netlink/linux/Socket.h"
 #include "adapters/linux/ResolvedServers.h"
 #include "adapters/linux/ResolverServers.h"
+#include "netlink/linux/Socket.h"
 
 #include <memory>
 #include <optional>

@@ -14,7 +14,8 @@ std::unique_ptr<AdapterSource> makeAdapterSource(RegistryStore&)
 
 std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store, LiveReads reads)
 {
-    return std::make_unique<linuxnet::LinuxLiveValuesSource>(std::make_unique<linuxnet::DesktopProxySource>(store),
+    return std::make_unique<linuxnet::LinuxLiveValuesSource>(
+        std::make_unique<linuxnet::DesktopProxySource>(store),
         reads == LiveReads::Refresh ? linuxnet::ResolvedServers::Mode::Background
                                     : linuxnet::ResolvedServers::Mode::Wait);
 }

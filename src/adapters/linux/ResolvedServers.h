@@ -31,7 +31,8 @@ public:
     };
 
     // `runtimeDir` exists while resolved runs.
-    explicit ResolvedServers(Mode mode = Mode::Wait, std::filesystem::path runtimeDir = "/run/systemd/resolve");
+    explicit ResolvedServers(
+        Mode mode = Mode::Wait, std::filesystem::path runtimeDir = "/run/systemd/resolve");
     ~ResolvedServers();
     ResolvedServers(const ResolvedServers&) = delete;
     ResolvedServers& operator=(const ResolvedServers&) = delete;

@@ -1,8 +1,6 @@
 #include "app/gui/GuiEntry.h"
 
 #include "adapters/PlatformSources.h"
-#include "base/FileLock.h"
-#include "base/StorePaths.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/InstancePaths.h"
@@ -10,6 +8,8 @@
 #include "app/gui/StartupLog.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
+#include "base/FileLock.h"
+#include "base/StorePaths.h"
 #include "base/UserRegistry.h"
 #include "store/ConfigFile.h"
 

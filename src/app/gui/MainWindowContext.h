@@ -3,10 +3,10 @@
 #include "adapters/AdapterSource.h"
 #include "adapters/LiveSnapshot.h"
 #include "adapters/LiveValuesSource.h"
-#include "base/RegistryStore.h"
-#include "app/gui/UserPrompts.h"
+#include "app/UserPrompts.h"
 #include "apply/IcmpNetwork.h"
 #include "apply/TickClock.h"
+#include "base/RegistryStore.h"
 
 #include <filesystem>
 #include <functional>

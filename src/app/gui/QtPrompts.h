@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/gui/UserPrompts.h"
+#include "app/UserPrompts.h"
 
 class QWidget;
 

@@ -7,8 +7,10 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace tarnwick {
-namespace {
+namespace tarnwick
+{
+namespace
+{
 
 [[noreturn]] void fail(const std::string& what, const std::filesystem::path& path, int err)
 {
@@ -38,7 +40,8 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     if (fd < 0)
         fail("cannot create a temporary file beside", path, errno);
 
-    struct stat st {};
+    struct stat st {
+    };
     const mode_t wanted = (::stat(path.c_str(), &st) == 0) ? (st.st_mode & 07777) : static_cast<mode_t>(mode);
     try {
         if (::fchmod(fd, wanted) != 0)

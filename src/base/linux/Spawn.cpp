@@ -72,7 +72,8 @@ pid_t spawnProgram(const std::string& path, const std::vector<std::string>& argv
     pid_t pid = 0;
     const int rc = ::posix_spawn(&pid, path.c_str(), setup.actions(), setup.attr(), list.data(), environ);
     if (rc != 0)
-        throw std::system_error(rc, std::generic_category(), "cannot start " + (argv.empty() ? path : argv[0]));
+        throw std::system_error(
+            rc, std::generic_category(), "cannot start " + (argv.empty() ? path : argv[0]));
     return pid;
 }
 

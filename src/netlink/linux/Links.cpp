@@ -40,7 +40,8 @@ std::optional<Link> parseLink(const nlmsghdr& msg)
     link.index = ifi->ifi_index;
     link.name = tb.text(IFLA_IFNAME);
     if (const rtattr* info = tb[IFLA_LINKINFO])
-        link.kind = Attributes(Attributes::data(*info), Attributes::size(*info), IFLA_INFO_MAX).text(IFLA_INFO_KIND);
+        link.kind = Attributes(Attributes::data(*info), Attributes::size(*info), IFLA_INFO_MAX)
+                        .text(IFLA_INFO_KIND);
     if (const rtattr* address = tb[IFLA_ADDRESS])
         link.address = linkAddressText(
             static_cast<const unsigned char*>(Attributes::data(*address)), Attributes::size(*address));
@@ -59,7 +60,8 @@ std::vector<Link> dumpLinks(Socket& socket)
         if (auto link = parseLink(msg))
             links.push_back(std::move(*link));
     });
-    std::stable_sort(links.begin(), links.end(), [](const Link& a, const Link& b) { return a.index < b.index; });
+    std::stable_sort(
+        links.begin(), links.end(), [](const Link& a, const Link& b) { return a.index < b.index; });
     return links;
 }
 

@@ -31,7 +31,8 @@ std::string ackMessage(const nlmsghdr& h, std::size_t offset)
 {
     if (!(h.nlmsg_flags & NLM_F_ACK_TLVS) || offset >= h.nlmsg_len)
         return {};
-    const Attributes tlvs(reinterpret_cast<const char*>(&h) + offset, h.nlmsg_len - offset, NLMSGERR_ATTR_MSG);
+    const Attributes tlvs(
+        reinterpret_cast<const char*>(&h) + offset, h.nlmsg_len - offset, NLMSGERR_ATTR_MSG);
     return tlvs.text(NLMSGERR_ATTR_MSG);
 }
 
@@ -68,8 +69,8 @@ ReplyOutcome doneMessage(const nlmsghdr& h)
 
 } // namespace
 
-ReplyOutcome walkReplies(std::span<const char> datagram, std::uint32_t seq, std::uint32_t port, RequestKind kind,
-    const std::function<void(const nlmsghdr&)>& visit)
+ReplyOutcome walkReplies(std::span<const char> datagram, std::uint32_t seq, std::uint32_t port,
+    RequestKind kind, const std::function<void(const nlmsghdr&)>& visit)
 {
     std::size_t left = datagram.size();
     const char* at = datagram.data();

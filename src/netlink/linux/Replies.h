@@ -26,7 +26,7 @@ enum class RequestKind { Dump, Change };
 // dump goes to `visit`. A dump ends with NLMSG_DONE, Failed when the DONE
 // carries an error or the dump was interrupted by a change (EAGAIN: read
 // again); a change ends with its acknowledgement. Broken framing: EBADMSG.
-ReplyOutcome walkReplies(std::span<const char> datagram, std::uint32_t seq, std::uint32_t port, RequestKind kind,
-    const std::function<void(const nlmsghdr&)>& visit);
+ReplyOutcome walkReplies(std::span<const char> datagram, std::uint32_t seq, std::uint32_t port,
+    RequestKind kind, const std::function<void(const nlmsghdr&)>& visit);
 
 } // namespace tarnwick::netlink

@@ -21,9 +21,8 @@ Ipv4 gatewayOf(const rtattr* a)
     return Ipv4::fromBytes(static_cast<const std::uint8_t*>(Attributes::data(*a)));
 }
 
-int changeDefaultRoute(
-    Socket& socket, int type, int flags, int ifindex, const DefaultRoute& route, unsigned char scope, bool onlink,
-    std::string& message)
+int changeDefaultRoute(Socket& socket, int type, int flags, int ifindex, const DefaultRoute& route,
+    unsigned char scope, bool onlink, std::string& message)
 {
     rtmsg header {};
     header.rtm_family = AF_INET;
@@ -97,7 +96,8 @@ std::vector<DefaultRoute> dumpDefaultRoutes(Socket& socket, int ifindex)
 {
     rtmsg header;
     std::vector<DefaultRoute> found;
-    socket.dump(mainRoutesRequest(header, ifindex), [&](const nlmsghdr& msg) { parseDefaultRoutes(msg, ifindex, found); });
+    socket.dump(mainRoutesRequest(header, ifindex),
+        [&](const nlmsghdr& msg) { parseDefaultRoutes(msg, ifindex, found); });
     std::stable_sort(found.begin(), found.end(),
         [](const DefaultRoute& a, const DefaultRoute& b) { return a.metric < b.metric; });
     return found;
@@ -112,8 +112,8 @@ void addDefaultRoute(Socket& socket, int ifindex, Ipv4 gateway, int metric, int 
     const DefaultRoute route { gateway, metric, protocol, false };
     std::string message;
     const auto add = [&](bool onlink) {
-        return changeDefaultRoute(
-            socket, RTM_NEWROUTE, NLM_F_CREATE | NLM_F_EXCL, ifindex, route, RT_SCOPE_UNIVERSE, onlink, message);
+        return changeDefaultRoute(socket, RTM_NEWROUTE, NLM_F_CREATE | NLM_F_EXCL, ifindex, route,
+            RT_SCOPE_UNIVERSE, onlink, message);
     };
     int err = add(false);
     if (err == ENETUNREACH || err == EINVAL || err == EADDRNOTAVAIL) {
@@ -128,7 +128,8 @@ void removeDefaultRoute(Socket& socket, int ifindex, const DefaultRoute& route)
 {
     // Scope "nowhere" matches a route of any scope.
     std::string message;
-    const int err = changeDefaultRoute(socket, RTM_DELROUTE, 0, ifindex, route, RT_SCOPE_NOWHERE, false, message);
+    const int err
+        = changeDefaultRoute(socket, RTM_DELROUTE, 0, ifindex, route, RT_SCOPE_NOWHERE, false, message);
     if (err != 0 && err != ESRCH)
         throw NetlinkError("cannot remove the default route via " + formatIpv4(route.gateway), err, message);
 }

@@ -107,8 +107,8 @@ ChangeResult Socket::exchange(RequestKind kind, const std::function<void(const n
             fail(EMSGSIZE, what);
         if (from.nl_pid != 0)
             continue; // only the kernel answers requests; another process may not
-        const ReplyOutcome outcome = walkReplies({ m_buffer.get(), static_cast<std::size_t>(n) }, m_seq, m_port,
-            kind, visit ? *visit : std::function<void(const nlmsghdr&)>());
+        const ReplyOutcome outcome = walkReplies({ m_buffer.get(), static_cast<std::size_t>(n) }, m_seq,
+            m_port, kind, visit ? *visit : std::function<void(const nlmsghdr&)>());
         switch (outcome.state) {
         case ReplyOutcome::State::More:
             continue;

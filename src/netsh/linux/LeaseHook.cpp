@@ -44,8 +44,10 @@ RunResult runLeaseHook(const std::filesystem::path& hookPath, const std::vector<
             if (weConfigure) {
                 const netlink::Address lease { *event.address, event.prefix, true };
                 if (event.oldAddress && !(*event.oldAddress == lease.address))
-                    netlink::removeAddress(nl, ifindex, netlink::Address { *event.oldAddress, event.oldPrefix, true });
-                netlink::addAddress(nl, ifindex, lease, event.leaseSeconds ? event.leaseSeconds : 0xffffffffu);
+                    netlink::removeAddress(
+                        nl, ifindex, netlink::Address { *event.oldAddress, event.oldPrefix, true });
+                netlink::addAddress(
+                    nl, ifindex, lease, event.leaseSeconds ? event.leaseSeconds : 0xffffffffu);
                 std::optional<Ipv4> router;
                 if (!event.routers.empty())
                     router = event.routers.front();

@@ -53,7 +53,8 @@ void replaceAddresses(netlink::Socket& nl, int ifindex, const std::optional<netl
     }
 }
 
-void replaceDefaultRoutes(netlink::Socket& nl, int ifindex, std::optional<Ipv4> gateway, int metric, int protocol)
+void replaceDefaultRoutes(
+    netlink::Socket& nl, int ifindex, std::optional<Ipv4> gateway, int metric, int protocol)
 {
     for (const auto& r : netlink::dumpDefaultRoutes(nl, ifindex)) {
         if (r.multipath || (gateway && r.gateway == *gateway && r.metric == metric))

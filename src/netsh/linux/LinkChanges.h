@@ -36,6 +36,7 @@ void replaceAddresses(netlink::Socket& nl, int ifindex, const std::optional<netl
 
 // The link's own default routes become the one via `gateway` (none when
 // empty). Multipath routes are shared with other links and stay.
-void replaceDefaultRoutes(netlink::Socket& nl, int ifindex, std::optional<Ipv4> gateway, int metric, int protocol);
+void replaceDefaultRoutes(
+    netlink::Socket& nl, int ifindex, std::optional<Ipv4> gateway, int metric, int protocol);
 
 } // namespace tarnwick::netsh

@@ -63,7 +63,8 @@ std::string showConfig(netlink::Socket& nl, const netlink::Link& link)
     }
     const bool dnsAutomatic = !state || state->dnsAutomatic;
     if (dnsAutomatic)
-        out += listField("通过 DHCP 配置的 DNS 服务器:", state ? state->dhcpDns : std::vector<std::string> {});
+        out += listField(
+            "通过 DHCP 配置的 DNS 服务器:", state ? state->dhcpDns : std::vector<std::string> {});
     else
         out += listField("静态配置的 DNS 服务器:", state->staticDns);
     return out;

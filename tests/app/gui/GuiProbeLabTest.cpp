@@ -1,12 +1,12 @@
 // The main window's network test in the lab: the real adapter back ends read
 // lan0, and a click sends real echoes to the lab's gateway and DNS server.
 #include "adapters/PlatformSources.h"
-#include "base/MemoryRegistryStore.h"
-#include "base/Settings.h"
 #include "app/ConfigFileSearch.h"
 #include "app/gui/ProbeIndicator.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
+#include "base/MemoryRegistryStore.h"
+#include "base/Settings.h"
 #include "store/ConfigFile.h"
 
 #include "Process.h"

@@ -1,8 +1,6 @@
 // The main window on the offscreen platform: real widgets, real settings
 // functions over an in-memory registry, a real config.ini in a temporary
 // folder, and fixture adapters.
-#include "base/MemoryRegistryStore.h"
-#include "base/Settings.h"
 #include "app/ConfigFileSearch.h"
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/LookController.h"
@@ -10,6 +8,8 @@
 #include "app/gui/TDM.h"
 #include "app/gui/TFabout.h"
 #include "app/gui/TFmain.h"
+#include "base/MemoryRegistryStore.h"
+#include "base/Settings.h"
 #include "store/ConfigFile.h"
 #include "store/StoreMessages.h"
 
