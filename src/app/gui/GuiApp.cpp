@@ -38,12 +38,7 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setWindowIcon(appIcon());
-    // 宋体 9 point; where SimSun is missing, an installed CJK font that also
-    // carries Latin letters, so both scripts share one face.
-    QFont font;
-    font.setFamilies({ QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei") });
-    font.setPixelSize(12);
-    QApplication::setFont(font);
+    LookController::useProgramFont();
     startupMark("application");
 
     QtPrompts prompts;

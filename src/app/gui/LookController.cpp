@@ -114,6 +114,14 @@ void LookController::setLook(const QString& base, bool ultraFlat, const QString&
         app->setStyleSheet(styleSheet);
 }
 
+void LookController::useProgramFont()
+{
+    QFont font;
+    font.setFamilies({ QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei") });
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+}
+
 LookController::LookController(QObject* parent)
     : QObject(parent)
 {

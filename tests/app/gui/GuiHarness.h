@@ -1,0 +1,166 @@
+#pragma once
+
+// The main window on the offscreen platform: real widgets, real settings
+// functions over an in-memory registry, a real config.ini in a temporary
+// folder, fixture adapters and a scripted ICMP network.
+#include "app/ConfigFileSearch.h"
+#include "app/gui/InstanceChannel.h"
+#include "app/gui/LookController.h"
+#include "app/gui/ProbeIndicator.h"
+#include "app/gui/TDM.h"
+#include "app/gui/TFabout.h"
+#include "app/gui/TFmain.h"
+#include "base/MemoryRegistryStore.h"
+#include "base/Settings.h"
+#include "store/ConfigFile.h"
+#include "store/StoreMessages.h"
+
+#include "FakeIcmp.h"
+#include "TempDir.h"
+#include "TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+namespace tarnwick::test
+{
+
+namespace fs = std::filesystem;
+using namespace tarnwick::gui;
+
+class ScriptedPrompts : public UserPrompts
+{
+public:
+    std::vector<std::string> answers; // "" = cancel
+    std::vector<std::string> messages;
+    std::vector<std::string> titles;
+    int asked = 0;
+
+    void show(Kind, const std::string& text, const std::string& title = {}) override
+    {
+        messages.push_back(text);
+        titles.push_back(title);
+    }
+    std::string askSaveFileName() override
+    {
+        const std::size_t i = static_cast<std::size_t>(asked++);
+        return i < answers.size() ? answers[i] : std::string();
+    }
+    int count(const std::string& text) const
+    {
+        return static_cast<int>(std::count(messages.begin(), messages.end(), text));
+    }
+};
+
+class TwoAdapters : public AdapterSource
+{
+public:
+    std::vector<AdapterEntry> discover() override
+    {
+        return { { "id-0", "eth0", "Wired" }, { "id-1", "wlan0", "Wireless" } };
+    }
+};
+
+// eth0 static with two DNS servers, wlan0 on DHCP.
+class FixtureValues : public LiveValuesSource
+{
+public:
+    InterfaceReading readInterface(const AdapterEntry& a) override
+    {
+        InterfaceReading r;
+        if (a.instanceId == "id-0") {
+            r.ip = { "192.0.2.23" };
+            r.mask = { "255.255.255.0" };
+            r.gateway = { "192.0.2.1" };
+            r.nameServer = "192.0.2.53,192.0.2.54";
+            r.gatewayInForce = "192.0.2.1";
+            r.dnsInForce = "192.0.2.53";
+        } else {
+            r.dhcp = true;
+            r.ip = { "198.51.100.7" };
+            r.mask = { "255.255.255.0" };
+        }
+        return r;
+    }
+    ProxyReading readProxy() override { return { false, "proxy.lan:3128" }; }
+};
+
+struct Harness {
+    test::TempDir dir;
+    MemoryRegistryStore registry;
+    ScriptedPrompts prompts;
+    TwoAdapters adapters;
+    FixtureValues live;
+    LiveSnapshot snapshot;
+    // No echo leaves this machine: the network test talks to a scripted one.
+    test::FakeClock ticks;
+    test::FakeIcmpNetwork icmp { ticks };
+    TDM dm;
+    std::unique_ptr<TFmain> window;
+
+    fs::path ini() const { return dir / "config.ini"; }
+    std::string configFile() const { return (dir / "config.xml").string(); }
+
+    // A valid configuration file named by "ConfigFile", and a config.ini.
+    void prepare(bool withIni = true)
+    {
+        std::ofstream(configFile(), std::ios::binary) << emptyConfigFileBytes();
+        settings::writeConfigFile(registry, configFile());
+        if (withIni)
+            settings::writeSkin(ini(), "Valentine");
+    }
+    void set(std::string_view name, std::string_view value) { settings::writeValue(registry, name, value); }
+    std::string get(std::string_view name) { return settings::readValue(registry, name); }
+
+    TFmain& start()
+    {
+        window.reset();
+        MainWindowContext ctx { prompts, registry, ini(), adapters, live, snapshot,
+            [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, &icmp,
+            &ticks };
+        window = std::make_unique<TFmain>(dm, ctx);
+        window->FormCreate();
+        window->show();
+        QCoreApplication::processEvents();
+        return *window;
+    }
+
+    template <typename T> T* find(const char* name)
+    {
+        T* w = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QLineEdit* edit(const char* name) { return find<QLineEdit>(name); }
+    bool enabled(const char* name) { return find<QWidget>(name)->isEnabled(); }
+    void click(const char* name) { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
+};
+
+inline const char* const kSevenFields[]
+    = { "cxTEIP", "cxTEIP2", "cxTEIP3", "cxTEMask", "cxTEMask2", "cxTEMask3", "cxTEGateway" };
+inline const char* const kDnsFields[]
+    = { "cxTEDNSServer", "cxTEDNSServer2", "cxTEDNSServer3", "cxTEDNSServer4" };
+
+} // namespace tarnwick::test
