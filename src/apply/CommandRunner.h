@@ -14,9 +14,9 @@ class CommandRunner
 {
 public:
     virtual ~CommandRunner() = default;
-    // Output chunks as RunWindowsExe returns them; throws when the command
-    // cannot be started.
-    virtual std::vector<std::string> run(const std::string& commandLine) = 0;
+    // Output chunks as RunWindowsExe returns them, and the exit status;
+    // throws when the command cannot be started.
+    virtual CommandOutput run(const std::string& commandLine) = 0;
 };
 
 // The real one: RunWindowsExe with fixed options (a limit for the command
@@ -28,9 +28,9 @@ public:
         : m_options(std::move(options))
     {
     }
-    std::vector<std::string> run(const std::string& commandLine) override
+    CommandOutput run(const std::string& commandLine) override
     {
-        return RunWindowsExe(commandLine, m_options);
+        return runCommandLine(commandLine, m_options);
     }
 
 private:

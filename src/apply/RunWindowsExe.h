@@ -26,6 +26,14 @@ struct RunOptions {
 // that cannot be made or read, throw std::system_error with the system's code.
 std::vector<std::string> RunWindowsExe(const std::string& commandLine, const RunOptions& options = {});
 
+// The same run with the child's exit status too, which the apply uses to tell
+// a refused command from one that did all it said.
+struct CommandOutput {
+    std::vector<std::string> chunks;
+    int exitStatus = 0; // -1 when a signal ended the child
+};
+CommandOutput runCommandLine(const std::string& commandLine, const RunOptions& options = {});
+
 inline constexpr std::size_t kReadSize = 132225;
 
 } // namespace tarnwick

@@ -7,7 +7,9 @@
 //   fds       the numbers of its open descriptors, space-separated
 //   sleep MS
 //   linger MS a grandchild that keeps stdout open for MS after we end
+//   exit N    ends with status N     kill      ends by its own SIGKILL
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -84,6 +86,10 @@ int main(int argc, char** argv)
                 std::this_thread::sleep_for(std::chrono::milliseconds(ms));
                 ::_exit(0);
             }
+        } else if (cmd == "exit" && i + 1 < argc) {
+            return std::atoi(argv[++i]);
+        } else if (cmd == "kill") {
+            ::raise(SIGKILL);
         } else if (cmd == "sleep" && i + 1 < argc) {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(argv[++i])));
         } else {

@@ -133,6 +133,26 @@ TEST(RunWindowsExe, QuotedArgumentsArriveAsNetshWouldGetThem)
     EXPECT_EQ(out, "[name=Local Area Connection]\n[addr=]\n[gateway=192.0.2.1]\n[gwmetric=1]\n");
 }
 
+TEST(RunWindowsExe, TheExitStatusComesWithTheOutput)
+{
+    struct Case {
+        const char* args;
+        int status;
+        const char* out;
+    };
+    const Case cases[] = {
+        { " text done", 0, "done" },
+        { " text refused exit 1", 1, "refused" },
+        { " exit 7", 7, "" },
+        { " text gone kill", -1, "gone" },
+    };
+    for (const Case& c : cases) {
+        const CommandOutput r = runCommandLine(std::string(kEmit) + c.args);
+        EXPECT_EQ(r.exitStatus, c.status) << c.args;
+        EXPECT_EQ(joined(r.chunks), c.out) << c.args;
+    }
+}
+
 TEST(RunWindowsExe, NoOutputGivesNoChunk)
 {
     EXPECT_TRUE(RunWindowsExe(std::string(kEmit) + " sleep 1").empty());

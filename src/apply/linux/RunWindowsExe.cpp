@@ -116,7 +116,7 @@ public:
         pid_t r;
         while ((r = ::waitpid(m_pid, &status, WNOHANG)) < 0 && errno == EINTR) { }
         if (r == m_pid)
-            m_pid = -1;
+            finished(status);
         return m_pid < 0;
     }
     void reap()
@@ -125,8 +125,10 @@ public:
             return;
         int status = 0;
         while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
-        m_pid = -1;
+        finished(status);
     }
+    // The exit status once reaped, -1 when a signal ended it.
+    int exitStatus() const { return m_exitStatus; }
     void kill()
     {
         if (m_pid <= 0)
@@ -136,7 +138,14 @@ public:
     }
 
 private:
+    void finished(int status)
+    {
+        m_pid = -1;
+        m_exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
     pid_t m_pid;
+    int m_exitStatus = -1;
 };
 
 class Collector
@@ -198,6 +207,11 @@ private:
 
 std::vector<std::string> RunWindowsExe(const std::string& commandLine, const RunOptions& options)
 {
+    return runCommandLine(commandLine, options).chunks;
+}
+
+CommandOutput runCommandLine(const std::string& commandLine, const RunOptions& options)
+{
     std::vector<std::string> args = splitCommandLine(commandLine);
     if (args.empty())
         throwErrno(ENOENT, "cannot start an empty command line");
@@ -251,7 +265,7 @@ std::vector<std::string> RunWindowsExe(const std::string& commandLine, const Run
             ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
             if (pipeOpen)
                 out.drainAvailable();
-            return out.take();
+            return { out.take(), child.exitStatus() };
         }
     }
 }

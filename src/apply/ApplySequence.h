@@ -1,0 +1,111 @@
+#pragma once
+
+#include "adapters/LiveSnapshot.h"
+#include "apply/CommandRunner.h"
+#include "apply/Dispatcher.h"
+#include "base/TcpIpConfig.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tarnwick
+{
+
+// What the sequence reads from the window (or what stands in for it), on the
+// GUI thread, each time a step needs it.
+class ApplyInputs
+{
+public:
+    virtual ~ApplyInputs() = default;
+    // The connection name of the selected adapter.
+    virtual std::string connectionName() = 0;
+    // The fields, radio buttons and boxes as they are now, texts as typed.
+    virtual TcpIpConfig fields() = 0;
+};
+
+// The apply window as the sequence changes it; every call runs on the GUI thread.
+class ApplyView
+{
+public:
+    virtual ~ApplyView() = default;
+    virtual void clearLog() = 0;
+    virtual void appendLine(const std::string& line) = 0;
+    // delelines: removes every line at the end of the log that is empty after
+    // trimming; stops at an empty log.
+    virtual void deleteTrailingBlankLines() = 0;
+    virtual void setRetryEnabled(bool enabled) = 0;
+    // Moves the bar and repaints it at once.
+    virtual void setProgress(int position) = 0;
+    virtual void setProgressVisible(bool visible) = 0;
+    // The probe's captions, result labels and circles. Hiding them also hides
+    // the spare label and resets both indicators (white, "----").
+    virtual void setProbeAreaVisible(bool visible) = 0;
+};
+
+// Writes the user's proxy: on or off, and the server.
+class ProxyWriter
+{
+public:
+    virtual ~ProxyWriter() = default;
+    // `port` empty after trimming: the host alone. Throws when the store
+    // refuses the write.
+    virtual void write(bool on, const std::string& host, const std::string& port) = 0;
+};
+
+// The texts of the apply log that callers and tests refer to.
+namespace applytext
+{
+inline constexpr const char* kDone = "设置完毕！";
+// Closes a run in which a command said it did not do all it was asked.
+inline constexpr const char* kNotAllApplied = "部分设置未能生效，请查看上面的提示信息。";
+inline constexpr const char* kNoAdapter = "没有选中网卡，无法应用配置。";
+inline constexpr const char* kQuoteInName = "网卡的连接名称含有双引号，无法安全地传给 netsh，未作任何更改。";
+} // namespace applytext
+
+// Why a run must not start for this connection name, or nullopt when it may:
+// none selected, or a name a command line cannot carry safely.
+std::optional<std::string> refuseConnection(const std::string& connectionName);
+
+// One comparison line of the log: label and current value trimmed as a
+// whole, padded with spaces to 26 bytes counted in GB2312, the arrow, the new value.
+std::string statusLine(const std::string& label, const std::string& current, const std::string& next);
+
+// The switch itself: the apply window's OnExecute. Turns the fields into the
+// netsh command lines, skipping what is already in force, runs them one
+// after the other with their output in the log, writes the proxy, and ends
+// with the network probe. Runs on the apply window's worker; every change of
+// the window goes through the dispatcher, in order.
+class ApplySequence
+{
+public:
+    enum class Outcome {
+        Done, // closed with "设置完毕！"
+        NotAllApplied, // a command exited with an error; closed with the failure line
+        Stopped, // a command could not be started or the proxy not written: the run ended there
+    };
+
+    ApplySequence(ApplyInputs& inputs, const LiveSnapshot& snapshot, ApplyView& view, Dispatcher& dispatcher,
+        CommandRunner& runner, ProxyWriter& proxy, std::function<void()> probe);
+
+    Outcome run();
+
+private:
+    void ui(std::function<void()> action);
+    void append(const std::string& line);
+    void deleteBlankLines();
+    // Runs one command line and appends its output; notes an exit with an
+    // error. Throws (after a log line) when the command cannot be started.
+    void runCommand(const std::string& commandLine);
+
+    ApplyInputs& m_inputs;
+    const LiveSnapshot& m_snapshot;
+    ApplyView& m_view;
+    Dispatcher& m_dispatcher;
+    CommandRunner& m_runner;
+    ProxyWriter& m_proxy;
+    std::function<void()> m_probe;
+    bool m_failed = false;
+};
+
+} // namespace tarnwick
