@@ -2,6 +2,7 @@
 
 #include "adapters/AdapterSource.h"
 #include "adapters/LiveValuesSource.h"
+#include "adapters/ProxySource.h"
 #include "base/RegistryStore.h"
 
 #include <memory>
@@ -19,5 +20,8 @@ enum class LiveReads { OneShot, Refresh };
 // outlive the sources.
 std::unique_ptr<AdapterSource> makeAdapterSource(RegistryStore& store);
 std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store, LiveReads reads);
+// Where the apply writes the user's proxy: the same place the live values
+// read it from.
+std::unique_ptr<ProxySource> makeProxySource(RegistryStore& store);
 
 } // namespace tarnwick

@@ -1,5 +1,7 @@
 #include "adapters/RegistryProxySource.h"
 
+#include "base/Text.h"
+
 #include "base/ServiceError.h"
 #include "base/TRegistry.h"
 
@@ -37,6 +39,21 @@ ProxyReading RegistryProxySource::read()
         return {};
     }
     return r;
+}
+
+void RegistryProxySource::write(bool on, const std::string& host, const std::string& port)
+{
+    TRegistry reg(m_store);
+    reg.SetRootKey(RegRoot::CurrentUser);
+    reg.OpenKey(kInternetSettingsKey, false); // the answer is not checked: a write into no key raises
+    reg.WriteInteger("ProxyEnable", on ? 1 : 0);
+    reg.WriteString("ProxyServer", proxyServerText(host, port));
+    reg.CloseKey();
+}
+
+std::string proxyServerText(const std::string& host, const std::string& port)
+{
+    return trimBlanks(port).empty() ? host : host + ":" + port;
 }
 
 } // namespace tarnwick

@@ -139,7 +139,7 @@ std::string statusLine(const std::string& label, const std::string& current, con
 }
 
 ApplySequence::ApplySequence(ApplyInputs& inputs, const LiveSnapshot& snapshot, ApplyView& view,
-    Dispatcher& dispatcher, CommandRunner& runner, ProxyWriter& proxy, std::function<void()> probe)
+    Dispatcher& dispatcher, CommandRunner& runner, ProxySource& proxy, std::function<void()> probe)
     : m_inputs(inputs)
     , m_snapshot(snapshot)
     , m_view(view)

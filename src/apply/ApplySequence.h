@@ -1,6 +1,7 @@
 #pragma once
 
 #include "adapters/LiveSnapshot.h"
+#include "adapters/ProxySource.h"
 #include "apply/CommandRunner.h"
 #include "apply/Dispatcher.h"
 #include "base/TcpIpConfig.h"
@@ -43,16 +44,6 @@ public:
     virtual void setProbeAreaVisible(bool visible) = 0;
 };
 
-// Writes the user's proxy: on or off, and the server.
-class ProxyWriter
-{
-public:
-    virtual ~ProxyWriter() = default;
-    // `port` empty after trimming: the host alone. Throws when the store
-    // refuses the write.
-    virtual void write(bool on, const std::string& host, const std::string& port) = 0;
-};
-
 // The texts of the apply log that callers and tests refer to.
 namespace applytext
 {
@@ -86,7 +77,7 @@ public:
     };
 
     ApplySequence(ApplyInputs& inputs, const LiveSnapshot& snapshot, ApplyView& view, Dispatcher& dispatcher,
-        CommandRunner& runner, ProxyWriter& proxy, std::function<void()> probe);
+        CommandRunner& runner, ProxySource& proxy, std::function<void()> probe);
 
     Outcome run();
 
@@ -103,7 +94,7 @@ private:
     ApplyView& m_view;
     Dispatcher& m_dispatcher;
     CommandRunner& m_runner;
-    ProxyWriter& m_proxy;
+    ProxySource& m_proxy;
     std::function<void()> m_probe;
     bool m_failed = false;
 };

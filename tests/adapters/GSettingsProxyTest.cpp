@@ -56,3 +56,17 @@ TEST_F(GSettingsProxy, TheDesktopsProxyIsReadWhenItsSchemaIsInstalled)
     EXPECT_TRUE(first.enabled);
     EXPECT_EQ(first.server, "first.lab:3128");
 }
+
+TEST_F(GSettingsProxy, TheApplysWriteIsWhatTheNextReadGives)
+{
+    ASSERT_TRUE(linuxnet::GSettingsProxySource::available());
+    linuxnet::GSettingsProxySource proxy;
+    proxy.write(true, "written.lab", "8081");
+    ProxyReading r = proxy.read();
+    EXPECT_TRUE(r.enabled);
+    EXPECT_EQ(r.server, "written.lab:8081");
+    proxy.write(false, "10.0.0.1", " ");
+    r = proxy.read();
+    EXPECT_FALSE(r.enabled);
+    EXPECT_EQ(r.server, "10.0.0.1") << "no port: the host alone";
+}

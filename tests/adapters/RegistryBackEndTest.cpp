@@ -1,9 +1,12 @@
 // The Windows back ends over the registry store, fed with .reg exports.
+#include "adapters/RegistryProxySource.h"
 #include "adapters/StatusUpdater.h"
 #include "adapters/windows/MultiStringRule.h"
 #include "adapters/windows/RegistryAdapterSource.h"
 #include "adapters/windows/RegistryLiveValuesSource.h"
 #include "base/MemoryRegistryStore.h"
+#include "base/ServiceError.h"
+#include "base/TRegistry.h"
 
 #include "TestPaths.h"
 
@@ -147,4 +150,24 @@ TEST(MultiStringRule, StopsAfterThreeAtEmptyOrAtOneCharacter)
     };
     for (const Case& c : cases)
         EXPECT_EQ(takeMultiStrings(c.in), c.out);
+}
+
+TEST(RegistryProxy, WritesWhatTheStatusReadsBackAndNeedsTheKeyToExist)
+{
+    MemoryRegistryStore store;
+    RegistryProxySource proxy(store);
+    EXPECT_THROW(proxy.write(true, "proxy.lan", "3128"), ServiceError) << "the key is opened without create";
+    {
+        TRegistry reg(store);
+        reg.SetRootKey(RegRoot::CurrentUser);
+        reg.OpenKey(kInternetSettingsKey, true);
+    }
+    proxy.write(true, "proxy.lan", "3128");
+    EXPECT_EQ(proxy.read(), (ProxyReading { true, "proxy.lan:3128" }));
+    proxy.write(false, "10.0.0.1", "");
+    EXPECT_EQ(proxy.read(), (ProxyReading { false, "10.0.0.1" }));
+    TRegistry reg(store);
+    reg.SetRootKey(RegRoot::CurrentUser);
+    ASSERT_TRUE(reg.OpenKey(kInternetSettingsKey, false));
+    EXPECT_EQ(reg.ReadInteger("ProxyEnable"), 0) << "a DWORD, as the status reads it";
 }

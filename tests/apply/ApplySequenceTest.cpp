@@ -66,9 +66,10 @@ public:
     std::size_t throwAt = 0;
 };
 
-class RecordingProxy : public ProxyWriter
+class RecordingProxy : public ProxySource
 {
 public:
+    ProxyReading read() override { return {}; }
     void write(bool on, const std::string& host, const std::string& port) override
     {
         writes.push_back((on ? "on " : "off ") + host + "|" + port);

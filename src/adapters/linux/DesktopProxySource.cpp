@@ -11,7 +11,7 @@ DesktopProxySource::DesktopProxySource(RegistryStore& store)
 {
 }
 
-ProxyReading DesktopProxySource::read()
+ProxySource& DesktopProxySource::chosen()
 {
     if (!m_chosen) {
         if (GSettingsProxySource::available())
@@ -19,7 +19,17 @@ ProxyReading DesktopProxySource::read()
         else
             m_chosen = std::make_unique<RegistryProxySource>(m_store);
     }
-    return m_chosen->read();
+    return *m_chosen;
+}
+
+ProxyReading DesktopProxySource::read()
+{
+    return chosen().read();
+}
+
+void DesktopProxySource::write(bool on, const std::string& host, const std::string& port)
+{
+    chosen().write(on, host, port);
 }
 
 } // namespace tarnwick::linuxnet

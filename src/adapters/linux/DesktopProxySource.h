@@ -16,8 +16,11 @@ class DesktopProxySource : public ProxySource
 public:
     explicit DesktopProxySource(RegistryStore& store);
     ProxyReading read() override;
+    void write(bool on, const std::string& host, const std::string& port) override;
 
 private:
+    ProxySource& chosen();
+
     RegistryStore& m_store;
     std::unique_ptr<ProxySource> m_chosen;
 };

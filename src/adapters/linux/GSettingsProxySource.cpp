@@ -2,7 +2,11 @@
 
 #include <gio/gio.h>
 
+#include "base/Text.h"
+
+#include <charconv>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace tarnwick::linuxnet
@@ -60,6 +64,25 @@ ProxyReading GSettingsProxySource::read()
     if (port > 0 && !r.server.empty())
         r.server += ":" + std::to_string(port);
     return r;
+}
+
+void GSettingsProxySource::write(bool on, const std::string& host, const std::string& port)
+{
+    if (!available())
+        throw std::runtime_error("the desktop's proxy settings (org.gnome.system.proxy) are not installed");
+    const std::string portText = trimBlanks(port);
+    int number = 0;
+    const auto [end, ec] = std::from_chars(portText.data(), portText.data() + portText.size(), number);
+    if (ec != std::errc() || end != portText.data() + portText.size() || number < 0 || number > 65535)
+        number = 0;
+    const Settings proxy(g_settings_new(kSchema));
+    const Settings http(g_settings_new(kHttpSchema));
+    const bool written = g_settings_set_string(http.get(), "host", host.c_str())
+        && g_settings_set_int(http.get(), "port", number)
+        && g_settings_set_string(proxy.get(), "mode", on ? "manual" : "none");
+    g_settings_sync();
+    if (!written)
+        throw std::runtime_error("the desktop's proxy settings refused the change");
 }
 
 } // namespace tarnwick::linuxnet

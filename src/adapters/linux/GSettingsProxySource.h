@@ -14,6 +14,9 @@ public:
     // True when the schema is installed, so this source can be used.
     static bool available();
     ProxyReading read() override;
+    // Mode "manual" or "none", the HTTP host, and the port (0 when the text
+    // is no port number), flushed to the desktop's store at once.
+    void write(bool on, const std::string& host, const std::string& port) override;
 };
 
 } // namespace tarnwick::linuxnet

@@ -20,4 +20,9 @@ std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store, Liv
                                     : linuxnet::ResolvedServers::Mode::Wait);
 }
 
+std::unique_ptr<ProxySource> makeProxySource(RegistryStore& store)
+{
+    return std::make_unique<linuxnet::DesktopProxySource>(store);
+}
+
 } // namespace tarnwick
