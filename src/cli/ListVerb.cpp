@@ -1,5 +1,4 @@
-#include "base/Settings.h"
-#include "base/UserRegistry.h"
+#include "cli/ConfigOption.h"
 #include "cli/StreamMessageSink.h"
 #include "cli/Verbs.h"
 #include "store/ConfigList.h"
@@ -11,15 +10,6 @@ namespace tarnwick::cli
 {
 namespace
 {
-
-// The "ConfigFile" setting, read without writing anything ("config.xml" when
-// it is not set yet); a relative path is taken from the working directory.
-std::string configFileSetting()
-{
-    const std::string path
-        = settings::peekValue(*openUserRegistry(StoreAccess::ReadOnly), settings::kConfigFile);
-    return path.empty() ? std::string(settings::kDefaultConfigFile) : path;
-}
 
 // Keeps one record on one line whatever its name holds.
 std::string oneLine(std::string text)

@@ -3,6 +3,7 @@
 #include "apply/NetworkProbe.h"
 #include "apply/PlainDispatcher.h"
 #include "cli/AdapterOption.h"
+#include "cli/ProbeStates.h"
 #include "cli/Verbs.h"
 
 #include <exception>
@@ -11,23 +12,6 @@
 
 namespace tarnwick::cli
 {
-
-namespace
-{
-
-// Keeps the last state of each indicator, as the window would show it.
-class FinalStates : public ProbeView
-{
-public:
-    void showIndicator(ProbeTarget target, const IndicatorState& state) override
-    {
-        (target == ProbeTarget::Gateway ? gateway : dns) = state;
-    }
-    IndicatorState gateway = indicator::reset();
-    IndicatorState dns = indicator::reset();
-};
-
-} // namespace
 
 // `tarnwick probe [--adapter N]`: the network test of the main window, once:
 // an echo to the selected adapter's gateway and first DNS server in force,
@@ -58,7 +42,7 @@ int runProbe(const std::vector<std::string>& args, Io io)
     const auto network = makeSystemIcmpNetwork();
     SteadyTickClock clock;
     PlainDispatcher dispatcher; // this thread plays the GUI thread
-    FinalStates view;
+    ProbeStates view;
     NetworkProbe probe(*network, clock, snapshot, dispatcher, view);
     std::string error;
     try {
@@ -66,8 +50,7 @@ int runProbe(const std::vector<std::string>& args, Io io)
     } catch (const std::exception& e) {
         error = e.what();
     }
-    io.out << "gateway\t" << view.gateway.text << '\t' << hexColour(view.gateway.colour) << '\n';
-    io.out << "dns\t" << view.dns.text << '\t' << hexColour(view.dns.colour) << '\n';
+    view.print(io.out);
     if (!error.empty()) {
         io.err << "tarnwick: probe: " << error << '\n';
         return 1;

@@ -8,6 +8,7 @@ int runStatus(const std::vector<std::string>& args, Io io);
 int runCheck(const std::vector<std::string>& args, Io io);
 int runList(const std::vector<std::string>& args, Io io);
 int runProbe(const std::vector<std::string>& args, Io io);
+int runApply(const std::vector<std::string>& args, Io io);
 
 // Each verb lives in its own file; add its declaration and one row here.
 const std::vector<Verb>& verbs()
@@ -18,6 +19,8 @@ const std::vector<Verb>& verbs()
         { "check", "FILE", "check a configuration file: 0 valid, 1 missing, 2 invalid", runCheck },
         { "list", "[--config FILE]", "the stored configurations: position, ID, caption", runList },
         { "probe", "[--adapter N]", "test the gateway and first DNS server in force", runProbe },
+        { "apply", "[--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION)",
+            "switch the adapter to a stored configuration", runApply },
     };
     return all;
 }

@@ -1,5 +1,6 @@
 // The real netsh program against the lab's laptop namespace: every command
 // line of an apply, checked against the kernel (`ip -j`) and the resolver file.
+#include "LabState.h"
 #include "Process.h"
 #include "apply/RunWindowsExe.h"
 
@@ -14,23 +15,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace tarnwick::test::lab;
 using tarnwick::test::binPath;
 using tarnwick::test::ProcessResult;
 using tarnwick::test::runProcess;
 
 namespace
 {
-
-std::string env(const char* name)
-{
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-std::string lan()
-{
-    return env("TARNWICK_LAB_IF");
-}
 
 ProcessResult netsh(std::vector<std::string> args, const std::map<std::string, std::string>& extraEnv = {})
 {
@@ -80,142 +71,6 @@ std::vector<std::string> c9(const std::string& dns, int index)
 {
     return { "interface", "ip", "add", "dns", "name=" + lan(), "addr=" + dns,
         "index=" + std::to_string(index) };
-}
-
-std::vector<std::string> objects(const std::string& json)
-{
-    std::vector<std::string> out;
-    std::size_t at = 0;
-    while ((at = json.find('{', at)) != std::string::npos) {
-        const auto end = json.find('}', at);
-        out.push_back(json.substr(at, end - at));
-        at = end;
-    }
-    return out;
-}
-
-std::string match(const std::string& text, const std::string& pattern)
-{
-    std::smatch m;
-    return std::regex_search(text, m, std::regex(pattern)) ? m[1].str() : std::string();
-}
-
-struct Address {
-    std::string text; // "a.b.c.d/p"
-    bool dynamic = false;
-};
-
-std::vector<Address> addresses()
-{
-    const auto r = runProcess({ "ip", "-j", "-4", "addr", "show", "dev", lan() });
-    std::vector<Address> out;
-    for (const auto& o : objects(r.out)) {
-        const auto local = match(o, "\"local\":\"([0-9.]+)\"");
-        if (!local.empty())
-            out.push_back({ local + "/" + match(o, "\"prefixlen\":([0-9]+)"),
-                o.find("\"dynamic\":true") != std::string::npos });
-    }
-    return out;
-}
-
-std::vector<std::string> addressTexts()
-{
-    std::vector<std::string> out;
-    for (const auto& a : addresses())
-        out.push_back(a.text);
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-// Default routes of the link as "gateway metric".
-std::vector<std::string> defaultRoutes()
-{
-    const auto r = runProcess({ "ip", "-j", "-4", "route", "show", "default", "dev", lan() });
-    std::vector<std::string> out;
-    for (const auto& o : objects(r.out)) {
-        const auto metric = match(o, "\"metric\":([0-9]+)");
-        out.push_back(match(o, "\"gateway\":\"([0-9.]+)\"") + " " + (metric.empty() ? "0" : metric));
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-std::string resolvConf()
-{
-    std::ifstream in("/etc/resolv.conf");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::vector<std::string> nameservers()
-{
-    std::vector<std::string> out;
-    std::istringstream in(resolvConf());
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("nameserver ", 0) == 0)
-            out.push_back(line.substr(11));
-    }
-    return out;
-}
-
-// The link's record in netsh's state folder for this namespace.
-std::string stateText()
-{
-    struct stat ns {
-    };
-    ::stat("/proc/self/ns/net", &ns);
-    std::ifstream in(
-        env("TARNWICK_STATE_DIR") + "/netns-" + std::to_string(ns.st_ino) + "/" + lan() + ".state");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string statField(const std::string& pid, char* state, std::string* ppid)
-{
-    std::ifstream in("/proc/" + pid + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto open = text.find('(');
-    const auto close = text.rfind(')');
-    if (open == std::string::npos || close == std::string::npos)
-        return {};
-    std::istringstream rest(text.substr(close + 2));
-    rest >> *state >> *ppid;
-    return text.substr(open + 1, close - open - 1);
-}
-
-// Live DHCP client instances in this namespace (dhcpcd's helper processes,
-// whose parent is a dhcpcd itself, count with their parent).
-int clientInstances()
-{
-    struct stat mine {
-    };
-    ::stat("/proc/self/ns/net", &mine);
-    int count = 0;
-    DIR* dir = ::opendir("/proc");
-    while (dirent* e = ::readdir(dir)) {
-        const std::string pid = e->d_name;
-        if (pid.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        char state = 0;
-        std::string ppid;
-        const std::string comm = statField(pid, &state, &ppid);
-        if ((comm != "dhcpcd" && comm != "dhclient" && comm != "udhcpc" && comm != "busybox") || state == 'Z')
-            continue;
-        struct stat ns {
-        };
-        if (::stat(("/proc/" + pid + "/ns/net").c_str(), &ns) != 0 || ns.st_ino != mine.st_ino)
-            continue;
-        char parentState = 0;
-        std::string grandParent;
-        if (statField(ppid, &parentState, &grandParent) == comm)
-            continue;
-        ++count;
-    }
-    ::closedir(dir);
-    return count;
 }
 
 void expectOk(const ProcessResult& r, const std::string& what)

@@ -5,9 +5,11 @@
 #include "base/Text.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 
 namespace tarnwick::linuxnet
 {
@@ -42,11 +44,25 @@ std::string takeString(gchar* text)
     return out;
 }
 
+// The desktop's settings store takes writes over the session bus; without
+// one (a console, a service) writes are lost with a warning, so there is no
+// desktop proxy to keep. An explicit back end (tests, keyfile) is reachable.
+bool desktopSettingsReachable()
+{
+    if (std::getenv("GSETTINGS_BACKEND") || std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {
+    };
+    return runtime && *runtime && ::stat((std::string(runtime) + "/bus").c_str(), &st) == 0
+        && S_ISSOCK(st.st_mode);
+}
+
 } // namespace
 
 bool GSettingsProxySource::available()
 {
-    return schemaInstalled(kSchema) && schemaInstalled(kHttpSchema);
+    return desktopSettingsReachable() && schemaInstalled(kSchema) && schemaInstalled(kHttpSchema);
 }
 
 ProxyReading GSettingsProxySource::read()

@@ -11,7 +11,8 @@ namespace tarnwick::linuxnet
 class GSettingsProxySource : public ProxySource
 {
 public:
-    // True when the schema is installed, so this source can be used.
+    // True when the schema is installed and the desktop's settings can be
+    // written (a session bus, or an explicit back end), so this source can be used.
     static bool available();
     ProxyReading read() override;
     // Mode "manual" or "none", the HTTP host, and the port (0 when the text

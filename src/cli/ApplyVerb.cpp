@@ -1,0 +1,229 @@
+#include "adapters/PlatformSources.h"
+#include "adapters/StatusReadout.h"
+#include "apply/ApplySequence.h"
+#include "apply/IcmpNetwork.h"
+#include "apply/NetworkProbe.h"
+#include "apply/PlainDispatcher.h"
+#include "base/Settings.h"
+#include "base/UserRegistry.h"
+#include "cli/ConfigOption.h"
+#include "cli/ProbeStates.h"
+#include "cli/StreamMessageSink.h"
+#include "cli/Verbs.h"
+#include "store/ConfigList.h"
+
+#include <charconv>
+#include <exception>
+#include <optional>
+#include <ostream>
+
+namespace tarnwick::cli
+{
+
+namespace
+{
+
+struct ApplyArgs {
+    std::optional<std::string> config;
+    std::optional<int> adapter;
+    bool dryRun = false;
+    std::optional<std::string> id;
+    std::optional<std::string> caption;
+};
+
+std::optional<int> parseIndex(const std::string& text)
+{
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<ApplyArgs> parse(const std::vector<std::string>& args)
+{
+    ApplyArgs a;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& w = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (w == "--config" && hasValue && !a.config)
+            a.config = args[++i];
+        else if (w == "--adapter" && hasValue && !a.adapter && (a.adapter = parseIndex(args[++i])))
+            continue;
+        else if (w == "--dry-run")
+            a.dryRun = true;
+        else if (w == "--id" && hasValue && !a.id && !a.caption)
+            a.id = args[++i];
+        else if (!w.starts_with("--") && !a.id && !a.caption)
+            a.caption = w;
+        else
+            return std::nullopt;
+    }
+    if (!a.id && !a.caption)
+        return std::nullopt;
+    return a;
+}
+
+// The window's log on standard output. Lines go out once nothing can take
+// them back: blank lines wait, since delelines may still remove them.
+class PrintedLog : public ApplyView
+{
+public:
+    explicit PrintedLog(std::ostream& out)
+        : m_out(out)
+    {
+    }
+    void clearLog() override { m_pendingBlanks = 0; }
+    void appendLine(const std::string& line) override
+    {
+        if (line.find_first_not_of(" \t\r\n") == std::string::npos) {
+            ++m_pendingBlanks;
+            return;
+        }
+        for (; m_pendingBlanks > 0; --m_pendingBlanks)
+            m_out << '\n';
+        m_out << line << '\n';
+    }
+    void deleteTrailingBlankLines() override { m_pendingBlanks = 0; }
+    void setRetryEnabled(bool) override { }
+    void setProgress(int) override { }
+    void setProgressVisible(bool) override { }
+    void setProbeAreaVisible(bool) override { }
+    void finish()
+    {
+        for (; m_pendingBlanks > 0; --m_pendingBlanks)
+            m_out << '\n';
+        m_out.flush();
+    }
+
+private:
+    std::ostream& m_out;
+    int m_pendingBlanks = 0;
+};
+
+class RecordInputs : public ApplyInputs
+{
+public:
+    RecordInputs(std::string connection, TcpIpConfig fields)
+        : m_connection(std::move(connection))
+        , m_fields(std::move(fields))
+    {
+    }
+    std::string connectionName() override { return m_connection; }
+    TcpIpConfig fields() override { return m_fields; }
+
+private:
+    std::string m_connection;
+    TcpIpConfig m_fields;
+};
+
+// --dry-run: each command line shows as it would run, and nothing changes.
+class ShownCommands : public CommandRunner
+{
+public:
+    CommandOutput run(const std::string& commandLine) override
+    {
+        return { { "> " + commandLine + "\n" }, 0 };
+    }
+};
+
+class UnwrittenProxy : public ProxySource
+{
+public:
+    ProxyReading read() override { return {}; }
+    void write(bool, const std::string&, const std::string&) override { }
+};
+
+} // namespace
+
+// `tarnwick apply [--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION)`:
+// the switch of the window's "应 用" for a stored configuration, its log on
+// standard output, then the probe's two results as `probe` prints them.
+// 0 when every setting took effect, 1 when not or when nothing could run.
+int runApply(const std::vector<std::string>& args, Io io)
+{
+    const std::optional<ApplyArgs> a = parse(args);
+    if (!a) {
+        io.err << "usage: tarnwick apply [--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION)\n";
+        return kUsageExit;
+    }
+    StreamMessageSink sink(io.err);
+    try {
+        const std::string path = a->config ? *a->config : configFileSetting();
+        const auto table = loadConfigTable(path, sink);
+        if (!table) {
+            io.err << "tarnwick: apply: no configuration file at " << path << '\n';
+            return 1;
+        }
+        const ConfigRecord* record = nullptr;
+        for (std::size_t i = 0; i < table->count() && !record; ++i) {
+            const ConfigRecord& r = table->records[i];
+            if (a->id ? r[ConfigField::Id] == *a->id : recordCaption(r, i) == *a->caption)
+                record = &r;
+        }
+        if (!record) {
+            io.err << "tarnwick: apply: no configuration "
+                   << (a->id ? "with ID " + *a->id : "named " + *a->caption) << " in " << path << '\n';
+            return 1;
+        }
+
+        const StatusReadout status = readStatusOnce(a->adapter);
+        if (a->adapter && (*a->adapter < 0 || *a->adapter >= status.table.count())) {
+            io.err << "tarnwick: apply: there is no adapter " << *a->adapter
+                   << " (adapters found: " << status.table.count() << "; see tarnwick adapters)\n";
+            return 1;
+        }
+        const std::string connection
+            = status.table.contains(status.selected) ? status.table.at(status.selected).connectionName : "";
+        if (const auto refusal = refuseConnection(connection)) {
+            io.err << "tarnwick: apply: " << *refusal << '\n';
+            return 1;
+        }
+
+        LiveSnapshot snapshot;
+        snapshot.set(status.values);
+        RecordInputs inputs(connection, configOf(*record));
+        PrintedLog log(io.out);
+        PlainDispatcher dispatcher; // this thread plays the GUI thread
+        const auto store = openUserRegistry();
+        ProcessCommandRunner realRunner;
+        ShownCommands shownRunner;
+        const auto realProxy = makeProxySource(*store);
+        UnwrittenProxy unwritten;
+
+        ProbeStates probeView;
+        std::string probeError;
+        std::unique_ptr<IcmpNetwork> network;
+        SteadyTickClock clock;
+        std::unique_ptr<NetworkProbe> probe;
+        std::function<void()> runProbe;
+        if (!a->dryRun) {
+            network = makeSystemIcmpNetwork();
+            probe = std::make_unique<NetworkProbe>(*network, clock, snapshot, dispatcher, probeView);
+            runProbe = [&] {
+                // What the adapter has now, as the window's timer would have read it.
+                snapshot.set(readStatusOnce(status.selected).values);
+                try {
+                    probe->TestNetStatus();
+                } catch (const std::exception& e) {
+                    probeError = e.what();
+                }
+            };
+        }
+        ApplySequence sequence(inputs, snapshot, log, dispatcher,
+            a->dryRun ? static_cast<CommandRunner&>(shownRunner) : realRunner,
+            a->dryRun ? static_cast<ProxySource&>(unwritten) : *realProxy, runProbe);
+        const ApplySequence::Outcome outcome = sequence.run();
+        log.finish();
+        if (probe && outcome != ApplySequence::Outcome::Stopped)
+            probeView.print(io.out);
+        if (!probeError.empty())
+            io.err << "tarnwick: apply: probe: " << probeError << '\n';
+        return outcome == ApplySequence::Outcome::Done ? 0 : 1;
+    } catch (const std::exception& e) {
+        sink.show(MessageSink::Kind::Error, e.what());
+        return 1;
+    }
+}
+
+} // namespace tarnwick::cli

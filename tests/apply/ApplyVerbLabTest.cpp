@@ -1,0 +1,123 @@
+// `tarnwick apply` in the lab with the real netsh: static -> DHCP (the lab's
+// dnsmasq) -> static -> DHCP leaves nothing stale, and --dry-run changes nothing.
+#include "LabState.h"
+#include "Process.h"
+#include "TempDir.h"
+#include "TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+using namespace tarnwick::test;
+using namespace tarnwick::test::lab;
+
+namespace
+{
+
+class ApplyVerbLab : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(lan().empty()) << "runs inside scripts/lab";
+        runProcess({ "ip", "-4", "addr", "flush", "dev", lan() });
+        std::filesystem::create_directories(home.path() / "registry");
+    }
+    ProcessResult apply(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv { binPath("tarnwick"), "apply", "--config",
+            (std::filesystem::path(kDataDir) / "config-lab.xml").string() };
+        argv.insert(argv.end(), args.begin(), args.end());
+        return runProcess(argv, { { "TARNWICK_HOME", home.path().string() } });
+    }
+    TempDir home;
+};
+
+bool leased()
+{
+    const auto a = addresses();
+    return a.size() == 1 && a[0].dynamic && a[0].text.rfind("192.0.2.1", 0) == 0;
+}
+
+} // namespace
+
+TEST_F(ApplyVerbLab, StaticDhcpStaticDhcpLeavesNothingStale)
+{
+    auto r = apply({ "lab-static" });
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("设置完毕！\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("gateway\t"), std::string::npos) << "the probe's results follow the log";
+    EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.10/24" });
+    EXPECT_EQ(defaultRoutes(), std::vector<std::string> { "192.0.2.1 1" });
+    EXPECT_EQ(nameservers(), (std::vector<std::string> { "192.0.2.53", "192.0.2.54" }));
+    EXPECT_NE(r.out.find("gateway\t"), std::string::npos);
+
+    r = apply({ "--id", "1" });
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_TRUE(leased()) << addressTexts().size();
+    EXPECT_EQ(clientInstances(), 1);
+
+    r = apply({ "lab-two" });
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(addressTexts(), (std::vector<std::string> { "10.1.0.5/16", "192.0.2.20/24" }));
+    EXPECT_EQ(defaultRoutes(), (std::vector<std::string> { "10.1.0.1 2", "192.0.2.1 1" }));
+    EXPECT_EQ(nameservers(), std::vector<std::string> { "192.0.2.53" });
+    EXPECT_EQ(clientInstances(), 0) << "no client left from the DHCP step";
+
+    r = apply({ "lab-dhcp" });
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_TRUE(leased());
+    EXPECT_EQ(clientInstances(), 1);
+}
+
+TEST_F(ApplyVerbLab, DryRunShowsTheCommandsAndChangesNothing)
+{
+    ASSERT_EQ(apply({ "lab-static" }).exitCode, 0);
+    const auto addressesBefore = addressTexts();
+    const auto routesBefore = defaultRoutes();
+    const auto resolverBefore = resolvConf();
+    const auto stateBefore = stateText();
+    const auto r = apply({ "--dry-run", "lab-two" });
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(
+        r.out.find(R"(> netsh interface ip add address name="lan0" addr="10.1.0.5" mask="255.255.0.0")"),
+        std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("gateway\t"), std::string::npos) << "no probe on a dry run";
+    EXPECT_EQ(addressTexts(), addressesBefore);
+    EXPECT_EQ(defaultRoutes(), routesBefore);
+    EXPECT_EQ(resolvConf(), resolverBefore);
+    EXPECT_EQ(stateText(), stateBefore);
+}
+
+TEST_F(ApplyVerbLab, UnknownConfigurationsAdaptersAndFilesRunNothing)
+{
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        { { "--id", "99" }, 1, "no configuration with ID 99" },
+        { { "nobody" }, 1, "no configuration named nobody" },
+        { { "--adapter", "5", "lab-static" }, 1, "no adapter 5" },
+        { {}, 64, "usage: tarnwick apply" },
+        { { "--id" }, 64, "usage: tarnwick apply" },
+        { { "lab-static", "lab-two" }, 64, "usage: tarnwick apply" },
+    };
+    const auto before = addressTexts();
+    for (const Case& c : cases) {
+        const auto r = apply(c.args);
+        EXPECT_EQ(r.exitCode, c.status) << c.says;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << c.says;
+    }
+    const auto missing
+        = runProcess({ binPath("tarnwick"), "apply", "--config", "/nonexistent/config.xml", "x" },
+            { { "TARNWICK_HOME", home.path().string() } });
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("no configuration file at /nonexistent/config.xml"), std::string::npos);
+    EXPECT_EQ(addressTexts(), before);
+}
