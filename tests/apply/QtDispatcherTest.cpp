@@ -1,4 +1,4 @@
-#include "apply/qt/QtDispatcher.h"
+#include "apply/gui/QtDispatcher.h"
 #include "apply/TBMDThread.h"
 
 #include <QCoreApplication>

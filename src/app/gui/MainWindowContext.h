@@ -3,7 +3,9 @@
 #include "adapters/AdapterSource.h"
 #include "adapters/LiveSnapshot.h"
 #include "adapters/LiveValuesSource.h"
+#include "adapters/ProxySource.h"
 #include "app/UserPrompts.h"
+#include "apply/CommandRunner.h"
 #include "apply/IcmpNetwork.h"
 #include "apply/TickClock.h"
 #include "base/RegistryStore.h"
@@ -31,6 +33,10 @@ struct MainWindowContext {
     // the system's. Tests put in their own where no network may be touched.
     IcmpNetwork* icmp = nullptr;
     TickClock* ticks = nullptr;
+    // What the apply runs its command lines through and where it writes the
+    // proxy; null means the real netsh and the desktop's proxy.
+    CommandRunner* runner = nullptr;
+    ProxySource* proxy = nullptr;
 };
 
 } // namespace tarnwick::gui

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/gui/LookController.h"
-#include "apply/qt/QtDispatcher.h"
+#include "apply/gui/QtDispatcher.h"
 
 #include <QObject>
 

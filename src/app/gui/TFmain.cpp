@@ -1,14 +1,16 @@
 #include "app/gui/TFmain.h"
 #include "ui_TFmain.h"
 
+#include "adapters/PlatformSources.h"
 #include "app/ConfigFileSearch.h"
 #include "app/SkinCatalog.h"
 #include "app/WindowRules.h"
 #include "app/gui/Artwork.h"
-#include "app/gui/ProbeIndicator.h"
 #include "app/gui/StartupLog.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFabout.h"
+#include "apply/gui/ProbeIndicator.h"
+#include "apply/gui/TFApply.h"
 #include "base/Settings.h"
 #include "store/ConfigList.h"
 #include "store/ConfigRecord.h"
@@ -149,6 +151,7 @@ void TFmain::connectHandlers()
     connect(ui.cxBtest, &QPushButton::clicked, this, [this] { guarded([this] { cxBtestClick(); }); });
     connect(ui.cxBabout, &QPushButton::clicked, this, [this] { guarded([this] { aboutClick(); }); });
     connect(ui.cxBexit, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui.cxBApply, &QPushButton::clicked, this, [this] { guarded([this] { cxBApplyClick(); }); });
     // Save, apply, rename and delete join with the configuration store and the
     // apply window; the page change and the dial-up page's buttons with the
     // dial-up page; the shortcut box with the quick-switch shortcuts.
@@ -358,6 +361,60 @@ void TFmain::showIndicator(ProbeTarget target, const IndicatorState& state)
 void TFmain::cxBtestClick()
 {
     m_bmdThread1->Start();
+}
+
+// ---- Apply -----------------------------------------------------------------
+
+void TFmain::cxBApplyClick()
+{
+    // Nothing runs without an adapter to switch, or for a name that no
+    // command line can carry safely.
+    if (const auto refusal = refuseConnection(connectionName())) {
+        m_ctx.prompts.show(MessageSink::Kind::Warning, *refusal);
+        return;
+    }
+    if (!m_apply) {
+        if (!m_ctx.runner)
+            m_systemRunner = std::make_unique<ProcessCommandRunner>();
+        if (!m_ctx.proxy)
+            m_systemProxy = makeProxySource(m_ctx.registry);
+        if (!m_ctx.icmp)
+            m_applyIcmp = makeSystemIcmpNetwork();
+        m_apply = std::make_unique<TFApply>(TFApply::Parts { *this, m_ctx.snapshot, m_dm.dispatcher(),
+            m_ctx.runner ? *m_ctx.runner : *m_systemRunner, m_ctx.proxy ? *m_ctx.proxy : *m_systemProxy,
+            m_ctx.icmp ? *m_ctx.icmp : *m_applyIcmp, m_ctx.ticks ? *m_ctx.ticks : m_systemTicks, this,
+            [this] { show(); }, [this] { close(); } });
+        m_apply->setWindowIcon(windowIcon());
+    }
+    m_apply->show();
+    hide();
+    m_apply->ApplyConfig();
+}
+
+std::string TFmain::connectionName()
+{
+    const int index = m_ui->cxCBAdapters->currentIndex();
+    return m_adapters.contains(index) ? m_adapters.at(index).connectionName : std::string();
+}
+
+TcpIpConfig TFmain::fields()
+{
+    TcpIpConfig f;
+    for (std::size_t i = 0; i < 3; ++i) {
+        f.ip[i] = m_ip[i]->text().toStdString();
+        f.mask[i] = m_mask[i]->text().toStdString();
+    }
+    for (std::size_t i = 0; i < 2; ++i)
+        f.gateway[i] = m_gateway[i]->text().toStdString();
+    for (std::size_t i = 0; i < 4; ++i)
+        f.dns[i] = m_dns[i]->text().toStdString();
+    f.proxyHost = m_ui->cxTEAgentIP->text().toStdString();
+    f.proxyPort = m_ui->cxTEAgentPort->text().toStdString();
+    f.fixedIp = m_ui->cxRBUseIP->isChecked();
+    f.fixedDns = m_ui->cxRBUseDNS->isChecked();
+    f.proxyOn = m_ui->cxCBUseAgent->isChecked();
+    f.proxyTakesPart = m_ui->cxCBSetAgent->isChecked();
+    return f;
 }
 
 // On the worker thread; the window is reached only through the dispatcher.

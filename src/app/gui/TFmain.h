@@ -4,6 +4,7 @@
 #include "adapters/StatusUpdater.h"
 #include "adapters/StatusView.h"
 #include "app/gui/MainWindowContext.h"
+#include "apply/ApplySequence.h"
 #include "apply/NetworkProbe.h"
 #include "apply/ProbeView.h"
 #include "apply/TBMDThread.h"
@@ -34,10 +35,14 @@ namespace Ui
 class TFmain;
 }
 
+namespace tarnwick
+{
+class TFApply;
+}
+
 namespace tarnwick::gui
 {
 
-class ProbeIndicator;
 class TDM;
 class TFabout;
 
@@ -45,7 +50,7 @@ class TFabout;
 // to the core; the rules themselves live in WindowRules, Settings, the
 // adapters' status refresh and the skin catalog. It is also the view of its
 // network test: the probe's worker hands each indicator change to it.
-class TFmain : public QMainWindow, public ProbeView
+class TFmain : public QMainWindow, public ProbeView, public ApplyInputs
 {
     Q_OBJECT
 public:
@@ -73,6 +78,8 @@ public:
     void hideToTray(); // "隐藏窗体"
     void Timer1Timer();
     void cxBtestClick(); // "测 试": starts the probe; ignored while one runs
+    void cxBApplyClick(); // "应 用": shows the apply window in place of this one and starts the switch
+    TFApply* applyWindow() const { return m_apply.get(); }
     bool probeRunning() const { return m_bmdThread1 && m_bmdThread1->IsRunning(); }
     NetworkProbe& probe() { return *m_probe; }
     // The list refresh: reloads the table from the configuration file and
@@ -96,6 +103,9 @@ protected:
 
     // ProbeView, on the GUI thread: label and circle repainted at once.
     void showIndicator(ProbeTarget target, const IndicatorState& state) override;
+    // ApplyInputs, on the GUI thread: what the apply sequence reads.
+    std::string connectionName() override;
+    TcpIpConfig fields() override;
 
 private:
     void buildStatusPanels();
@@ -156,6 +166,12 @@ private:
     SteadyTickClock m_systemTicks;
     std::unique_ptr<NetworkProbe> m_probe;
     std::unique_ptr<TBMDThread> m_bmdThread1;
+    // The apply window and what it runs with; it goes first, waiting for a
+    // running switch while the fields it reads still exist.
+    std::unique_ptr<CommandRunner> m_systemRunner;
+    std::unique_ptr<ProxySource> m_systemProxy;
+    std::unique_ptr<IcmpNetwork> m_applyIcmp;
+    std::unique_ptr<TFApply> m_apply;
 };
 
 } // namespace tarnwick::gui

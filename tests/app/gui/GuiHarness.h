@@ -6,10 +6,11 @@
 #include "app/ConfigFileSearch.h"
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/LookController.h"
-#include "app/gui/ProbeIndicator.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFabout.h"
 #include "app/gui/TFmain.h"
+#include "apply/gui/ProbeIndicator.h"
+#include "apply/gui/TFApply.h"
 #include "base/MemoryRegistryStore.h"
 #include "base/Settings.h"
 #include "store/ConfigFile.h"
@@ -38,8 +39,10 @@
 #include <QTimer>
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -107,6 +110,54 @@ public:
     ProxyReading readProxy() override { return { false, "proxy.lan:3128" }; }
 };
 
+// Answers each command line as netsh does, or holds it until released, so a
+// test can act while a switch runs. Runs on the apply window's worker.
+class ScriptedRunner : public CommandRunner
+{
+public:
+    CommandOutput run(const std::string& commandLine) override
+    {
+        std::unique_lock lock(m_mutex);
+        ran.push_back(commandLine);
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return !m_holding; });
+        return { { "确定。\n" }, 0 };
+    }
+    void hold()
+    {
+        std::lock_guard lock(m_mutex);
+        m_holding = true;
+    }
+    void release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_holding = false;
+        m_changed.notify_all();
+    }
+    std::size_t count()
+    {
+        std::lock_guard lock(m_mutex);
+        return ran.size();
+    }
+    std::vector<std::string> ran; // guarded by m_mutex while a run goes on
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_holding = false;
+};
+
+class RecordingProxy : public ProxySource
+{
+public:
+    ProxyReading read() override { return {}; }
+    void write(bool on, const std::string& host, const std::string& port) override
+    {
+        writes.push_back((on ? "on " : "off ") + host + ":" + port);
+    }
+    std::vector<std::string> writes;
+};
+
 struct Harness {
     test::TempDir dir;
     MemoryRegistryStore registry;
@@ -117,6 +168,9 @@ struct Harness {
     // No echo leaves this machine: the network test talks to a scripted one.
     test::FakeClock ticks;
     test::FakeIcmpNetwork icmp { ticks };
+    // No command leaves this process: the apply runs scripted netsh answers.
+    ScriptedRunner runner;
+    RecordingProxy proxy;
     TDM dm;
     std::unique_ptr<TFmain> window;
 
@@ -139,7 +193,7 @@ struct Harness {
         window.reset();
         MainWindowContext ctx { prompts, registry, ini(), adapters, live, snapshot,
             [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, &icmp,
-            &ticks };
+            &ticks, &runner, &proxy };
         window = std::make_unique<TFmain>(dm, ctx);
         window->FormCreate();
         window->show();

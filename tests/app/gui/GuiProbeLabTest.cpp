@@ -2,9 +2,9 @@
 // lan0, and a click sends real echoes to the lab's gateway and DNS server.
 #include "adapters/PlatformSources.h"
 #include "app/ConfigFileSearch.h"
-#include "app/gui/ProbeIndicator.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
+#include "apply/gui/ProbeIndicator.h"
 #include "base/MemoryRegistryStore.h"
 #include "base/Settings.h"
 #include "store/ConfigFile.h"

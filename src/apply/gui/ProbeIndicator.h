@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QWidget>
 
-namespace tarnwick::gui
+namespace tarnwick
 {
 
 // The round indicator of the network test: a circle filled with the state's
@@ -23,4 +23,4 @@ private:
     QColor m_colour = Qt::white;
 };
 
-} // namespace tarnwick::gui
+} // namespace tarnwick

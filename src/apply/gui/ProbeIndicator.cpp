@@ -1,8 +1,8 @@
-#include "app/gui/ProbeIndicator.h"
+#include "apply/gui/ProbeIndicator.h"
 
 #include <QPainter>
 
-namespace tarnwick::gui
+namespace tarnwick
 {
 
 ProbeIndicator::ProbeIndicator(QWidget* parent)
@@ -26,4 +26,4 @@ void ProbeIndicator::paintEvent(QPaintEvent*)
     p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
-} // namespace tarnwick::gui
+} // namespace tarnwick
