@@ -34,6 +34,12 @@ TFApply::TFApply(Parts parts)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowCloseButtonHint);
     setFixedSize(size());
+    // The log pads its columns with spaces, as 宋体's half-width Latin
+    // letters line them up; where SimSun is missing, a CJK font with
+    // fixed-width Latin letters does the same.
+    QFont log = font();
+    log.setFamilies({ QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei Mono") });
+    m_ui->cxMinfo->setFont(log);
     connect(m_ui->cxBretry, &QPushButton::clicked, this, &TFApply::cxBretryClick);
     connect(m_ui->cxBback, &QPushButton::clicked, this, &TFApply::cxBbackClick);
     connect(m_ui->cxBclose, &QPushButton::clicked, this, &TFApply::cxBcloseClick);
