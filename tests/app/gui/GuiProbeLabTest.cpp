@@ -5,10 +5,12 @@
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
 #include "apply/gui/ProbeIndicator.h"
+#include "apply/gui/TFApply.h"
 #include "base/MemoryRegistryStore.h"
 #include "base/Settings.h"
 #include "store/ConfigFile.h"
 
+#include "LabState.h"
 #include "Process.h"
 #include "TempDir.h"
 
@@ -16,6 +18,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -26,6 +30,7 @@
 using namespace tarnwick;
 using namespace tarnwick::gui;
 using tarnwick::test::runProcess;
+namespace lab = tarnwick::test::lab;
 
 namespace
 {
@@ -91,6 +96,72 @@ TEST(MainWindowLab, TestButtonShowsTheRoundTripsOfTheLabsGatewayAndDnsServer)
     for (const char* circle : { "SP_TestGate", "SP_TestDNS" })
         EXPECT_EQ(w.findChild<ProbeIndicator*>(QString::fromLatin1(circle))->colour(), QColor(0, 255, 0))
             << circle;
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+// The whole switch from the window with the real netsh: fields typed, "应 用"
+// pressed, the kernel and the resolver file changed, the log and indicators
+// shown; retry runs again and skips what is in force.
+TEST(MainWindowLab, ApplyChangesTheLabAdapterAndShowsTheRun)
+{
+    if (env("TARNWICK_LAB").empty())
+        GTEST_SKIP() << "runs inside the lab (scripts/lab run)";
+    const std::string lan = env("TARNWICK_LAB_IF");
+    runProcess({ "ip", "-4", "addr", "flush", "dev", lan });
+    must({ "ip", "addr", "add", "192.0.2.23/24", "dev", lan });
+    must({ "ip", "route", "replace", "default", "via", env("TARNWICK_LAB_GATEWAY") });
+    std::ofstream("/etc/netns/" + env("TARNWICK_LAB_LAPTOP_NS") + "/resolv.conf")
+        << "# resolver file of the lab\n";
+
+    test::TempDir dir;
+    MemoryRegistryStore registry;
+    SilentPrompts prompts;
+    const std::string config = (dir / "config.xml").string();
+    std::ofstream(config, std::ios::binary) << emptyConfigFileBytes();
+    settings::writeConfigFile(registry, config);
+    settings::writeSkin(dir / "config.ini", "Standard");
+    const auto adapters = makeAdapterSource(registry);
+    const auto live = makeLiveValuesSource(registry, LiveReads::Refresh);
+    LiveSnapshot snapshot;
+    TDM dm;
+    MainWindowContext ctx { prompts, registry, dir / "config.ini", *adapters, *live, snapshot,
+        [&prompts](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); } };
+    auto w = std::make_unique<TFmain>(dm, ctx);
+    w->FormCreate();
+    w->show();
+    QCoreApplication::processEvents();
+
+    const auto field = [&](const char* name) { return w->findChild<QLineEdit*>(QString::fromLatin1(name)); };
+    field("cxTEIP")->setText(QStringLiteral("192.0.2.44"));
+    field("cxTEDNSServer")->setText(QString::fromStdString(env("TARNWICK_LAB_DNS1")));
+    field("cxTEDNSServer2")->setText(QString::fromStdString(env("TARNWICK_LAB_DNS2")));
+    QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cxBApply")), Qt::LeftButton);
+    TFApply* a = w->applyWindow();
+    ASSERT_NE(a, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(!a->running(), 20000);
+    const QString log = a->findChild<QPlainTextEdit*>(QStringLiteral("cxMinfo"))->toPlainText();
+    EXPECT_TRUE(log.endsWith(QStringLiteral("设置完毕！"))) << log.toStdString();
+    EXPECT_EQ(lab::addressTexts(), std::vector<std::string> { "192.0.2.44/24" });
+    EXPECT_EQ(lab::defaultRoutes(), std::vector<std::string> { env("TARNWICK_LAB_GATEWAY") + " 1" });
+    EXPECT_EQ(lab::nameservers(),
+        (std::vector<std::string> { env("TARNWICK_LAB_DNS1"), env("TARNWICK_LAB_DNS2") }));
+    const QRegularExpression roundTrip(QStringLiteral("^[0-9]+ms$"));
+    // The probe pinged what the refresh read while the commands ran.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        roundTrip.match(a->findChild<QLabel*>(QStringLiteral("cxLB_TestGate"))->text()).hasMatch(), 5000);
+
+    // Retry: the values are in force now, so only the address step runs again
+    // (the single command sets the address with its gateway), then the probe.
+    w->Timer1Timer(); // the refresh that would have run meanwhile
+    a->cxBretryClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!a->running(), 20000);
+    EXPECT_EQ(lab::addressTexts(), std::vector<std::string> { "192.0.2.44/24" });
+    EXPECT_EQ(a->lastOutcome(), ApplySequence::Outcome::Done);
+
+    // Back: the main window shows the adapter's new values.
+    QTest::mouseClick(a->findChild<QPushButton*>(QStringLiteral("cxBback")), Qt::LeftButton);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(field("cxTEIP")->text(), QStringLiteral("192.0.2.44"));
     EXPECT_TRUE(prompts.messages.empty());
 }
 
