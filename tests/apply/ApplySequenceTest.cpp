@@ -2,6 +2,10 @@
 // force: which command lines run, in which order, and the exact log.
 #include "apply/ApplySequence.h"
 #include "apply/PlainDispatcher.h"
+#include "apply/TBMDThread.h"
+
+#include <atomic>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -326,4 +330,35 @@ TEST(ApplySequence, ConnectionsThatCannotBeAppliedAreRefused)
     EXPECT_EQ(refuseConnection(""), std::string(applytext::kNoAdapter));
     EXPECT_EQ(refuseConnection("lan\"0"), std::string(applytext::kQuoteInName));
     EXPECT_EQ(refuseConnection("本地连接 2"), std::nullopt);
+}
+
+// On a worker, as the apply window runs it: every change of the window and
+// every read of the fields is handed to this thread, which renews the
+// snapshot between hand-overs as the status timer does. Run under
+// ThreadSanitizer in CI.
+TEST(ApplySequence, OnAWorkerEveryWindowChangeIsHandedOverInOrder)
+{
+    Sequence r;
+    r.snapshot.set(workedExampleNow());
+    r.inputs.form = workedExampleFields();
+    r.inputs.form.fixedDns = false;
+    TBMDThread worker(r.dispatcher);
+    std::atomic<bool> done = false;
+    ApplySequence sequence(
+        r.inputs, r.snapshot, r.view, r.dispatcher, r.runner, r.proxy, [&] { ++r.probes; });
+    worker.SetOnExecute([&](TBMDThread&) {
+        sequence.run();
+        done = true;
+    });
+    worker.Start();
+    int renewed = 0;
+    while (worker.IsRunning()) {
+        r.snapshot.update([&](LiveValues& v) { v.config.dns[1] = std::to_string(++renewed); });
+        if (r.dispatcher.runPending() == 0)
+            std::this_thread::yield();
+    }
+    EXPECT_TRUE(done.load());
+    EXPECT_EQ(r.view.log.back(), "设置完毕！");
+    EXPECT_EQ(r.runner.ran.size(), 2u);
+    EXPECT_EQ(r.probes, 1);
 }
