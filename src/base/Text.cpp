@@ -24,6 +24,28 @@ std::string_view trimSpaces(std::string_view s)
     return s;
 }
 
+std::string printable(std::string_view text)
+{
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (u < 0x20 || u == 0x7f) {
+            out += "\\x";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else
+            out += c;
+    }
+    return out;
+}
+
 std::string joinWith(const std::vector<std::string>& items, char separator)
 {
     std::string out;

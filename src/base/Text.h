@@ -17,6 +17,10 @@ std::string trimBlanks(std::string_view text);
 // registry files read their names and values.
 std::string_view trimSpaces(std::string_view text);
 
+// The text with control characters escaped (\n, \r, \t, \x1b, ...), safe
+// to print on a terminal or inside a one-line message.
+std::string printable(std::string_view text);
+
 // The items with `separator` between them: {"a", "b"} -> "a,b".
 std::string joinWith(const std::vector<std::string>& items, char separator);
 

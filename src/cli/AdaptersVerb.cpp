@@ -1,4 +1,5 @@
 #include "adapters/StatusReadout.h"
+#include "base/Text.h"
 #include "cli/Verbs.h"
 
 #include <ostream>
@@ -22,7 +23,8 @@ int runAdapters(const std::vector<std::string>& args, Io io)
     }
     const std::vector<std::string> lines = table.listLines();
     for (int i = 0; i < table.count(); ++i)
-        io.out << i << '\t' << lines[static_cast<std::size_t>(i)] << '\t' << table.at(i).instanceId << '\n';
+        io.out << i << '\t' << printable(lines[static_cast<std::size_t>(i)]) << '\t'
+               << printable(table.at(i).instanceId) << '\n';
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "netsh/CommandParser.h"
 
+#include "base/Text.h"
+
 #include <charconv>
 #include <map>
 #include <set>
@@ -22,24 +24,7 @@ std::string lower(std::string_view text)
 // A value as it may appear inside a one-line message: control bytes escaped.
 std::string shown(std::string_view text)
 {
-    static const char* hex = "0123456789abcdef";
-    std::string out;
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
-            out += "\\t";
-        else if (u < 0x20 || u == 0x7f) {
-            out += "\\x";
-            out += hex[u >> 4];
-            out += hex[u & 15];
-        } else
-            out += c;
-    }
-    return out;
+    return printable(text);
 }
 
 // Inside the parser a bad argument is thrown; parseCommand hands it back as a value.
@@ -94,16 +79,60 @@ void checkName(const std::string& name)
         if (c == '"' || u < 0x20 || u == 0x7f)
             valueError("接口名称“" + shown(name) + "”含有双引号、换行符或其他控制字符，不能使用。");
     }
+    // A DHCP client would read such a name as one of its options.
+    if (!name.empty() && name.front() == '-')
+        valueError("接口名称“" + shown(name) + "”以“-”开头，不能使用。");
+    if (lower(name) == "lo")
+        valueError("接口“" + shown(name) + "”是本机回环接口，不能更改。");
 }
 
-Ipv4 address(const Pairs& p, const std::string& key)
+// What a value is for: each kind refuses the addresses no such value may be.
+enum class Role { Host, Gateway, Dns };
+
+// The reason `ip` cannot serve in `role`, or empty when it can.
+std::string unusable(Ipv4 ip, Role role)
+{
+    const std::uint32_t v = ip.value;
+    if (v == 0)
+        return "0.0.0.0 不指向任何主机";
+    if (v == 0xffffffffu)
+        return "这是受限广播地址";
+    if ((v >> 28) == 0xe)
+        return "这是组播地址（224.0.0.0/4）";
+    if ((v >> 28) == 0xf)
+        return "这是保留地址（240.0.0.0/4）";
+    if ((v >> 24) == 127 && role != Role::Dns)
+        return "这是本机回环地址（127.0.0.0/8）";
+    return {};
+}
+
+Ipv4 address(const Pairs& p, const std::string& key, Role role)
 {
     const std::string value = required(p, key);
     const auto ip = parseIpv4(value);
     if (!ip)
         valueError("参数 " + key + " 的值“" + shown(value)
             + "”不是有效的 IPv4 地址：应为四段 0 到 255 的十进制数，如 192.168.0.1。");
+    if (hasLeadingZero(value))
+        valueError("参数 " + key + " 的值“" + shown(value)
+            + "”含有以 0 开头的段，含义不明（有的程序按八进制读）：请去掉前导 0。");
+    if (const std::string why = unusable(*ip, role); !why.empty())
+        valueError("参数 " + key + " 的值“" + shown(value) + "”不能使用：" + why + "。");
     return *ip;
+}
+
+// An interface address must not be its subnet's own network or broadcast
+// address (for masks shorter than /31, where those exist).
+void checkInSubnet(Ipv4 ip, int prefix)
+{
+    if (prefix >= 31)
+        return;
+    const std::uint32_t host = ip.value & ~prefixMask(prefix).value;
+    if (host == 0)
+        valueError("地址 " + formatIpv4(ip) + " 是子网 " + formatIpv4(ip) + "/" + std::to_string(prefix)
+            + " 的网络地址，不能用作主机地址。");
+    if (host == ~prefixMask(prefix).value)
+        valueError("地址 " + formatIpv4(ip) + " 是其子网的广播地址，不能用作主机地址。");
 }
 
 int maskOf(const Pairs& p)
@@ -154,13 +183,16 @@ Command setAddress(const Pairs& p)
         if (source != "static")
             valueError("参数 source 的值“" + shown(p.values.at("source")) + "”无效：应为 dhcp 或 static。");
         cmd.verb = Verb::SetAddressStatic;
-        const auto addr = address(p, "addr");
+        const auto addr = address(p, "addr", Role::Host);
         const auto prefix = maskOf(p);
+        checkInSubnet(addr, prefix);
         cmd.address = addr;
         cmd.prefix = prefix;
         if (hasGateway) {
-            const auto gateway = address(p, "gateway");
+            const auto gateway = address(p, "gateway", Role::Gateway);
             const auto metric = number(p, "gwmetric", kMaxMetric);
+            if (gateway == addr)
+                valueError("网关 " + formatIpv4(gateway) + " 就是接口自己的地址，不能用作网关。");
             cmd.gateway = gateway;
             cmd.metric = metric;
         }
@@ -169,7 +201,7 @@ Command setAddress(const Pairs& p)
     if (has(p, "addr") || has(p, "mask"))
         usageError("设置地址时缺少参数 source。");
     cmd.verb = Verb::SetGateway;
-    const auto gateway = address(p, "gateway");
+    const auto gateway = address(p, "gateway", Role::Gateway);
     const auto metric = number(p, "gwmetric", kMaxMetric);
     cmd.gateway = gateway;
     cmd.metric = metric;
@@ -185,13 +217,14 @@ Command addAddress(const Pairs& p)
         usageError("add address 需要 addr 和 mask，或者 gateway 和 gwmetric（二者取其一）。");
     if (hasAddress) {
         cmd.verb = Verb::AddAddress;
-        const auto addr = address(p, "addr");
+        const auto addr = address(p, "addr", Role::Host);
         const auto prefix = maskOf(p);
+        checkInSubnet(addr, prefix);
         cmd.address = addr;
         cmd.prefix = prefix;
     } else {
         cmd.verb = Verb::AddGateway;
-        const auto gateway = address(p, "gateway");
+        const auto gateway = address(p, "gateway", Role::Gateway);
         const auto metric = number(p, "gwmetric", kMaxMetric);
         cmd.gateway = gateway;
         cmd.metric = metric;
@@ -218,7 +251,7 @@ Command setDns(const Pairs& p)
     const std::string& value = p.values.at("addr");
     // An empty address or "none" leaves the link without static servers.
     if (!value.empty() && lower(value) != "none") {
-        const auto dns = address(p, "addr");
+        const auto dns = address(p, "addr", Role::Dns);
         cmd.dns = dns;
     }
     return withName(p, cmd);
@@ -228,7 +261,7 @@ Command addDns(const Pairs& p)
 {
     Command cmd;
     cmd.verb = Verb::AddDns;
-    const auto dns = address(p, "addr");
+    const auto dns = address(p, "addr", Role::Dns);
     cmd.dns = dns;
     if (has(p, "index")) {
         const auto index = number(p, "index", kMaxDnsIndex);

@@ -1,4 +1,5 @@
 #include "base/Ipv4.h"
+#include "base/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -34,4 +35,12 @@ TEST(Ipv4, BytesTextAndMasksRoundTrip)
     EXPECT_EQ(maskPrefix(Ipv4::of(255, 0, 255, 0)), std::nullopt);
     EXPECT_EQ(formatIpv4(prefixMask(0)), "0.0.0.0");
     EXPECT_EQ(formatIpv4(prefixMask(32)), "255.255.255.255");
+}
+
+TEST(Text, PrintableEscapesWhatATerminalWouldObey)
+{
+    EXPECT_EQ(printable("lan0"), "lan0");
+    EXPECT_EQ(printable("a\x1b[2Jb"), "a\\x1b[2Jb");
+    EXPECT_EQ(printable("x\ny\tz\r"), "x\\ny\\tz\\r");
+    EXPECT_EQ(printable("本地连接\x7f"), "本地连接\\x7f");
 }

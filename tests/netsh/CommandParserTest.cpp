@@ -165,6 +165,63 @@ TEST(CommandParser, BadValuesAreNamedInTheMessage)
     }
 }
 
+// Values that no host may be given, each refused with the value and why.
+TEST(CommandParser, AddressesNoHostMayHaveAreRefusedWithTheReason)
+{
+    const auto staticAddr = [](const char* addr, const char* mask = "255.255.255.0") {
+        return argsOf({ "interface", "ip", "set", "address", "name=lan0", "source=static",
+            (std::string("addr=") + addr).c_str(), (std::string("mask=") + mask).c_str() });
+    };
+    struct Case {
+        std::vector<std::string> args;
+        std::string mentions; // the value
+        std::string why;
+    };
+    const std::vector<Case> cases = {
+        { staticAddr("0.0.0.0"), "0.0.0.0", "不指向任何主机" },
+        { staticAddr("255.255.255.255"), "255.255.255.255", "广播" },
+        { staticAddr("127.0.0.5"), "127.0.0.5", "回环" },
+        { staticAddr("224.0.0.1"), "224.0.0.1", "组播" },
+        { staticAddr("240.1.2.3"), "240.1.2.3", "保留" },
+        { staticAddr("192.0.2.0"), "192.0.2.0", "网络地址" },
+        { staticAddr("192.0.2.255"), "192.0.2.255", "广播地址" },
+        { staticAddr("010.0.0.1"), "010.0.0.1", "前导 0" },
+        { staticAddr("192.0.2.1", "255.255.255.0"), "", "" }, // fine: no refusal
+        { argsOf({ "interface", "ip", "set", "address", "name=lan0", "source=static", "addr=192.0.2.20",
+              "mask=255.255.255.0", "gateway=127.0.0.1", "gwmetric=1" }),
+            "127.0.0.1", "回环" },
+        { argsOf({ "interface", "ip", "set", "address", "name=lan0", "source=static", "addr=192.0.2.20",
+              "mask=255.255.255.0", "gateway=192.0.2.20", "gwmetric=1" }),
+            "192.0.2.20", "接口自己的地址" },
+        { argsOf({ "interface", "ip", "add", "address", "name=lan0", "gateway=0.0.0.0", "gwmetric=2" }),
+            "0.0.0.0", "不指向任何主机" },
+        { argsOf({ "interface", "ip", "add", "address", "name=lan0", "gateway=224.0.0.1", "gwmetric=2" }),
+            "224.0.0.1", "组播" },
+        { argsOf({ "interface", "ip", "set", "dns", "name=lan0", "source=static", "addr=0.0.0.0" }),
+            "0.0.0.0", "不指向任何主机" },
+        { argsOf({ "interface", "ip", "add", "dns", "name=lan0", "addr=255.255.255.255" }), "255.255.255.255",
+            "广播" },
+        { argsOf({ "interface", "ip", "set", "address", "name=lo", "source=dhcp" }), "lo", "回环接口" },
+        { argsOf({ "interface", "ip", "set", "address", "name=-cevil", "source=dhcp" }), "-cevil",
+            "以“-”开头" },
+    };
+    for (const auto& c : cases) {
+        const ParseResult result = parseCommand(c.args);
+        if (c.mentions.empty()) {
+            EXPECT_TRUE(std::holds_alternative<Command>(result)) << c.args[6];
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<ParseError>(result)) << c.mentions;
+        const auto& error = std::get<ParseError>(result);
+        EXPECT_NE(error.message.find(c.mentions), std::string::npos) << error.message;
+        EXPECT_NE(error.message.find(c.why), std::string::npos) << error.message;
+        EXPECT_FALSE(error.showUsage) << error.message;
+    }
+    // A local resolver on loopback is a DNS server like any other.
+    EXPECT_TRUE(std::holds_alternative<Command>(
+        parseCommand(argsOf({ "interface", "ip", "add", "dns", "name=lan0", "addr=127.0.0.1" }))));
+}
+
 TEST(Ipv4Rules, DottedQuadsAndMasks)
 {
     EXPECT_EQ(formatIpv4(ip("192.168.001.010")), "192.168.1.10");

@@ -207,11 +207,43 @@ TEST_F(NetshLab, SharedMultipathRoutesStayAndRefusalsGiveTheKernelsReason)
     const auto routes = runProcess({ "ip", "-4", "route", "show", "default" }).out;
     EXPECT_NE(routes.find("nexthop via 198.51.100.1"), std::string::npos) << "the shared route stays:\n"
                                                                           << routes;
-    runProcess({ "ip", "link", "del", "lan9" });
 
-    const auto refused = netsh(c6("127.0.0.1"));
+    // Another link's own address as this link's gateway: the kernel refuses
+    // it, and says why.
+    const auto refused = netsh(c6("198.51.100.2"));
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("(Nexthop has invalid gateway)"), std::string::npos) << refused.err;
+    runProcess({ "ip", "link", "del", "lan9" });
+
+    // This link's own address is refused before anything is asked.
+    const auto own = netsh(c6("192.0.2.10"));
+    EXPECT_EQ(own.exitCode, 1);
+    EXPECT_NE(own.err.find("就是接口自己的地址"), std::string::npos) << own.err;
+}
+
+// Names a caller controls: one that a DHCP client would read as its option is
+// refused for every client, and a name with an escape sequence is printed escaped.
+TEST_F(NetshLab, HostileInterfaceNamesDoNothingAndPrintEscaped)
+{
+    ASSERT_EQ(
+        runProcess({ "ip", "link", "add", "-cevil", "type", "veth", "peer", "name", "evilp" }).exitCode, 0);
+    runProcess({ "ip", "link", "set", "-cevil", "up" });
+    for (const char* client : { "dhcpcd", "dhclient", "udhcpc" }) {
+        const auto r = netsh({ "interface", "ip", "set", "address", "name=-cevil", "source=dhcp" },
+            { { "TARNWICK_DHCP_CLIENT", client } });
+        EXPECT_EQ(r.exitCode, 1) << client;
+        EXPECT_NE(r.err.find("以“-”开头"), std::string::npos) << client << ": " << r.err;
+        EXPECT_EQ(clientInstances(), 0) << client;
+    }
+    runProcess({ "ip", "link", "del", "-cevil" });
+
+    const std::string escape = "tw\x1b[2J";
+    ASSERT_EQ(
+        runProcess({ "ip", "link", "add", "tw\x1b[2J", "type", "veth", "peer", "name", "twp" }).exitCode, 0);
+    const auto shown = netsh({ "interface", "ip", "show", "config" });
+    EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << "no raw escape reaches the terminal";
+    EXPECT_NE(shown.out.find("tw\\x1b[2J"), std::string::npos) << shown.out;
+    runProcess({ "ip", "link", "del", "tw\x1b[2J" });
 }
 
 TEST_F(NetshLab, StaticDhcpStaticDhcpLeavesNothingStale)

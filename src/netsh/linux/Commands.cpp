@@ -26,6 +26,9 @@ namespace fs = std::filesystem;
 
 constexpr auto kLeaseWait = std::chrono::seconds(10);
 constexpr const char* kOk = "确定。\n";
+// Exit status of source=dhcp when no lease came within the wait; the client
+// keeps trying in the background.
+constexpr int kLeasePending = 2;
 
 // A failure to report to the user: one Chinese line.
 struct Failure {
@@ -174,6 +177,24 @@ RunResult failed(const std::string& message)
     return RunResult { 1, {}, message + "\n" };
 }
 
+// Why the link may not be changed in this way, or empty when it may.
+std::string refusedForLink(const Command& cmd, int ifindex)
+{
+    netlink::Socket nl;
+    for (const auto& link : netlink::dumpLinks(nl)) {
+        if (link.index == ifindex && link.loopback)
+            return "接口“" + cmd.name + "”是本机回环接口，不能更改，未作任何更改。";
+    }
+    if (cmd.gateway && (cmd.verb == Verb::SetGateway || cmd.verb == Verb::AddGateway)) {
+        for (const auto& a : netlink::dumpAddresses(nl, ifindex)) {
+            if (a.address == *cmd.gateway)
+                return "网关 " + formatIpv4(*cmd.gateway)
+                    + " 就是接口自己的地址，不能用作网关，未作任何更改。";
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 RunResult runCommand(const Command& cmd)
@@ -184,12 +205,19 @@ RunResult runCommand(const Command& cmd)
     if (changesSomething(cmd.verb) && !hasNetAdmin())
         return failed("需要管理员权限（CAP_NET_ADMIN）才能更改网络配置，未作任何更改。");
     try {
+        if (changesSomething(cmd.verb)) {
+            if (const std::string refusal = refusedForLink(cmd, ifindex); !refusal.empty())
+                return failed(refusal);
+        }
         if (cmd.verb == Verb::ShowConfig)
             return show(cmd);
         RunResult result;
         switch (cmd.verb) {
         case Verb::SetAddressDhcp:
-            result.out = setAddressDhcp(cmd.name, ifindex);
+            if (const std::string pending = setAddressDhcp(cmd.name, ifindex); !pending.empty()) {
+                // Not yet done, so not "确定。": the apply tells this from a success.
+                return RunResult { kLeasePending, pending, {} };
+            }
             break;
         case Verb::SetAddressStatic:
             setAddressStatic(cmd.name, ifindex, cmd);

@@ -1,5 +1,6 @@
 #include "netsh/linux/ShowConfig.h"
 
+#include "base/Text.h"
 #include "linkstate/LinkState.h"
 #include "netlink/linux/Addresses.h"
 #include "netlink/linux/Routes.h"
@@ -48,7 +49,7 @@ std::string showConfig(netlink::Socket& nl, const netlink::Link& link)
     const bool dhcp = state
         ? state->dhcp
         : std::any_of(addresses.begin(), addresses.end(), [](auto& a) { return a.dynamic; });
-    std::string out = "\n接口 \"" + link.name + "\" 的配置\n";
+    std::string out = "\n接口 \"" + printable(link.name) + "\" 的配置\n";
     out += field("DHCP 已启用:", dhcp ? "是" : "否");
     for (const auto& a : addresses) {
         out += field("IP 地址:", formatIpv4(a.address));
