@@ -91,9 +91,11 @@ void TIniFile::modify(bool createFile, const std::function<bool(ProfileDocument&
             if (!createFile)
                 return;
         }
+        removeLeftoverTemporaries(m_file);
         ProfileDocument doc = ProfileDocument::parseBytes(bytes);
+        // The file holds dial-up passwords: never readable by others.
         if (change(doc))
-            writeFileAtomically(m_file, doc.serializeBytes(), m_newFileMode);
+            writeFileAtomically(m_file, doc.serializeBytes(), m_newFileMode, FileAccess::Private);
     } catch (const std::system_error& e) {
         throw ServiceError(ServiceError::Kind::ProfileWrite, m_file.string(), e.what());
     } catch (const std::invalid_argument& e) {

@@ -21,10 +21,52 @@ namespace tarnwick
 namespace
 {
 
+// libxml2's own error output (encoding errors among them) would go to
+// standard error ahead of our message; the parser's errors reach us through
+// its context, so the rest is dropped.
+void quiet(void*, const char*, ...)
+{
+}
+
 void initLibxml()
 {
     static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
+    std::call_once(once, [] {
+        xmlInitParser();
+        xmlSetGenericErrorFunc(nullptr, quiet);
+    });
+}
+
+// Duplicate attributes are looked for pairwise: an element with a hundred
+// thousand of them costs minutes. No element of our formats has more than a
+// few, so such a file is refused before it is parsed.
+constexpr std::size_t kMaxAttributes = 256;
+
+// The most attributes any start tag of the text holds, counted from the
+// quoted values; comments, CDATA and declarations are passed over.
+std::size_t mostAttributesInOneTag(std::string_view text)
+{
+    std::size_t most = 0;
+    std::size_t i = 0;
+    while ((i = text.find('<', i)) != std::string_view::npos) {
+        ++i;
+        if (i >= text.size() || text[i] == '/' || text[i] == '?' || text[i] == '!')
+            continue;
+        std::size_t count = 0;
+        while (i < text.size() && text[i] != '>') {
+            if (text[i] == '"' || text[i] == '\'') {
+                const char quote = text[i];
+                const std::size_t end = text.find(quote, i + 1);
+                if (end == std::string_view::npos)
+                    return most;
+                ++count;
+                i = end;
+            }
+            ++i;
+        }
+        most = std::max(most, count);
+    }
+    return most;
 }
 
 std::string lower(std::string_view s)
@@ -177,10 +219,15 @@ void XmlDocument::reset()
     m_loadFailed = false;
 }
 
-void XmlDocument::load(const std::filesystem::path& path)
+void XmlDocument::load(const std::filesystem::path& path, std::uintmax_t maxBytes)
 {
     std::string bytes;
     try {
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(path, ec);
+        if (!ec && size > maxBytes)
+            throw XmlError("cannot read " + path.string() + ": it is " + std::to_string(size / (1024 * 1024))
+                + " MB, larger than any file of this kind gets (" + std::to_string(maxBytes / 1024) + " KB)");
         bytes = readWholeFile(path);
     } catch (const std::system_error& e) {
         reset();
@@ -199,6 +246,9 @@ void XmlDocument::loadXml(std::string_view bytes, const std::string& sourceName)
     std::unique_ptr<xmlParserCtxt, ParserCtxtFree> ctxt(xmlNewParserCtxt());
     if (!ctxt)
         throw XmlError("out of memory");
+    if (const std::size_t n = mostAttributesInOneTag(bytes); n > kMaxAttributes)
+        throw XmlError("cannot read " + sourceName + ": an element has " + std::to_string(n)
+            + " attributes, more than any element of the format has");
     xmlDoc* doc = xmlCtxtReadMemory(ctxt.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr,
         readEncodingFor(bytes), kParseOptions);
     if (!doc || !ctxt->wellFormed || !xmlDocGetRootElement(doc)) {
@@ -212,6 +262,11 @@ void XmlDocument::loadXml(std::string_view bytes, const std::string& sourceName)
             xmlFreeDoc(doc);
         throw XmlError(
             "cannot read " + sourceName + (line > 0 ? ", line " + std::to_string(line) : "") + ": " + why);
+    }
+    if (doc->intSubset || doc->extSubset) {
+        xmlFreeDoc(doc);
+        throw XmlError("cannot read " + sourceName
+            + ": it has a document type declaration, which no file of this kind has");
     }
     xmlFreeDoc(m_doc);
     m_doc = doc;

@@ -18,6 +18,9 @@ namespace tarnwick
 // declaration alone on the first line; characters GB2312 lacks become
 // character references, so nothing is lost. Saves are atomic (temporary file
 // in the same folder, flushed, renamed over the old one).
+// Larger than any configuration file gets (10,000 configurations take 6 MB).
+inline constexpr std::uintmax_t kMaxDocumentBytes = 64u * 1024 * 1024;
+
 class XmlDocument
 {
 public:
@@ -33,7 +36,10 @@ public:
     // the file, line and reason when the file cannot be read or does not
     // parse; the document is then unusable and refuses to be saved, so a
     // broken file is never overwritten with something made up.
-    void load(const std::filesystem::path& path);
+    // Refuses, before reading it, a file larger than `maxBytes`, and after
+    // parsing, a document with a document type declaration (the formats have
+    // none; entities could make a small file cost gigabytes to read).
+    void load(const std::filesystem::path& path, std::uintmax_t maxBytes = kMaxDocumentBytes);
     // The same from bytes in memory; `sourceName` names them in errors.
     void loadXml(std::string_view bytes, const std::string& sourceName = "(memory)");
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <sys/stat.h>
 
 using namespace tarnwick;
@@ -120,11 +122,28 @@ TEST(TIniFile, FileIsGb2312OnDiskAndCreatedPrivate)
     };
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    // A file the user made readable keeps its mode across writes.
-    ::chmod(file.c_str(), 0640);
-    ini.WriteString("Setting", "Sskin", "x");
+    // It holds dial-up passwords: a file readable by others becomes private
+    // with the next write.
+    ::chmod(file.c_str(), 0644);
+    ini.WriteString("拨号", "Smm", "secret");
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(TIniFile, LeftoversOfSavesKilledMidwayAreRemovedUnderTheLock)
+{
+    test::TempDir dir;
+    const auto file = dir / "config.ini";
+    TIniFile ini(file);
+    ini.WriteString("Setting", "Sskin", "x");
+    // What a save killed before its rename leaves: a temporary copy.
+    for (const char* name : { ".config.ini.Ab3dE9", ".config.ini.zzzzzz" })
+        std::ofstream(dir / name) << "[e]\nSmm=secret\n";
+    std::ofstream(dir / ".config.ini.keep-me") << "not ours";
+    ini.WriteString("Setting", "Sskin", "y");
+    EXPECT_FALSE(std::filesystem::exists(dir / ".config.ini.Ab3dE9"));
+    EXPECT_FALSE(std::filesystem::exists(dir / ".config.ini.zzzzzz"));
+    EXPECT_TRUE(std::filesystem::exists(dir / ".config.ini.keep-me")) << "only mkstemp's names";
 }
 
 TEST(TIniFile, RefusedWritesCarryTheExactText)

@@ -237,7 +237,6 @@ TEST_F(NetshLab, HostileInterfaceNamesDoNothingAndPrintEscaped)
     }
     runProcess({ "ip", "link", "del", "-cevil" });
 
-    const std::string escape = "tw\x1b[2J";
     ASSERT_EQ(
         runProcess({ "ip", "link", "add", "tw\x1b[2J", "type", "veth", "peer", "name", "twp" }).exitCode, 0);
     const auto shown = netsh({ "interface", "ip", "show", "config" });

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <sys/stat.h>
 
 using namespace tarnwick;
@@ -119,6 +121,72 @@ TEST(ListVerb, MissingAndBrokenFilesAreReported)
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find(broken.string()), std::string::npos) << r.err;
     EXPECT_EQ(readBytes(broken), before);
+}
+
+// Files whose reading would cost far more than their size: each is refused
+// by the start-up's check and by the list, with the reason, quickly.
+TEST(StoreVerbs, CostlyFilesAreRefusedWithTheReason)
+{
+    TempDir dir;
+    const std::string decl = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n";
+    struct Case {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> make;
+        const char* reason;
+    };
+    const Case cases[] = {
+        { "entities.xml",
+            [&](const std::filesystem::path& p) {
+                std::string body
+                    = decl + "<!DOCTYPE ConfigBox [<!ENTITY e \"" + std::string(50000, 'x') + "\">]>";
+                body += "<ConfigBox LastID=\"1\"><Record ID=\"1\"><NAME>";
+                for (int i = 0; i < 20000; ++i)
+                    body += "&e;";
+                writeBytes(p, body + "</NAME></Record></ConfigBox>\n");
+            },
+            "document type declaration" },
+        { "external.xml",
+            [&](const std::filesystem::path& p) {
+                writeBytes(p,
+                    decl
+                        + "<!DOCTYPE ConfigBox [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><ConfigBox "
+                          "LastID=\"1\">&x;</ConfigBox>\n");
+            },
+            "document type declaration" },
+        { "attributes.xml",
+            [&](const std::filesystem::path& p) {
+                std::string body = decl + "<ConfigBox LastID=\"1\"";
+                for (int i = 0; i < 200000; ++i)
+                    body += " a" + std::to_string(i) + "=\"1\"";
+                writeBytes(p, body + "/>\n");
+            },
+            "attributes" },
+        { "bad-bytes.xml",
+            [&](const std::filesystem::path& p) {
+                writeBytes(p,
+                    decl
+                        + "<ConfigBox LastID=\"1\"><Record "
+                          "ID=\"1\"><NAME>\xff\xff\x80</NAME></Record></ConfigBox>\n");
+            },
+            "cannot read" },
+        { "sparse.xml",
+            [&](const std::filesystem::path& p) {
+                writeBytes(p, decl);
+                std::filesystem::resize_file(p, 3ull * 1024 * 1024 * 1024);
+            },
+            "larger than any file of this kind" },
+    };
+    for (const Case& c : cases) {
+        const auto path = dir / c.name;
+        c.make(path);
+        const auto check = runProcess({ binPath("tarnwick"), "check", path.string() });
+        EXPECT_EQ(check.exitCode, 2) << c.name;
+        const auto list = runProcess({ binPath("tarnwick"), "list", "--config", path.string() });
+        EXPECT_EQ(list.exitCode, 2) << c.name;
+        EXPECT_NE(list.err.find(c.reason), std::string::npos) << c.name << ": " << list.err;
+        EXPECT_EQ(list.out, "") << c.name;
+        EXPECT_EQ(list.err.find("encoding error"), std::string::npos) << "no libxml2 noise: " << list.err;
+    }
 }
 
 TEST(ListVerb, WithoutConfigUsesTheSettingFromTheWorkingDirectory)

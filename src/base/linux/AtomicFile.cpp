@@ -32,7 +32,8 @@ void writeAll(int fd, std::string_view bytes, const std::filesystem::path& path)
 
 } // namespace
 
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, unsigned mode)
+void writeFileAtomically(
+    const std::filesystem::path& path, std::string_view bytes, unsigned mode, FileAccess access)
 {
     const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
     std::string tmpl = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
@@ -42,13 +43,17 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 
     struct stat st {
     };
-    const mode_t wanted = (::stat(path.c_str(), &st) == 0) ? (st.st_mode & 07777) : static_cast<mode_t>(mode);
+    mode_t wanted = (::stat(path.c_str(), &st) == 0) ? (st.st_mode & 07777) : static_cast<mode_t>(mode);
+    if (access == FileAccess::Private)
+        wanted = 0600;
     try {
-        if (::fchmod(fd, wanted) != 0)
-            fail("cannot set the mode of", tmpl, errno);
+        // mkstemp made it 0600: it stays so while the bytes go in, and gets
+        // its final mode only once complete.
         writeAll(fd, bytes, tmpl);
         if (::fsync(fd) != 0)
             fail("cannot flush", tmpl, errno);
+        if (::fchmod(fd, wanted) != 0)
+            fail("cannot set the mode of", tmpl, errno);
     } catch (...) {
         ::close(fd);
         ::unlink(tmpl.c_str());
@@ -69,6 +74,19 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
+    }
+}
+
+void removeLeftoverTemporaries(const std::filesystem::path& path)
+{
+    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
+    const std::string prefix = "." + path.filename().string() + ".";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        // mkstemp's six characters after our prefix, and nothing else.
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix) && entry.is_regular_file(ec))
+            std::filesystem::remove(entry.path(), ec);
     }
 }
 

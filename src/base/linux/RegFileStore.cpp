@@ -64,6 +64,7 @@ void RegFileStore::modify(RegRoot root, std::string_view subject, const std::fun
         std::filesystem::path lockFile = file;
         lockFile += ".lock";
         FileLock lock(lockFile);
+        removeLeftoverTemporaries(file);
         // Read again under the lock: another process may have written since.
         RegHive hive = readHive(file, root);
         const RegHive before = hive;
