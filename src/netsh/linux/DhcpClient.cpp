@@ -208,7 +208,11 @@ int startDhcpClient(const DhcpClientProgram& client, const std::string& ifname, 
         fail("cannot start " + client.name, err);
     }
     if (pid == 0) {
-        // Child: only async-signal-safe calls from here on.
+        // Child: only async-signal-safe calls from here on. Its copies of the
+        // parent's ends go first: with the write end of `go` open here, a
+        // parent that gives up could never be seen to.
+        ::close(go[1]);
+        ::close(status[0]);
         ::setsid();
         const int in = ::open("/dev/null", O_RDONLY);
         const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
