@@ -1,6 +1,7 @@
 #include "netsh/CommandParser.h"
 
 #include "base/Text.h"
+#include "netsh/AddressRules.h"
 
 #include <charconv>
 #include <map>
@@ -84,26 +85,6 @@ void checkName(const std::string& name)
         valueError("接口名称“" + shown(name) + "”以“-”开头，不能使用。");
     if (lower(name) == "lo")
         valueError("接口“" + shown(name) + "”是本机回环接口，不能更改。");
-}
-
-// What a value is for: each kind refuses the addresses no such value may be.
-enum class Role { Host, Gateway, Dns };
-
-// The reason `ip` cannot serve in `role`, or empty when it can.
-std::string unusable(Ipv4 ip, Role role)
-{
-    const std::uint32_t v = ip.value;
-    if (v == 0)
-        return "0.0.0.0 不指向任何主机";
-    if (v == 0xffffffffu)
-        return "这是受限广播地址";
-    if ((v >> 28) == 0xe)
-        return "这是组播地址（224.0.0.0/4）";
-    if ((v >> 28) == 0xf)
-        return "这是保留地址（240.0.0.0/4）";
-    if ((v >> 24) == 127 && role != Role::Dns)
-        return "这是本机回环地址（127.0.0.0/8）";
-    return {};
 }
 
 Ipv4 address(const Pairs& p, const std::string& key, Role role)

@@ -1,5 +1,7 @@
 #include "netsh/LeaseEvent.h"
 
+#include "netsh/AddressRules.h"
+
 #include <charconv>
 #include <set>
 
@@ -73,17 +75,31 @@ LeaseEvent parseLeaseEvent(
     const std::string dns = get(env, udhcpc ? "dns" : "new_domain_name_servers");
     const std::string lease = get(env, udhcpc ? "lease" : "new_dhcp_lease_time");
 
-    event.address = parseIpv4(address);
+    // The server's values are held to the rules of command values: what no
+    // host may be given is dropped, as is a lease on its subnet's own network
+    // or broadcast address.
+    const auto usable = [](const std::string& text, Role role) -> std::optional<Ipv4> {
+        const auto ip = parseIpv4(text);
+        if (!ip || hasLeadingZero(text) || !unusable(*ip, role).empty())
+            return std::nullopt;
+        return ip;
+    };
+    event.address = usable(address, Role::Host);
     event.prefix = prefixOf(mask, udhcpc ? "" : get(env, "new_subnet_cidr"));
-    if (event.address && event.prefix == 0)
+    if (event.address && (event.prefix == 0 || event.prefix > 32))
         event.address.reset();
+    if (event.address && event.prefix < 31) {
+        const std::uint32_t host = event.address->value & ~prefixMask(event.prefix).value;
+        if (host == 0 || host == ~prefixMask(event.prefix).value)
+            event.address.reset();
+    }
     event.leaseSeconds = unsignedOf(lease).value_or(0);
     for (const auto& w : words(routers)) {
-        if (const auto ip = parseIpv4(w))
+        if (const auto ip = usable(w, Role::Gateway); ip && !(event.address && *ip == *event.address))
             event.routers.push_back(*ip);
     }
     for (const auto& w : words(dns)) {
-        if (const auto ip = parseIpv4(w))
+        if (const auto ip = usable(w, Role::Dns))
             event.dns.push_back(formatIpv4(*ip));
     }
     if (!udhcpc) {
@@ -92,8 +108,6 @@ LeaseEvent parseLeaseEvent(
         if (event.oldAddress && event.oldPrefix == 0)
             event.oldAddress.reset();
     }
-    if (const auto pid = unsignedOf(get(env, "pid")); pid && *pid < 0x7fffffffu)
-        event.clientPid = static_cast<int>(*pid);
     // A bound event without a usable address is of no use.
     if (event.kind == LeaseEvent::Kind::Bound && !event.address)
         event.kind = LeaseEvent::Kind::Ignore;

@@ -27,7 +27,6 @@ struct LeaseEvent {
     std::vector<std::string> dns; // only well-formed IPv4 addresses survive
     std::optional<Ipv4> oldAddress;
     int oldPrefix = 0;
-    int clientPid = 0; // the client's own pid when it says it (dhcpcd), else 0
 };
 
 // dhcpcd and dhclient: the variables `reason`, `interface`, `new_*`, `old_*`.

@@ -258,7 +258,6 @@ TEST(LeaseEvents, EachClientsVariablesGiveOneEvent)
         {});
     EXPECT_EQ(dhcpcd.kind, LeaseEvent::Kind::Bound);
     EXPECT_EQ(dhcpcd.prefix, 24);
-    EXPECT_EQ(dhcpcd.clientPid, 321);
     EXPECT_EQ(dhcpcd.dns, (std::vector<std::string> { "192.0.2.53", "192.0.2.54" }));
 
     const auto dhclient = parseLeaseEvent(
@@ -292,4 +291,26 @@ TEST(LeaseEvents, ServerDataThatCouldEscapeTheResolverLineIsDropped)
     const auto noAddress
         = parseLeaseEvent({ { "reason", "BOUND" }, { "interface", "lan0" }, { "new_ip_address", "x" } }, {});
     EXPECT_EQ(noAddress.kind, LeaseEvent::Kind::Ignore);
+}
+
+// A lease is held to the rules of command values: an address, router or DNS
+// server that no host may be given is dropped (a bound event without a
+// usable address is ignored).
+TEST(LeaseEvents, ValuesNoHostMayHaveAreDropped)
+{
+    const auto bound = [](const char* ip, const char* routers, const char* dns) {
+        return parseLeaseEvent(
+            { { "reason", "BOUND" }, { "interface", "lan0" }, { "new_ip_address", ip },
+                { "new_subnet_cidr", "24" }, { "new_routers", routers }, { "new_domain_name_servers", dns } },
+            {});
+    };
+    for (const char* ip :
+        { "0.0.0.0", "127.0.0.1", "224.0.0.5", "255.255.255.255", "192.0.2.0", "192.0.2.255", "010.0.2.5" })
+        EXPECT_EQ(bound(ip, "192.0.2.1", "192.0.2.53").kind, LeaseEvent::Kind::Ignore) << ip;
+    const auto e
+        = bound("192.0.2.150", "0.0.0.0 127.0.0.1 192.0.2.150 192.0.2.1", "255.255.255.255 192.0.2.53");
+    EXPECT_EQ(e.kind, LeaseEvent::Kind::Bound);
+    EXPECT_EQ(e.routers, std::vector<Ipv4> { Ipv4::of(192, 0, 2, 1) })
+        << "no metric-0 route via a forged router";
+    EXPECT_EQ(e.dns, std::vector<std::string> { "192.0.2.53" });
 }

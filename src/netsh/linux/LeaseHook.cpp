@@ -4,12 +4,49 @@
 #include "netsh/linux/LinkChanges.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <linux/rtnetlink.h>
+#include <sstream>
 #include <sys/auxv.h>
 #include <unistd.h>
 
 namespace tarnwick::netsh
 {
+
+namespace
+{
+
+int parentOf(int pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream rest(text.substr(close + 1));
+    char state = 0;
+    int ppid = 0;
+    rest >> state >> ppid;
+    return ppid;
+}
+
+// True when the process that ran us is the client on record or one of its
+// helpers: who calls is read from the kernel, never from what the caller says
+// (argv[0] and the environment are the caller's to choose).
+bool calledByClient(int clientPid)
+{
+    if (clientPid <= 0)
+        return false;
+    int pid = static_cast<int>(::getppid());
+    for (int depth = 0; depth < 4 && pid > 1; ++depth, pid = parentOf(pid)) {
+        if (pid == clientPid)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 RunResult runLeaseHook(const std::filesystem::path& hookPath, const std::vector<std::string>& args,
     const std::map<std::string, std::string>& env)
@@ -28,13 +65,12 @@ RunResult runLeaseHook(const std::filesystem::path& hookPath, const std::vector<
         const LeaseEvent event = parseLeaseEvent(env, args);
         if (event.kind == LeaseEvent::Kind::Ignore || !isValidInterfaceName(event.ifname))
             return {};
-        const int clientPid = event.clientPid ? event.clientPid : static_cast<int>(::getppid());
         const auto unlocked = readLinkState(event.ifname);
-        if (!unlocked || !unlocked->dhcp || unlocked->clientPid != clientPid)
-            return {}; // a client we no longer own, or one that is being stopped
+        if (!unlocked || !unlocked->dhcp || !calledByClient(unlocked->clientPid))
+            return {}; // not the client we run: a forged event, or a client we stopped
         FileLock lock = lockState(dir);
         auto state = readLinkState(event.ifname);
-        if (!state || !state->dhcp || state->clientPid != clientPid)
+        if (!state || !state->dhcp || !calledByClient(state->clientPid))
             return {};
         const int ifindex = state->ifindex;
         // dhcpcd configures the address itself; dhclient and udhcpc leave it to the script.
