@@ -30,6 +30,13 @@ struct LinkState {
 // equal interface names in two namespaces never share a state.
 std::filesystem::path namespaceStateDir();
 
+// Makes `folder` (mode 0755 whatever the umask) below the state root and
+// checks it and every folder from the root down to it: each must be a real
+// folder (no symbolic link) owned by the effective user and writable by no
+// one else, or another user could swap the files a privileged netsh and its
+// DHCP client use. Throws std::runtime_error naming the folder.
+void makeStateFolder(const std::filesystem::path& folder);
+
 // True when `ifname` may name a state file (a kernel interface name: 1 to 15
 // bytes, no '/', no white space, not "." or "..").
 bool isValidInterfaceName(const std::string& ifname);

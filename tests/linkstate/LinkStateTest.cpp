@@ -3,7 +3,11 @@
 #include "TempDir.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tarnwick;
 
@@ -57,4 +61,42 @@ TEST(LinkStateNames, PathLikeOrOverlongNamesAreRefused)
         EXPECT_FALSE(isValidInterfaceName(bad)) << bad;
     EXPECT_TRUE(isValidInterfaceName("lan0"));
     EXPECT_FALSE(readLinkState("../etc").has_value());
+}
+
+// A state folder someone else could change is refused before anything is
+// written into it: writable by others, a symbolic link, owned by another user.
+TEST_F(LinkStateTest, StateFoldersOthersCouldChangeAreRefused)
+{
+    LinkState state;
+    state.ifindex = 1;
+    writeLinkState("lo", state);
+    const auto root = m_dir.path();
+    const auto ns = namespaceStateDir();
+    struct stat st {
+    };
+    ASSERT_EQ(::stat(ns.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u) << "fixed modes whatever the umask";
+
+    ::chmod(root.c_str(), 0777);
+    EXPECT_THROW(writeLinkState("lo", state), std::runtime_error) << "the root is writable by others";
+    ::chmod(root.c_str(), 0755);
+    ::chmod(ns.c_str(), 0775);
+    EXPECT_THROW(writeLinkState("lo", state), std::runtime_error) << "the namespace folder is group-writable";
+    ::chmod(ns.c_str(), 0755);
+    writeLinkState("lo", state);
+
+    // The namespace folder swapped for a link to a folder of the attacker's.
+    const auto elsewhere = root / "elsewhere";
+    std::filesystem::create_directory(elsewhere);
+    std::filesystem::remove_all(ns);
+    std::filesystem::create_directory_symlink(elsewhere, ns);
+    EXPECT_THROW(writeLinkState("lo", state), std::runtime_error);
+    EXPECT_FALSE(std::filesystem::exists(elsewhere / "lo.state"));
+    std::filesystem::remove(ns);
+
+    if (::geteuid() == 0) {
+        std::filesystem::create_directory(ns);
+        ASSERT_EQ(::chown(ns.c_str(), 65534, 65534), 0);
+        EXPECT_THROW(writeLinkState("lo", state), std::runtime_error) << "owned by another user";
+    }
 }

@@ -12,7 +12,9 @@ namespace tarnwick
 
 FileLock::FileLock(const std::filesystem::path& lockFile, Mode mode)
 {
-    m_fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Never through a symbolic link: a lock file is ours to make, not a way
+    // to open whatever file someone pointed it at.
+    m_fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0)
         throw std::system_error(
             errno, std::generic_category(), "cannot open the lock file " + lockFile.string());

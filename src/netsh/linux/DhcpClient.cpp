@@ -1,6 +1,7 @@
 #include "netsh/linux/DhcpClient.h"
 
 #include "base/AtomicFile.h"
+#include "linkstate/LinkState.h"
 #include "netsh/linux/Spawn.h"
 
 #include <algorithm>
@@ -181,8 +182,8 @@ int startDhcpClient(const DhcpClientProgram& client, const std::string& ifname, 
     const std::function<void(int pid)>& announce)
 {
     const fs::path dir = stateDir / ("dhcp-" + ifname);
-    fs::create_directories(dir / "run");
-    fs::create_directories(dir / "db");
+    makeStateFolder(dir / "run");
+    makeStateFolder(dir / "db");
     makeHookLink(stateDir);
     const std::vector<std::string> args = clientArguments(client, ifname, dir, stateDir / kHookName);
     std::vector<char*> argv;
@@ -215,7 +216,7 @@ int startDhcpClient(const DhcpClientProgram& client, const std::string& ifname, 
         ::close(status[0]);
         ::setsid();
         const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (in < 0 || out < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0)
             childFail(status[1], errno);
         char byte = 0;

@@ -10,7 +10,7 @@ namespace tarnwick::netsh
 
 FileLock lockState(const std::filesystem::path& dir)
 {
-    std::filesystem::create_directories(dir);
+    makeStateFolder(dir);
     return FileLock(dir / "lock");
 }
 
