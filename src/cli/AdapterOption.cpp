@@ -4,9 +4,6 @@
 
 namespace tarnwick::cli
 {
-namespace
-{
-
 std::optional<int> parseIndex(const std::string& text)
 {
     int value = 0;
@@ -15,8 +12,6 @@ std::optional<int> parseIndex(const std::string& text)
         return std::nullopt;
     return value;
 }
-
-} // namespace
 
 bool parseAdapterOption(const std::vector<std::string>& args, std::optional<int>& adapter)
 {

@@ -6,13 +6,13 @@
 #include "apply/PlainDispatcher.h"
 #include "base/Settings.h"
 #include "base/UserRegistry.h"
+#include "cli/AdapterOption.h"
 #include "cli/ConfigOption.h"
 #include "cli/ProbeStates.h"
 #include "cli/StreamMessageSink.h"
 #include "cli/Verbs.h"
 #include "store/ConfigList.h"
 
-#include <charconv>
 #include <exception>
 #include <optional>
 #include <ostream>
@@ -30,15 +30,6 @@ struct ApplyArgs {
     std::optional<std::string> id;
     std::optional<std::string> caption;
 };
-
-std::optional<int> parseIndex(const std::string& text)
-{
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
 
 std::optional<ApplyArgs> parse(const std::vector<std::string>& args)
 {

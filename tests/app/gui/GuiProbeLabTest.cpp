@@ -49,6 +49,33 @@ public:
     std::string askSaveFileName() override { return {}; }
 };
 
+// The main window over the real adapter back ends of the lab's namespace,
+// on an empty configuration file, shown.
+struct LabWindow {
+    test::TempDir dir;
+    MemoryRegistryStore registry;
+    SilentPrompts prompts;
+    std::unique_ptr<AdapterSource> adapters = makeAdapterSource(registry);
+    std::unique_ptr<LiveValuesSource> live = makeLiveValuesSource(registry, LiveReads::Refresh);
+    LiveSnapshot snapshot;
+    TDM dm;
+    std::unique_ptr<TFmain> window;
+
+    LabWindow()
+    {
+        const std::string config = (dir / "config.xml").string();
+        std::ofstream(config, std::ios::binary) << emptyConfigFileBytes();
+        settings::writeConfigFile(registry, config);
+        settings::writeSkin(dir / "config.ini", "Standard");
+        MainWindowContext ctx { prompts, registry, dir / "config.ini", *adapters, *live, snapshot,
+            [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); } };
+        window = std::make_unique<TFmain>(dm, ctx);
+        window->FormCreate();
+        window->show();
+        QCoreApplication::processEvents();
+    }
+};
+
 void must(const std::vector<std::string>& argv)
 {
     const auto r = runProcess(argv);
@@ -67,24 +94,10 @@ TEST(MainWindowLab, TestButtonShowsTheRoundTripsOfTheLabsGatewayAndDnsServer)
     std::ofstream("/etc/netns/" + env("TARNWICK_LAB_LAPTOP_NS") + "/resolv.conf")
         << "nameserver " << env("TARNWICK_LAB_DNS1") << "\n";
 
-    test::TempDir dir;
-    MemoryRegistryStore registry;
-    SilentPrompts prompts;
-    const std::string config = (dir / "config.xml").string();
-    std::ofstream(config, std::ios::binary) << emptyConfigFileBytes();
-    settings::writeConfigFile(registry, config);
-    settings::writeSkin(dir / "config.ini", "Standard");
-    const auto adapters = makeAdapterSource(registry);
-    const auto live = makeLiveValuesSource(registry, LiveReads::Refresh);
-    LiveSnapshot snapshot;
-    TDM dm;
-    MainWindowContext ctx { prompts, registry, dir / "config.ini", *adapters, *live, snapshot,
-        [&prompts](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, nullptr,
-        nullptr };
-    TFmain w(dm, ctx);
-    w.FormCreate();
-    w.show();
-    QCoreApplication::processEvents();
+    LabWindow lab;
+    TFmain& w = *lab.window;
+    LiveSnapshot& snapshot = lab.snapshot;
+    SilentPrompts& prompts = lab.prompts;
     ASSERT_EQ(snapshot.get().gatewayInForce, env("TARNWICK_LAB_GATEWAY"));
 
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cxBtest")), Qt::LeftButton);
@@ -113,23 +126,9 @@ TEST(MainWindowLab, ApplyChangesTheLabAdapterAndShowsTheRun)
     std::ofstream("/etc/netns/" + env("TARNWICK_LAB_LAPTOP_NS") + "/resolv.conf")
         << "# resolver file of the lab\n";
 
-    test::TempDir dir;
-    MemoryRegistryStore registry;
-    SilentPrompts prompts;
-    const std::string config = (dir / "config.xml").string();
-    std::ofstream(config, std::ios::binary) << emptyConfigFileBytes();
-    settings::writeConfigFile(registry, config);
-    settings::writeSkin(dir / "config.ini", "Standard");
-    const auto adapters = makeAdapterSource(registry);
-    const auto live = makeLiveValuesSource(registry, LiveReads::Refresh);
-    LiveSnapshot snapshot;
-    TDM dm;
-    MainWindowContext ctx { prompts, registry, dir / "config.ini", *adapters, *live, snapshot,
-        [&prompts](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); } };
-    auto w = std::make_unique<TFmain>(dm, ctx);
-    w->FormCreate();
-    w->show();
-    QCoreApplication::processEvents();
+    LabWindow lab;
+    TFmain* w = lab.window.get();
+    SilentPrompts& prompts = lab.prompts;
 
     const auto field = [&](const char* name) { return w->findChild<QLineEdit*>(QString::fromLatin1(name)); };
     field("cxTEIP")->setText(QStringLiteral("192.0.2.44"));
