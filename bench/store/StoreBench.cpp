@@ -5,6 +5,8 @@
 #include "store/ConfigList.h"
 #include "store/ConfigSave.h"
 #include "store/SystemClock.h"
+#include "store/XmlDocument.h"
+#include "store/XmlError.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -131,6 +133,53 @@ int main()
         median(refreshRatio));
     std::printf("append-save:             %8.1f ms  ratio %.2f (goal <= 1.5)\n", median(appendMs),
         median(appendRatio));
+
+    // Files whose reading would cost far more than their size: how long the
+    // loader takes to refuse each (against the 10,000-record file's parse).
+    const std::string decl = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n";
+    const struct {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+    } hostile[] = {
+        { "entity used 20,000 times",
+            [&](const fs::path& p) {
+                std::ofstream out(p, std::ios::binary);
+                out << decl << "<!DOCTYPE ConfigBox [<!ENTITY e \"" << std::string(50000, 'x')
+                    << "\">]><ConfigBox LastID=\"1\"><Record ID=\"1\"><NAME>";
+                for (int i = 0; i < 20000; ++i)
+                    out << "&e;";
+                out << "</NAME></Record></ConfigBox>\n";
+            } },
+        { "200,000 attributes",
+            [&](const fs::path& p) {
+                std::ofstream out(p, std::ios::binary);
+                out << decl << "<ConfigBox LastID=\"1\"";
+                for (int i = 0; i < 200000; ++i)
+                    out << " a" << i << "=\"1\"";
+                out << "/>\n";
+            } },
+        { "3 GB sparse file",
+            [&](const fs::path& p) {
+                std::ofstream(p, std::ios::binary) << decl;
+                fs::resize_file(p, 3ull * 1024 * 1024 * 1024);
+            } },
+    };
+    std::printf("hostile files, time to refuse:\n");
+    for (const auto& h : hostile) {
+        const fs::path file = dir / "hostile.xml";
+        h.make(file);
+        const double took = timeMs([&] {
+            XmlDocument doc;
+            try {
+                doc.load(file);
+                std::printf("  %-26s loaded (not refused)\n", h.name);
+            } catch (const XmlError&) {
+            }
+        });
+        std::printf(
+            "  %-26s %8.2f ms (%.3f of the 10,000-record parse)\n", h.name, took, took / median(bareMs));
+        fs::remove(file);
+    }
     if (!std::getenv("KEEP"))
         fs::remove_all(dir);
     else
