@@ -48,6 +48,9 @@ std::optional<LinkState> readLinkState(const std::string& ifname);
 // Replaces the state atomically (flushed); creates the folders. Throws std::system_error.
 void writeLinkState(const std::string& ifname, const LinkState& state);
 
+// Removes the state; none there is no error. Throws std::system_error.
+void removeLinkState(const std::string& ifname);
+
 // Text form of a state, and back (nullopt on a malformed text); pure.
 std::string formatLinkState(const LinkState& state);
 std::optional<LinkState> parseLinkState(const std::string& text);

@@ -109,4 +109,13 @@ void writeLinkState(const std::string& ifname, const LinkState& state)
     writeFileAtomically(dir / (ifname + ".state"), formatLinkState(state), 0644);
 }
 
+void removeLinkState(const std::string& ifname)
+{
+    if (!isValidInterfaceName(ifname))
+        return;
+    const auto path = namespaceStateDir() / (ifname + ".state");
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        throw std::system_error(errno, std::generic_category(), "cannot remove " + path.string());
+}
+
 } // namespace tarnwick

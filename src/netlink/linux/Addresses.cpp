@@ -64,7 +64,8 @@ std::optional<Address> parseAddress(const nlmsghdr& msg, int ifindex)
         std::memcpy(&info, Attributes::data(*ci), sizeof info);
         valid = info.ifa_valid;
     }
-    return Address { *local, ifa->ifa_prefixlen, valid != kForever };
+    return valid == kForever ? Address { *local, ifa->ifa_prefixlen, false }
+                             : Address { *local, ifa->ifa_prefixlen, true, valid };
 }
 
 Request addressDumpRequest(ifaddrmsg& header, int ifindex)

@@ -19,7 +19,13 @@ struct Address {
     // A finite lifetime: a DHCP client (dhclient, dhcpcd, netsh's lease)
     // set it with its lease. The one rule for "this address is leased".
     bool dynamic = false;
-    bool operator==(const Address&) const = default;
+    // What is left of a dynamic address's valid lifetime when it was read:
+    // enough to put it back as it was. Not part of what the address is.
+    std::uint32_t secondsLeft = 0;
+    bool operator==(const Address& o) const
+    {
+        return address == o.address && prefix == o.prefix && dynamic == o.dynamic;
+    }
 };
 
 // One RTM_NEWADDR message of `ifindex`; nullopt for anything else.

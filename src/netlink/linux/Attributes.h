@@ -56,7 +56,7 @@ struct RequestAttribute {
 // (honoured under strict checking; readers filter again).
 struct Request {
     int type = 0;
-    int flags = 0; // NLM_F_CREATE, NLM_F_EXCL, NLM_F_REPLACE; request, dump and ack are added
+    int flags = 0; // NLM_F_CREATE, NLM_F_APPEND, NLM_F_REPLACE, ...; request, dump and ack are added
     const void* header = nullptr;
     std::size_t headerSize = 0;
     std::vector<RequestAttribute> attributes;

@@ -111,8 +111,10 @@ void addDefaultRoute(Socket& socket, int ifindex, Ipv4 gateway, int metric, int 
     }
     const DefaultRoute route { gateway, metric, protocol, false };
     std::string message;
+    // APPEND: beside routes of equal metric (other links' or the one this
+    // route is to replace), behind them, so those stay in force until removed.
     const auto add = [&](bool onlink) {
-        return changeDefaultRoute(socket, RTM_NEWROUTE, NLM_F_CREATE | NLM_F_EXCL, ifindex, route,
+        return changeDefaultRoute(socket, RTM_NEWROUTE, NLM_F_CREATE | NLM_F_APPEND, ifindex, route,
             RT_SCOPE_UNIVERSE, onlink, message);
     };
     int err = add(false);

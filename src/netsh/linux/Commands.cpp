@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <functional>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
 #include <poll.h>
@@ -62,6 +64,51 @@ void stopClient(const std::string& ifname, LinkState& state)
         stopDhcpClient(pid, state.client);
 }
 
+// Holds the link's running client still while the link changes under it: it
+// can neither fight the change nor be lost when the change fails.
+class PausedClient
+{
+public:
+    explicit PausedClient(const LinkState& state)
+        : m_pid(isDhcpClientProcess(state.clientPid, state.client) ? state.clientPid : 0)
+    {
+        // It leads a process group of its own: its helpers stop too.
+        if (m_pid > 0)
+            ::kill(-m_pid, SIGSTOP);
+    }
+    ~PausedClient()
+    {
+        if (m_pid > 0)
+            ::kill(-m_pid, SIGCONT);
+    }
+    PausedClient(const PausedClient&) = delete;
+    PausedClient& operator=(const PausedClient&) = delete;
+    bool running() const
+    {
+        return m_pid > 0;
+    }
+
+private:
+    int m_pid;
+};
+
+// Runs `change` under the namespace's lock. A change that fails part-way is
+// undone before the failure goes on, so the link is left as it was found.
+void changeLink(const std::string& ifname, int ifindex,
+    const std::function<void(netlink::Socket&, LinkState&)>& change)
+{
+    FileLock lock = lockState(namespaceStateDir());
+    netlink::Socket nl;
+    const LinkSnapshot before = takeSnapshot(nl, ifname, ifindex);
+    LinkState state = stateOf(ifname, ifindex);
+    try {
+        change(nl, state);
+    } catch (...) {
+        restoreSnapshot(nl, ifname, ifindex, before);
+        throw;
+    }
+}
+
 // Waits until the client's hook has recorded a lease. The hook replaces the
 // record by a rename, which wakes the wait at once; a client that dies is
 // noticed within 50 ms.
@@ -82,7 +129,7 @@ std::string waitForLease(const std::string& ifname, int pid, const std::string& 
         if (!isDhcpClientProcess(pid, client)) {
             if (watch >= 0)
                 ::close(watch);
-            throw Failure { "DHCP 客户端 " + client + " 已退出，未获得地址。" };
+            throw Failure { "DHCP 客户端 " + client + " 已退出，未获得地址，未作任何更改。" };
         }
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
         if (left <= 0)
@@ -100,6 +147,8 @@ std::string waitForLease(const std::string& ifname, int pid, const std::string& 
     return outcome;
 }
 
+// The addresses stay until a lease is in place (the hook replaces them then),
+// so a client that never gets one leaves the link as it was.
 std::string setAddressDhcp(const std::string& ifname, int ifindex)
 {
     const auto client = findDhcpClient();
@@ -108,37 +157,67 @@ std::string setAddressDhcp(const std::string& ifname, int ifindex)
     const fs::path dir = namespaceStateDir();
     FileLock lock = lockState(dir);
     LinkState state = stateOf(ifname, ifindex);
-    stopClient(ifname, state);
+    if (state.dhcp && state.client == client->name && isDhcpClientProcess(state.clientPid, state.client)) {
+        // Already ours: the client on record keeps its lease.
+        const int pid = state.clientPid;
+        lock.unlock();
+        return waitForLease(ifname, pid, client->name, dir);
+    }
     netlink::Socket nl;
-    replaceAddresses(nl, ifindex, std::nullopt);
-    replaceDefaultRoutes(nl, ifindex, std::nullopt, 0, RTPROT_STATIC);
-    state.dhcp = true;
-    state.client = client->name;
-    const int pid = startDhcpClient(*client, ifname, dir, [&](int childPid) {
-        state.clientPid = childPid;
-        saveAndApplyDns(ifname, state);
-    });
+    const LinkSnapshot before = takeSnapshot(nl, ifname, ifindex);
+    int pid = 0;
+    try {
+        stopClient(ifname, state); // one that died, or another program
+        state.dhcp = true;
+        state.client = client->name;
+        pid = startDhcpClient(*client, ifname, dir, [&](int childPid) {
+            state.clientPid = childPid;
+            saveAndApplyDns(ifname, state);
+        });
+    } catch (...) {
+        restoreSnapshot(nl, ifname, ifindex, before);
+        throw;
+    }
     // The client's script takes the lock to record the lease.
     lock.unlock();
-    return waitForLease(ifname, pid, client->name, dir);
+    try {
+        return waitForLease(ifname, pid, client->name, dir);
+    } catch (const Failure&) {
+        FileLock again = lockState(dir);
+        restoreSnapshot(nl, ifname, ifindex, before);
+        throw;
+    }
 }
 
 void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd)
 {
     FileLock lock = lockState(namespaceStateDir());
-    LinkState state = stateOf(ifname, ifindex);
-    stopClient(ifname, state);
-    state.dhcp = false;
     netlink::Socket nl;
-    replaceAddresses(nl, ifindex, netlink::Address { *cmd.address, cmd.prefix, false });
-    replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
-    saveAndApplyDns(ifname, state);
+    const LinkSnapshot before = takeSnapshot(nl, ifname, ifindex);
+    LinkState state = stateOf(ifname, ifindex);
+    const netlink::Address wanted { *cmd.address, cmd.prefix, false };
+    const int clientPid = state.clientPid;
+    {
+        const PausedClient paused(state);
+        try {
+            replaceAddresses(nl, ifindex, wanted);
+            replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
+            state.dhcp = false;
+            state.clientPid = 0;
+            state.leaseAddress.clear();
+            state.dhcpDns.clear();
+            saveAndApplyDns(ifname, state);
+        } catch (...) {
+            restoreSnapshot(nl, ifname, ifindex, before);
+            throw;
+        }
+        if (paused.running())
+            killDhcpClient(clientPid, state.client);
+    }
 }
 
-void changeDns(const std::string& ifname, int ifindex, const Command& cmd)
+void changeDns(LinkState& state, const Command& cmd)
 {
-    FileLock lock = lockState(namespaceStateDir());
-    LinkState state = stateOf(ifname, ifindex);
     if (cmd.verb == Verb::SetDnsDhcp) {
         state.dnsAutomatic = true;
         state.staticDns.clear();
@@ -157,7 +236,6 @@ void changeDns(const std::string& ifname, int ifindex, const Command& cmd)
         const auto at = cmd.index == 0 ? list.size() : std::min<std::size_t>(cmd.index - 1, list.size());
         list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), server);
     }
-    saveAndApplyDns(ifname, state);
 }
 
 RunResult show(const Command& cmd)
@@ -222,26 +300,28 @@ RunResult runCommand(const Command& cmd)
         case Verb::SetAddressStatic:
             setAddressStatic(cmd.name, ifindex, cmd);
             break;
-        case Verb::AddAddress: {
-            FileLock lock = lockState(namespaceStateDir());
-            netlink::Socket nl;
-            netlink::addAddress(nl, ifindex, netlink::Address { *cmd.address, cmd.prefix, false });
+        case Verb::AddAddress:
+            changeLink(cmd.name, ifindex, [&](netlink::Socket& nl, LinkState&) {
+                netlink::addAddress(nl, ifindex, netlink::Address { *cmd.address, cmd.prefix, false });
+            });
             break;
-        }
         case Verb::SetGateway:
-        case Verb::AddGateway: {
-            FileLock lock = lockState(namespaceStateDir());
-            netlink::Socket nl;
-            if (cmd.verb == Verb::SetGateway)
+            changeLink(cmd.name, ifindex, [&](netlink::Socket& nl, LinkState&) {
                 replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
-            else
-                netlink::addDefaultRoute(nl, ifindex, *cmd.gateway, cmd.metric, RTPROT_STATIC);
+            });
             break;
-        }
+        case Verb::AddGateway:
+            changeLink(cmd.name, ifindex, [&](netlink::Socket& nl, LinkState&) {
+                netlink::addDefaultRoute(nl, ifindex, *cmd.gateway, cmd.metric, RTPROT_STATIC);
+            });
+            break;
         case Verb::SetDnsDhcp:
         case Verb::SetDnsStatic:
         case Verb::AddDns:
-            changeDns(cmd.name, ifindex, cmd);
+            changeLink(cmd.name, ifindex, [&](netlink::Socket&, LinkState& state) {
+                changeDns(state, cmd);
+                saveAndApplyDns(cmd.name, state);
+            });
             break;
         case Verb::ShowConfig:
             break;

@@ -285,4 +285,16 @@ void stopDhcpClient(int pid, const std::string& name)
     ::waitpid(pid, nullptr, WNOHANG);
 }
 
+void killDhcpClient(int pid, const std::string& name)
+{
+    if (!isDhcpClientProcess(pid, name))
+        return;
+    ::kill(-pid, SIGKILL);
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + seconds(3);
+    while ((isDhcpClientProcess(pid, name) || groupAlive(pid)) && steady_clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(2));
+    ::waitpid(pid, nullptr, WNOHANG);
+}
+
 } // namespace tarnwick::netsh

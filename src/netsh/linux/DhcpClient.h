@@ -39,4 +39,9 @@ bool isDhcpClientProcess(int pid, const std::string& name);
 // gone. Any addresses it leaves behind are the caller's to remove.
 void stopDhcpClient(int pid, const std::string& name);
 
+// Ends a client (and its process group) at once, without letting it act:
+// used on one paused while the link changed, so that nothing it would do as
+// it stops (dhcpcd deconfigures) undoes the change.
+void killDhcpClient(int pid, const std::string& name);
+
 } // namespace tarnwick::netsh

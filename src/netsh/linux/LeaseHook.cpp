@@ -77,25 +77,24 @@ RunResult runLeaseHook(const std::filesystem::path& hookPath, const std::vector<
         const bool weConfigure = state->client != "dhcpcd";
         netlink::Socket nl;
         if (event.kind == LeaseEvent::Kind::Bound) {
-            if (weConfigure) {
-                const netlink::Address lease { *event.address, event.prefix, true };
-                if (event.oldAddress && !(*event.oldAddress == lease.address))
-                    netlink::removeAddress(
-                        nl, ifindex, netlink::Address { *event.oldAddress, event.oldPrefix, true });
-                netlink::addAddress(
-                    nl, ifindex, lease, event.leaseSeconds ? event.leaseSeconds : 0xffffffffu);
-                std::optional<Ipv4> router;
-                if (!event.routers.empty())
-                    router = event.routers.front();
+            // The lease is in place: now what the link had before it goes.
+            const netlink::Address lease { *event.address, event.prefix, event.leaseSeconds != 0,
+                event.leaseSeconds };
+            replaceAddresses(nl, ifindex, lease);
+            std::optional<Ipv4> router;
+            if (!event.routers.empty())
+                router = event.routers.front();
+            if (weConfigure)
                 replaceDefaultRoutes(nl, ifindex, router, 0, RTPROT_DHCP);
-            }
+            else
+                removeOtherDefaultRoutes(nl, ifindex, RTPROT_DHCP);
             state->leaseAddress = formatIpv4(*event.address);
             state->dhcpDns = event.dns;
         } else {
-            if (weConfigure) {
-                replaceDefaultRoutes(nl, ifindex, std::nullopt, 0, RTPROT_DHCP);
-                replaceAddresses(nl, ifindex, std::nullopt);
-            }
+            // Only what the lease brought: a client that starts by
+            // deconfiguring leaves the addresses it found until its lease.
+            if (weConfigure)
+                removeLeaseLeftovers(nl, ifindex);
             state->leaseAddress.clear();
             state->dhcpDns.clear();
         }

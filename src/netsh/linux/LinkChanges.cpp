@@ -1,12 +1,72 @@
 #include "netsh/linux/LinkChanges.h"
 
-#include "netlink/linux/Routes.h"
 #include "netsh/linux/DnsBackend.h"
 
 #include <algorithm>
+#include <linux/rtnetlink.h>
 
 namespace tarnwick::netsh
 {
+
+namespace
+{
+
+bool sameAddress(const netlink::Address& a, const netlink::Address& b)
+{
+    return a.address == b.address && a.prefix == b.prefix;
+}
+
+bool holds(const std::vector<netlink::Address>& list, const netlink::Address& wanted)
+{
+    return std::any_of(list.begin(), list.end(), [&](const auto& a) { return sameAddress(a, wanted); });
+}
+
+// Adds the address, or gives the one there its lifetime (a lease's address
+// becomes permanent, and back).
+void putAddress(netlink::Socket& nl, int ifindex, const netlink::Address& a)
+{
+    netlink::addAddress(nl, ifindex, a, a.dynamic ? std::max<std::uint32_t>(a.secondsLeft, 1) : 0);
+}
+
+// The link's addresses become `wanted`: each put in place first, then the
+// rest removed. Removing a primary address takes the secondaries of its
+// subnet along, so whatever of `wanted` went with it is put back.
+void makeAddresses(netlink::Socket& nl, int ifindex, const std::vector<netlink::Address>& wanted)
+{
+    for (const auto& a : wanted)
+        putAddress(nl, ifindex, a);
+    for (const auto& a : netlink::dumpAddresses(nl, ifindex)) {
+        if (!holds(wanted, a))
+            netlink::removeAddress(nl, ifindex, a);
+    }
+    const auto now = netlink::dumpAddresses(nl, ifindex);
+    for (const auto& a : wanted) {
+        if (!holds(now, a))
+            putAddress(nl, ifindex, a);
+    }
+}
+
+bool sameRoute(const netlink::DefaultRoute& a, const netlink::DefaultRoute& b)
+{
+    return a.gateway == b.gateway && a.metric == b.metric;
+}
+
+// The link's single-path default routes become `wanted`, each added before
+// the rest are removed.
+void makeDefaultRoutes(netlink::Socket& nl, int ifindex, const std::vector<netlink::DefaultRoute>& wanted)
+{
+    for (const auto& r : wanted) {
+        if (!r.multipath)
+            netlink::addDefaultRoute(nl, ifindex, r.gateway, r.metric, r.protocol);
+    }
+    for (const auto& r : netlink::dumpDefaultRoutes(nl, ifindex)) {
+        const bool keep = std::any_of(wanted.begin(), wanted.end(), [&](const auto& w) { return sameRoute(w, r); });
+        if (!r.multipath && !keep)
+            netlink::removeDefaultRoute(nl, ifindex, r);
+    }
+}
+
+} // namespace
 
 FileLock lockState(const std::filesystem::path& dir)
 {
@@ -37,32 +97,65 @@ void saveAndApplyDns(const std::string& ifname, const LinkState& state)
 
 void replaceAddresses(netlink::Socket& nl, int ifindex, const std::optional<netlink::Address>& wanted)
 {
-    bool present = false;
-    for (const auto& a : netlink::dumpAddresses(nl, ifindex)) {
-        if (wanted && a.address == wanted->address && a.prefix == wanted->prefix && !a.dynamic) {
-            present = true;
-            continue;
-        }
-        netlink::removeAddress(nl, ifindex, a);
-    }
-    if (wanted && !present) {
-        // Removing a primary address takes its secondaries along; look again.
-        const auto now = netlink::dumpAddresses(nl, ifindex);
-        if (std::find(now.begin(), now.end(), *wanted) == now.end())
-            netlink::addAddress(nl, ifindex, *wanted);
-    }
+    makeAddresses(nl, ifindex, wanted ? std::vector { *wanted } : std::vector<netlink::Address> {});
 }
 
 void replaceDefaultRoutes(
     netlink::Socket& nl, int ifindex, std::optional<Ipv4> gateway, int metric, int protocol)
 {
-    for (const auto& r : netlink::dumpDefaultRoutes(nl, ifindex)) {
-        if (r.multipath || (gateway && r.gateway == *gateway && r.metric == metric))
-            continue;
-        netlink::removeDefaultRoute(nl, ifindex, r);
-    }
+    std::vector<netlink::DefaultRoute> wanted;
     if (gateway)
-        netlink::addDefaultRoute(nl, ifindex, *gateway, metric, protocol);
+        wanted.push_back({ *gateway, metric, protocol, false });
+    makeDefaultRoutes(nl, ifindex, wanted);
+}
+
+void removeOtherDefaultRoutes(netlink::Socket& nl, int ifindex, int keep)
+{
+    for (const auto& r : netlink::dumpDefaultRoutes(nl, ifindex)) {
+        if (!r.multipath && r.protocol != keep)
+            netlink::removeDefaultRoute(nl, ifindex, r);
+    }
+}
+
+void removeLeaseLeftovers(netlink::Socket& nl, int ifindex)
+{
+    for (const auto& r : netlink::dumpDefaultRoutes(nl, ifindex)) {
+        if (!r.multipath && r.protocol == RTPROT_DHCP)
+            netlink::removeDefaultRoute(nl, ifindex, r);
+    }
+    for (const auto& a : netlink::dumpAddresses(nl, ifindex)) {
+        if (a.dynamic)
+            netlink::removeAddress(nl, ifindex, a);
+    }
+}
+
+LinkSnapshot takeSnapshot(netlink::Socket& nl, const std::string& ifname, int ifindex)
+{
+    return { netlink::dumpAddresses(nl, ifindex), netlink::dumpDefaultRoutes(nl, ifindex), readLinkState(ifname) };
+}
+
+void restoreSnapshot(netlink::Socket& nl, const std::string& ifname, int ifindex, const LinkSnapshot& before)
+{
+    // Addresses first: the routes' gateways are reached through them.
+    try {
+        makeAddresses(nl, ifindex, before.addresses);
+    } catch (const std::exception&) {
+    }
+    try {
+        makeDefaultRoutes(nl, ifindex, before.routes);
+    } catch (const std::exception&) {
+    }
+    try {
+        if (!before.record)
+            removeLinkState(ifname);
+        else if (readLinkState(ifname) != before.record)
+            writeLinkState(ifname, *before.record);
+    } catch (const std::exception&) {
+    }
+    try {
+        makeDnsBackend()->setServers(ifname, ifindex, effectiveDns(before.record.value_or(LinkState {})));
+    } catch (const std::exception&) {
+    }
 }
 
 } // namespace tarnwick::netsh

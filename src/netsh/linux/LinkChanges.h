@@ -4,6 +4,7 @@
 #include "base/Ipv4.h"
 #include "linkstate/LinkState.h"
 #include "netlink/linux/Addresses.h"
+#include "netlink/linux/Routes.h"
 #include "netlink/linux/Socket.h"
 
 #include <filesystem>
@@ -30,13 +31,34 @@ std::vector<std::string> effectiveDns(const LinkState& state);
 // Writes the record when it changed and hands the link's servers to the resolver.
 void saveAndApplyDns(const std::string& ifname, const LinkState& state);
 
-// The link's IPv4 addresses become exactly `wanted` (none when empty). A
-// lease's address equal to the wanted one is replaced by a permanent one.
+// The link's IPv4 addresses become exactly `wanted` (none when empty), with
+// its lifetime: permanent unless it is dynamic (then `secondsLeft`). The
+// wanted address is put in place before the others go.
 void replaceAddresses(netlink::Socket& nl, int ifindex, const std::optional<netlink::Address>& wanted);
 
 // The link's own default routes become the one via `gateway` (none when
-// empty). Multipath routes are shared with other links and stay.
+// empty), added before the others go. Multipath routes are shared with other
+// links and stay.
 void replaceDefaultRoutes(
     netlink::Socket& nl, int ifindex, std::optional<Ipv4> gateway, int metric, int protocol);
+
+// Removes the link's single-path default routes of every protocol but `keep`.
+void removeOtherDefaultRoutes(netlink::Socket& nl, int ifindex, int keep);
+
+// What a lease brought and leaves with it: the link's dynamic addresses and
+// the default routes a DHCP client added.
+void removeLeaseLeftovers(netlink::Socket& nl, int ifindex);
+
+// All that a command may change of one link, read before it changes anything:
+// a command that fails half-way puts it back, so it leaves the link as it was.
+struct LinkSnapshot {
+    std::vector<netlink::Address> addresses;
+    std::vector<netlink::DefaultRoute> routes;
+    std::optional<LinkState> record;
+};
+LinkSnapshot takeSnapshot(netlink::Socket& nl, const std::string& ifname, int ifindex);
+// Puts addresses, default routes, record and DNS servers back; never throws
+// (each part is tried whatever the one before did).
+void restoreSnapshot(netlink::Socket& nl, const std::string& ifname, int ifindex, const LinkSnapshot& before);
 
 } // namespace tarnwick::netsh
