@@ -127,12 +127,12 @@ static std::string statField(const std::string& pid, char* state, std::string* p
 
 // Live DHCP client instances in this namespace (dhcpcd's helper processes,
 // whose parent is a dhcpcd itself, count with their parent).
-int clientInstances()
+std::vector<int> clientPids()
 {
     struct stat mine {
     };
     ::stat("/proc/self/ns/net", &mine);
-    int count = 0;
+    std::vector<int> pids;
     DIR* dir = ::opendir("/proc");
     while (dirent* e = ::readdir(dir)) {
         const std::string pid = e->d_name;
@@ -151,10 +151,16 @@ int clientInstances()
         std::string grandParent;
         if (statField(ppid, &parentState, &grandParent) == comm)
             continue;
-        ++count;
+        pids.push_back(std::stoi(pid));
     }
     ::closedir(dir);
-    return count;
+    std::sort(pids.begin(), pids.end());
+    return pids;
+}
+
+int clientInstances()
+{
+    return static_cast<int>(clientPids().size());
 }
 
 } // namespace tarnwick::test::lab

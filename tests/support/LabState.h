@@ -28,7 +28,8 @@ std::string resolvConf();
 std::vector<std::string> nameservers();
 // The link's record in netsh's state folder for this namespace.
 std::string stateText();
-// Live DHCP client instances in this namespace.
+// Live DHCP client instances in this namespace, and their process ids (sorted).
 int clientInstances();
+std::vector<int> clientPids();
 
 } // namespace tarnwick::test::lab

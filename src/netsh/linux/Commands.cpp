@@ -83,10 +83,7 @@ public:
     }
     PausedClient(const PausedClient&) = delete;
     PausedClient& operator=(const PausedClient&) = delete;
-    bool running() const
-    {
-        return m_pid > 0;
-    }
+    bool running() const { return m_pid > 0; }
 
 private:
     int m_pid;
@@ -94,8 +91,8 @@ private:
 
 // Runs `change` under the namespace's lock. A change that fails part-way is
 // undone before the failure goes on, so the link is left as it was found.
-void changeLink(const std::string& ifname, int ifindex,
-    const std::function<void(netlink::Socket&, LinkState&)>& change)
+void changeLink(
+    const std::string& ifname, int ifindex, const std::function<void(netlink::Socket&, LinkState&)>& change)
 {
     FileLock lock = lockState(namespaceStateDir());
     netlink::Socket nl;
@@ -200,13 +197,20 @@ void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd
     {
         const PausedClient paused(state);
         try {
-            replaceAddresses(nl, ifindex, wanted);
-            replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
+            // The files first: a resolver that cannot be written stops the
+            // command before the kernel is touched.
             state.dhcp = false;
             state.clientPid = 0;
             state.leaseAddress.clear();
             state.dhcpDns.clear();
             saveAndApplyDns(ifname, state);
+            // Then the kernel judges the gateway (on-link while the old subnet
+            // is still in place) before any address goes.
+            if (cmd.gateway)
+                netlink::addDefaultRoute(nl, ifindex, *cmd.gateway, cmd.metric, RTPROT_STATIC);
+            replaceAddresses(nl, ifindex, wanted);
+            // The last address of a link takes its routes along when it goes.
+            replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
         } catch (...) {
             restoreSnapshot(nl, ifname, ifindex, before);
             throw;

@@ -60,7 +60,8 @@ void makeDefaultRoutes(netlink::Socket& nl, int ifindex, const std::vector<netli
             netlink::addDefaultRoute(nl, ifindex, r.gateway, r.metric, r.protocol);
     }
     for (const auto& r : netlink::dumpDefaultRoutes(nl, ifindex)) {
-        const bool keep = std::any_of(wanted.begin(), wanted.end(), [&](const auto& w) { return sameRoute(w, r); });
+        const bool keep
+            = std::any_of(wanted.begin(), wanted.end(), [&](const auto& w) { return sameRoute(w, r); });
         if (!r.multipath && !keep)
             netlink::removeDefaultRoute(nl, ifindex, r);
     }
@@ -131,7 +132,8 @@ void removeLeaseLeftovers(netlink::Socket& nl, int ifindex)
 
 LinkSnapshot takeSnapshot(netlink::Socket& nl, const std::string& ifname, int ifindex)
 {
-    return { netlink::dumpAddresses(nl, ifindex), netlink::dumpDefaultRoutes(nl, ifindex), readLinkState(ifname) };
+    return { netlink::dumpAddresses(nl, ifindex), netlink::dumpDefaultRoutes(nl, ifindex),
+        readLinkState(ifname) };
 }
 
 void restoreSnapshot(netlink::Socket& nl, const std::string& ifname, int ifindex, const LinkSnapshot& before)
