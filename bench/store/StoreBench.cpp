@@ -108,7 +108,7 @@ int main()
             std::exit(1);
     };
     const auto append = [&] {
-        if (!saveConfig(config.string(), fields, "bench", std::nullopt, sink))
+        if (saveConfig(config.string(), fields, "bench", std::nullopt, {}, sink).result != EditResult::Done)
             std::exit(1);
     };
 

@@ -30,4 +30,7 @@ private:
     int m_fd = -1;
 };
 
+// The lock file that guards `file`'s read-change-write: a hidden file beside it.
+std::filesystem::path lockFileBeside(const std::filesystem::path& file);
+
 } // namespace tarnwick

@@ -27,12 +27,6 @@ std::optional<ProfileDocument> readDocument(const std::filesystem::path& file)
     }
 }
 
-std::filesystem::path lockFileOf(const std::filesystem::path& file)
-{
-    std::filesystem::path lock = file.parent_path() / ("." + file.filename().string() + ".lock");
-    return lock;
-}
-
 } // namespace
 
 TIniFile::TIniFile(std::filesystem::path file, unsigned newFileMode)
@@ -81,7 +75,7 @@ void TIniFile::modify(bool createFile, const std::function<bool(ProfileDocument&
 {
     try {
         // Read again under the lock: another process may have written since.
-        FileLock lock(lockFileOf(m_file));
+        FileLock lock(lockFileBeside(m_file));
         std::string bytes;
         try {
             bytes = readWholeFile(m_file);

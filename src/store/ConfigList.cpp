@@ -5,6 +5,10 @@
 #include "store/StoreMessages.h"
 #include "store/XmlDocument.h"
 
+#include "base/AtomicFile.h"
+#include "base/FileLock.h"
+#include "base/Text.h"
+
 #include <ctime>
 
 namespace tarnwick
@@ -30,18 +34,18 @@ std::string openConfigFileForOperation(const std::string& path, MessageSink& sin
 
 std::optional<ConfigTable> refreshConfigTable(const std::string& path, MessageSink& sink, const Clock& clock)
 {
-    if (openConfigFileForOperation(path, sink).empty())
-        return std::nullopt;
+    std::optional<ConfigTable> table;
     // One load serves the count, the stamp and the reading: the file is the
     // same for all three.
-    XmlDocument doc;
-    XmlNode box = loadConfigDocument(doc, path);
-    const std::size_t n = recordCount(box);
-    if (n > 0) {
+    editConfigFile(path, sink, [&](XmlDocument&, XmlNode box) {
+        const std::size_t n = recordCount(box);
+        table = readConfigTable(box, n);
+        if (n == 0)
+            return EditResult::Unchanged;
         box.setAttribute("LastOpenTime", formatLastOpenTime(clock.now()));
-        doc.save(path);
-    }
-    return readConfigTable(box, n);
+        return EditResult::Done;
+    });
+    return table;
 }
 
 std::optional<ConfigTable> loadConfigTable(const std::string& path, MessageSink& sink)
@@ -52,56 +56,76 @@ std::optional<ConfigTable> loadConfigTable(const std::string& path, MessageSink&
     return readConfigTable(loadConfigDocument(doc, path));
 }
 
-bool moveConfig(const std::string& path, std::size_t position, MoveDirection direction, MessageSink& sink)
+EditResult editConfigFile(
+    const std::string& path, MessageSink& sink, const std::function<EditResult(XmlDocument&, XmlNode)>& edit)
 {
     if (openConfigFileForOperation(path, sink).empty())
-        return false;
+        return EditResult::FileMissing;
+    const FileLock lock(lockFileBeside(path));
+    // No other save of this file runs now: what killed ones left may go.
+    removeLeftoverTemporaries(path);
     XmlDocument doc;
     XmlNode box = loadConfigDocument(doc, path);
-    const std::size_t count = recordCount(box);
-    if (position < count) {
+    const EditResult result = edit(doc, box);
+    if (result == EditResult::Done)
+        doc.save(path);
+    return result;
+}
+
+bool isListedRecord(XmlNode configBox, const ConfigTable& listed, std::size_t position)
+{
+    if (position >= listed.count())
+        return false;
+    const XmlNode record = recordAt(configBox, position);
+    return !record.isNull() && record.attributeText("ID") == listed.records[position][ConfigField::Id];
+}
+
+EditResult moveConfig(const std::string& path, const ConfigTable& listed, std::size_t position,
+    MoveDirection direction, MessageSink& sink)
+{
+    return editConfigFile(path, sink, [&](XmlDocument&, XmlNode box) {
+        if (!isListedRecord(box, listed, position))
+            return EditResult::FileChanged;
         const bool up = direction == MoveDirection::Up;
-        if (up ? position > 0 : position + 1 < count) {
-            XmlNode p = recordAt(box, position);
-            swapRecords(p, up ? p.previousSibling() : p.nextSibling());
-        }
-    }
-    doc.save(path);
-    return true;
+        if (up ? position == 0 : position + 1 >= listed.count())
+            return EditResult::Done;
+        const std::size_t other = up ? position - 1 : position + 1;
+        if (!isListedRecord(box, listed, other))
+            return EditResult::FileChanged;
+        swapRecords(recordAt(box, position), recordAt(box, other));
+        return EditResult::Done;
+    });
 }
 
-bool deleteConfig(const std::string& path, std::size_t position, MessageSink& sink)
+EditResult deleteConfig(
+    const std::string& path, const ConfigTable& listed, std::size_t position, MessageSink& sink)
 {
-    if (openConfigFileForOperation(path, sink).empty())
-        return false;
-    XmlDocument doc;
-    XmlNode box = loadConfigDocument(doc, path);
-    if (XmlNode record = recordAt(box, position); !record.isNull())
-        box.removeChild(record);
-    doc.save(path);
-    return true;
+    return editConfigFile(path, sink, [&](XmlDocument&, XmlNode box) {
+        if (!isListedRecord(box, listed, position))
+            return EditResult::FileChanged;
+        box.removeChild(recordAt(box, position));
+        return EditResult::Done;
+    });
 }
 
-bool renameConfig(const std::string& path, std::size_t position, std::string_view newName, MessageSink& sink)
+EditResult renameConfig(const std::string& path, const ConfigTable& listed, std::size_t position,
+    std::string_view newName, MessageSink& sink)
 {
     const std::string name = trimBlanks(newName);
     if (name.empty())
-        return true;
-    if (openConfigFileForOperation(path, sink).empty())
-        return false;
-    XmlDocument doc;
-    XmlNode box = loadConfigDocument(doc, path);
-    XmlNode record = recordAt(box, position);
-    if (record.isNull())
-        return true;
-    XmlNode nameNode = record.selectSingleNode("NAME");
-    if (nameNode.isNull()) {
-        nameNode = doc.createElement("NAME");
-        record.appendChild(nameNode);
-    }
-    nameNode.setText(name);
-    doc.save(path);
-    return true;
+        return EditResult::Unchanged;
+    return editConfigFile(path, sink, [&](XmlDocument& doc, XmlNode box) {
+        if (!isListedRecord(box, listed, position))
+            return EditResult::FileChanged;
+        XmlNode record = recordAt(box, position);
+        XmlNode nameNode = record.selectSingleNode("NAME");
+        if (nameNode.isNull()) {
+            nameNode = doc.createElement("NAME");
+            record.appendChild(nameNode);
+        }
+        nameNode.setText(name);
+        return EditResult::Done;
+    });
 }
 
 } // namespace tarnwick

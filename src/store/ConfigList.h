@@ -3,9 +3,12 @@
 #include "base/MessageSink.h"
 #include "store/Clock.h"
 #include "store/ConfigTable.h"
+#include "store/XmlDocument.h"
+#include "store/XmlNode.h"
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,20 +33,42 @@ std::optional<ConfigTable> refreshConfigTable(const std::string& path, MessageSi
 // What a refresh would load, without writing anything.
 std::optional<ConfigTable> loadConfigTable(const std::string& path, MessageSink& sink);
 
+// What became of an operation on a configuration of the list.
+enum class EditResult {
+    Done,
+    Unchanged, // there was nothing to change; nothing written
+    FileMissing, // after the two messages; nothing written
+    // The record at the list's position no longer carries the ID the list
+    // holds for it (another program changed the file since the last
+    // refresh): nothing written, the list must be refreshed.
+    FileChanged,
+};
+
+// Loads the file, runs `edit` and saves when it returns Done; all under the
+// file's lock, so that two Tarnwick processes never lose each other's change.
+// The leftovers of saves killed midway are removed there. Throws XmlError
+// when the file does not parse; it is then left as it is.
+EditResult editConfigFile(
+    const std::string& path, MessageSink& sink, const std::function<EditResult(XmlDocument&, XmlNode)>& edit);
+
+// True when the record at `position` of the file is the one the list shows there.
+bool isListedRecord(XmlNode configBox, const ConfigTable& listed, std::size_t position);
+
 enum class MoveDirection { Up, Down };
 
 // Swaps the record at `position` with its neighbour (IDs travel with the
-// contents). At the top moving up, or at the last loaded record moving down,
-// nothing changes; the file is saved either way. False when the file is missing.
-bool moveConfig(const std::string& path, std::size_t position, MoveDirection direction, MessageSink& sink);
+// contents). At the top moving up, or at the last listed record moving down,
+// nothing changes; the file is saved either way.
+EditResult moveConfig(const std::string& path, const ConfigTable& listed, std::size_t position,
+    MoveDirection direction, MessageSink& sink);
 
 // Removes the record at `position`; LastID stays, so its ID is never reused.
-// False when the file is missing.
-bool deleteConfig(const std::string& path, std::size_t position, MessageSink& sink);
+EditResult deleteConfig(
+    const std::string& path, const ConfigTable& listed, std::size_t position, MessageSink& sink);
 
 // Stores the new name, trimmed, in the record at `position`. A name that is
-// blank after trimming changes nothing and writes nothing. False when the
-// file is missing.
-bool renameConfig(const std::string& path, std::size_t position, std::string_view newName, MessageSink& sink);
+// blank after trimming changes nothing and writes nothing.
+EditResult renameConfig(const std::string& path, const ConfigTable& listed, std::size_t position,
+    std::string_view newName, MessageSink& sink);
 
 } // namespace tarnwick

@@ -37,30 +37,27 @@ std::string nextRecordId(XmlNode configBox)
     return std::to_string(highest + 1);
 }
 
-std::optional<std::string> saveConfig(const std::string& path, const TcpIpConfig& fields,
-    std::string_view name, std::optional<std::size_t> overwritePosition, MessageSink& sink)
+SaveResult saveConfig(const std::string& path, const TcpIpConfig& fields, std::string_view name,
+    std::optional<std::size_t> overwritePosition, const ConfigTable& listed, MessageSink& sink)
 {
-    if (openConfigFileForOperation(path, sink).empty())
-        return std::nullopt;
-    XmlDocument doc;
-    XmlNode box = loadConfigDocument(doc, path);
-    XmlNode old;
-    if (overwritePosition) {
-        old = recordAt(box, *overwritePosition);
-        if (old.isNull())
-            throw std::out_of_range("no configuration at position " + std::to_string(*overwritePosition));
-    }
-    const std::string id = nextRecordId(box);
-    box.setAttribute("LastID", id);
-    XmlNode record = doc.createElement("Record");
-    record.setAttribute("ID", id);
-    buildRecord(record, name, fields);
-    if (overwritePosition)
-        box.replaceChild(record, old);
-    else
-        box.appendChild(record);
-    doc.save(path);
-    return id;
+    SaveResult saved;
+    saved.result = editConfigFile(path, sink, [&](XmlDocument& doc, XmlNode box) {
+        if (overwritePosition && !isListedRecord(box, listed, *overwritePosition))
+            return EditResult::FileChanged;
+        saved.id = nextRecordId(box);
+        box.setAttribute("LastID", saved.id);
+        XmlNode record = doc.createElement("Record");
+        record.setAttribute("ID", saved.id);
+        buildRecord(record, name, fields);
+        if (overwritePosition)
+            box.replaceChild(record, recordAt(box, *overwritePosition));
+        else
+            box.appendChild(record);
+        return EditResult::Done;
+    });
+    if (saved.result != EditResult::Done)
+        saved.id.clear();
+    return saved;
 }
 
 std::string savedMessage(std::string_view shownName)

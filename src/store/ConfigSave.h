@@ -2,6 +2,8 @@
 
 #include "base/MessageSink.h"
 #include "base/TcpIpConfig.h"
+#include "store/ConfigList.h"
+#include "store/ConfigTable.h"
 #include "store/XmlNode.h"
 
 #include <cstddef>
@@ -17,14 +19,19 @@ namespace tarnwick
 // the highest ID instead, so a new ID never repeats one in use.
 std::string nextRecordId(XmlNode configBox);
 
-// Saves the fields as a configuration: a new Record with ID LastID + 1 (also
-// stored as LastID) is appended, or, with `overwritePosition`, takes the
-// place of the record there. Returns the new ID, or nothing (after the two
-// messages) when the file is missing. Throws XmlError when the file does not
-// parse and std::out_of_range when there is no record to overwrite; nothing is
-// written then.
-std::optional<std::string> saveConfig(const std::string& path, const TcpIpConfig& fields,
-    std::string_view name, std::optional<std::size_t> overwritePosition, MessageSink& sink);
+// What a save did: the new record's ID when it is Done.
+struct SaveResult {
+    EditResult result = EditResult::FileMissing;
+    std::string id;
+};
+
+// Saves the fields as a configuration, under the file's lock: a new Record
+// with ID LastID + 1 (also stored as LastID) is appended, or, with
+// `overwritePosition`, takes the place of the record there, which must still
+// be the one `listed` shows there (FileChanged otherwise, nothing written).
+// Throws XmlError when the file does not parse; nothing is written then.
+SaveResult saveConfig(const std::string& path, const TcpIpConfig& fields, std::string_view name,
+    std::optional<std::size_t> overwritePosition, const ConfigTable& listed, MessageSink& sink);
 
 // The confirmation shown after a save: "配置[" name "]保存成功!".
 std::string savedMessage(std::string_view shownName);

@@ -2,6 +2,7 @@
 #include "StoreTestUtil.h"
 #include "TempDir.h"
 #include "store/ConfigFile.h"
+#include "store/ConfigSave.h"
 #include "store/RecordBinding.h"
 #include "store/StoreMessages.h"
 #include "store/XmlError.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 using namespace tarnwick;
 using namespace tarnwick::test;
@@ -100,7 +102,9 @@ TEST(ListRefresh, ABrokenFileRaisesAnErrorAndIsLeftAsItIs)
     RecordingSink sink;
     EXPECT_THROW(refreshConfigTable(path.string(), sink, FixedClock()), XmlError);
     EXPECT_EQ(readBytes(path), before);
-    EXPECT_EQ(fileNames(dir.path()), std::vector<std::string> { "config-truncated.xml" });
+    EXPECT_EQ(fileNames(dir.path()),
+        (std::vector<std::string> { ".config-truncated.xml.lock", "config-truncated.xml" }))
+        << "nothing beside it but the lock";
 }
 
 TEST(RecordSwap, MovesAllTwentyTextsAndLeavesTheStructure)
@@ -111,11 +115,11 @@ TEST(RecordSwap, MovesAllTwentyTextsAndLeavesTheStructure)
         = { sampleRecord("1", "a"), sampleRecord("2", "b"), sampleRecord("3", "c"), sampleRecord("4", "d") };
     writeBytes(path, configFileBytes("4", records));
     RecordingSink sink;
-    ASSERT_TRUE(moveConfig(path.string(), 2, MoveDirection::Up, sink));
+    ASSERT_EQ(moveConfig(path.string(), listed(path), 2, MoveDirection::Up, sink), EditResult::Done);
     auto table = loadConfigTable(path.string(), sink);
     ASSERT_TRUE(table);
     EXPECT_EQ(table->records, (std::vector<ConfigRecord> { records[0], records[2], records[1], records[3] }));
-    ASSERT_TRUE(moveConfig(path.string(), 1, MoveDirection::Down, sink));
+    ASSERT_EQ(moveConfig(path.string(), listed(path), 1, MoveDirection::Down, sink), EditResult::Done);
     EXPECT_EQ(loadConfigTable(path.string(), sink)->records, records);
 
     // The elements stay: an unknown attribute on position 1 does not travel.
@@ -147,11 +151,12 @@ TEST(MoveConfig, EndsDoNotMoveButTheFileIsStillSaved)
     const std::vector<ConfigRecord> records = { sampleRecord("1", "a"), sampleRecord("2", "b") };
     writeBytes(path, configFileBytes("2", records));
     RecordingSink sink;
-    ASSERT_TRUE(moveConfig(path.string(), 0, MoveDirection::Up, sink));
-    ASSERT_TRUE(moveConfig(path.string(), 1, MoveDirection::Down, sink));
+    ASSERT_EQ(moveConfig(path.string(), listed(path), 0, MoveDirection::Up, sink), EditResult::Done);
+    ASSERT_EQ(moveConfig(path.string(), listed(path), 1, MoveDirection::Down, sink), EditResult::Done);
     EXPECT_EQ(loadConfigTable(path.string(), sink)->records, records);
 
-    EXPECT_FALSE(moveConfig((dir / "gone.xml").string(), 0, MoveDirection::Down, sink));
+    EXPECT_EQ(moveConfig((dir / "gone.xml").string(), listed(path), 0, MoveDirection::Down, sink),
+        EditResult::FileMissing);
     EXPECT_EQ(sink.texts(), kMissingMessages);
 }
 
@@ -160,11 +165,11 @@ TEST(DeleteConfig, RemovesTheRecordAndKeepsLastId)
     TempDir dir;
     const auto path = copyFixture("config-sample.xml", dir.path());
     RecordingSink sink;
-    ASSERT_TRUE(deleteConfig(path.string(), 2, sink));
+    ASSERT_EQ(deleteConfig(path.string(), listed(path), 2, sink), EditResult::Done);
     EXPECT_EQ(ids(*loadConfigTable(path.string(), sink)), (std::vector<std::string> { "1", "2" }));
     EXPECT_EQ(attributeOfBox(path, "LastID"), "3");
-    ASSERT_TRUE(deleteConfig(path.string(), 0, sink));
-    ASSERT_TRUE(deleteConfig(path.string(), 0, sink));
+    ASSERT_EQ(deleteConfig(path.string(), listed(path), 0, sink), EditResult::Done);
+    ASSERT_EQ(deleteConfig(path.string(), listed(path), 0, sink), EditResult::Done);
     EXPECT_EQ(loadConfigTable(path.string(), sink)->count(), 0u);
     EXPECT_EQ(attributeOfBox(path, "LastOpenTime"), "2026-12-01 09:00:00");
 }
@@ -175,9 +180,60 @@ TEST(RenameConfig, StoresTheTrimmedNameAndIgnoresBlankNames)
     const auto path = copyFixture("config-sample.xml", dir.path());
     const std::string before = readBytes(path);
     RecordingSink sink;
-    ASSERT_TRUE(renameConfig(path.string(), 1, " \t ", sink));
+    ASSERT_EQ(renameConfig(path.string(), listed(path), 1, " \t ", sink), EditResult::Unchanged);
     EXPECT_EQ(readBytes(path), before);
-    ASSERT_TRUE(renameConfig(path.string(), 1, "  新办公室  ", sink));
+    ASSERT_EQ(renameConfig(path.string(), listed(path), 1, "  新办公室  ", sink), EditResult::Done);
     EXPECT_EQ(loadConfigTable(path.string(), sink)->records[1][ConfigField::Name], "新办公室");
     EXPECT_TRUE(sink.messages.empty());
+}
+
+// Another program changes the file between the list's refresh and the
+// user's operation: the operation must not act on whatever record now sits
+// at the listed position.
+TEST(ListedOperations, AFileChangedSinceTheRefreshIsLeftAsItIs)
+{
+    const std::vector<ConfigRecord> records
+        = { sampleRecord("1", "a"), sampleRecord("2", "b"), sampleRecord("3", "c") };
+    const struct {
+        const char* change;
+        std::vector<ConfigRecord> now;
+    } changes[] = {
+        { "a record inserted above", { sampleRecord("9", "new"), records[0], records[1], records[2] } },
+        { "a record removed above", { records[1], records[2] } },
+        { "two records swapped", { records[1], records[0], records[2] } },
+    };
+    const std::function<EditResult(const std::string&, const ConfigTable&, MessageSink&)> operations[] = {
+        [](auto& p, auto& t, auto& s) { return deleteConfig(p, t, 1, s); },
+        [](auto& p, auto& t, auto& s) { return renameConfig(p, t, 1, "renamed", s); },
+        [](auto& p, auto& t, auto& s) { return moveConfig(p, t, 1, MoveDirection::Up, s); },
+        [](auto& p, auto& t, auto& s) { return moveConfig(p, t, 1, MoveDirection::Down, s); },
+        [](auto& p, auto& t, auto& s) { return saveConfig(p, TcpIpConfig(), "over", 1, t, s).result; },
+    };
+    for (const auto& c : changes) {
+        for (std::size_t op = 0; op < std::size(operations); ++op) {
+            SCOPED_TRACE(std::string(c.change) + ", operation " + std::to_string(op));
+            TempDir dir;
+            const auto path = dir / "config.xml";
+            writeBytes(path, configFileBytes("3", records));
+            const ConfigTable shown = listed(path);
+            writeBytes(path, configFileBytes("9", c.now));
+            const std::string before = readBytes(path);
+            RecordingSink sink;
+            EXPECT_EQ(operations[op](path.string(), shown, sink), EditResult::FileChanged);
+            EXPECT_EQ(readBytes(path), before);
+        }
+    }
+}
+
+TEST(ListedOperations, LeftoversOfKilledSavesGoUnderTheLock)
+{
+    TempDir dir;
+    const auto path = copyFixture("config-sample.xml", dir.path());
+    writeBytes(dir / ".config-sample.xml.a1B2c3", "half a save");
+    writeBytes(dir / ".config-sample.xml.bak", "someone else's");
+    RecordingSink sink;
+    ASSERT_EQ(renameConfig(path.string(), listed(path), 0, "x", sink), EditResult::Done);
+    EXPECT_EQ(fileNames(dir.path()),
+        (std::vector<std::string> {
+            ".config-sample.xml.bak", ".config-sample.xml.lock", "config-sample.xml" }));
 }

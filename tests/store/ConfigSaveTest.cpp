@@ -50,7 +50,7 @@ TEST(SaveConfig, AppendsARecordWithTheNextIdAndTrimmedTexts)
     TempDir dir;
     const auto path = copyFixture("config-sample.xml", dir.path());
     RecordingSink sink;
-    EXPECT_EQ(saveConfig(path.string(), typedFields(), "  车站  ", std::nullopt, sink), "4");
+    EXPECT_EQ(saveConfig(path.string(), typedFields(), "  车站  ", std::nullopt, {}, sink).id, "4");
     EXPECT_EQ(lastId(path), "4");
     const auto table = loadConfigTable(path.string(), sink);
     ASSERT_EQ(table->count(), 4u);
@@ -84,8 +84,8 @@ TEST(SaveConfig, EmptyAndRepeatedNamesAreStoredAsGiven)
     TempDir dir;
     const auto path = copyFixture("config-sample.xml", dir.path());
     RecordingSink sink;
-    saveConfig(path.string(), TcpIpConfig(), "   ", std::nullopt, sink);
-    saveConfig(path.string(), TcpIpConfig(), "家里", std::nullopt, sink);
+    saveConfig(path.string(), TcpIpConfig(), "   ", std::nullopt, {}, sink);
+    saveConfig(path.string(), TcpIpConfig(), "家里", std::nullopt, {}, sink);
     const auto table = loadConfigTable(path.string(), sink);
     EXPECT_EQ(
         column(*table, ConfigField::Name), (std::vector<std::string> { "家里", "办公室", "", "", "家里" }));
@@ -98,7 +98,7 @@ TEST(SaveConfig, OverwriteKeepsThePlaceAndGivesANewId)
     const auto path = copyFixture("config-sample.xml", dir.path());
     RecordingSink sink;
     const auto before = loadConfigTable(path.string(), sink);
-    EXPECT_EQ(saveConfig(path.string(), typedFields(), "Config2", 2, sink), "4");
+    EXPECT_EQ(saveConfig(path.string(), typedFields(), "Config2", 2, *before, sink).id, "4");
     const auto after = loadConfigTable(path.string(), sink);
     EXPECT_EQ(column(*after, ConfigField::Id), (std::vector<std::string> { "1", "2", "4" }));
     EXPECT_EQ(after->records[2][ConfigField::Name], "Config2");
@@ -106,7 +106,8 @@ TEST(SaveConfig, OverwriteKeepsThePlaceAndGivesANewId)
     EXPECT_EQ(after->records[1], before->records[1]);
 
     const std::string bytes = readBytes(path);
-    EXPECT_THROW(saveConfig(path.string(), typedFields(), "x", 3, sink), std::out_of_range);
+    EXPECT_EQ(
+        saveConfig(path.string(), typedFields(), "x", 3, listed(path), sink).result, EditResult::FileChanged);
     EXPECT_EQ(readBytes(path), bytes);
 }
 
@@ -133,7 +134,8 @@ TEST(SaveConfig, NeverHandsOutAFreedOrUsedId)
             records.push_back(sampleRecord(id, "n"));
         writeBytes(path, configFileBytes(c.lastId, records));
         RecordingSink sink;
-        EXPECT_EQ(saveConfig(path.string(), TcpIpConfig(), "new", std::nullopt, sink), c.expected) << c.what;
+        EXPECT_EQ(saveConfig(path.string(), TcpIpConfig(), "new", std::nullopt, {}, sink).id, c.expected)
+            << c.what;
         EXPECT_EQ(lastId(path), c.expected) << c.what;
     }
 
@@ -141,8 +143,8 @@ TEST(SaveConfig, NeverHandsOutAFreedOrUsedId)
     TempDir dir;
     const auto path = copyFixture("config-sample.xml", dir.path());
     RecordingSink sink;
-    deleteConfig(path.string(), 2, sink);
-    EXPECT_EQ(saveConfig(path.string(), TcpIpConfig(), "new", std::nullopt, sink), "4");
+    deleteConfig(path.string(), listed(path), 2, sink);
+    EXPECT_EQ(saveConfig(path.string(), TcpIpConfig(), "new", std::nullopt, {}, sink).id, "4");
 }
 
 TEST(SaveConfig, KeepsWhatItDoesNotKnowAbout)
@@ -150,7 +152,7 @@ TEST(SaveConfig, KeepsWhatItDoesNotKnowAbout)
     TempDir dir;
     const auto path = copyFixture("config-unknown-parts.xml", dir.path());
     RecordingSink sink;
-    saveConfig(path.string(), typedFields(), "n", std::nullopt, sink);
+    saveConfig(path.string(), typedFields(), "n", std::nullopt, {}, sink);
     XmlDocument doc;
     XmlNode box = loadConfigDocument(doc, path.string());
     EXPECT_EQ(box.attributeText("Owner"), "阿明");
@@ -162,13 +164,14 @@ TEST(SaveConfig, MissingOrBrokenFilesAreNotWritten)
 {
     TempDir dir;
     RecordingSink sink;
-    EXPECT_FALSE(saveConfig((dir / "config.xml").string(), typedFields(), "n", std::nullopt, sink));
+    EXPECT_EQ(saveConfig((dir / "config.xml").string(), typedFields(), "n", std::nullopt, {}, sink).result,
+        EditResult::FileMissing);
     EXPECT_EQ(sink.texts(), (std::vector<std::string> { msg::kConfigNotFound, msg::kInternalError001 }));
     EXPECT_TRUE(fileNames(dir.path()).empty());
 
     const auto path = copyFixture("config-truncated.xml", dir.path());
     const std::string before = readBytes(path);
-    EXPECT_THROW(saveConfig(path.string(), typedFields(), "n", std::nullopt, sink), XmlError);
+    EXPECT_THROW(saveConfig(path.string(), typedFields(), "n", std::nullopt, {}, sink), XmlError);
     EXPECT_EQ(readBytes(path), before);
     EXPECT_EQ(savedMessage("家里"), "配置[家里]保存成功!");
 }

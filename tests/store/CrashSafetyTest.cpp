@@ -52,8 +52,8 @@ TEST(CrashSafety, KilledSavesLeaveTheOldOrTheNewRecords)
     // Kill within a few saves' time so that most kills land inside one.
     RecordingSink sink;
     const auto t0 = std::chrono::steady_clock::now();
-    moveConfig(path.string(), 0, MoveDirection::Down, sink);
-    moveConfig(path.string(), 0, MoveDirection::Down, sink);
+    moveConfig(path.string(), listed(path), 0, MoveDirection::Down, sink);
+    moveConfig(path.string(), listed(path), 0, MoveDirection::Down, sink);
     const auto oneSave = (std::chrono::steady_clock::now() - t0) / 2;
     const auto maxWait = std::chrono::duration_cast<std::chrono::microseconds>(oneSave * 4);
 

@@ -22,7 +22,11 @@ int main(int argc, char** argv)
     QuietSink sink;
     try {
         for (;;) {
-            if (!tarnwick::moveConfig(argv[1], 0, tarnwick::MoveDirection::Down, sink))
+            // Listed afresh each time, as the window does after every move.
+            const auto listed = tarnwick::loadConfigTable(argv[1], sink);
+            if (!listed
+                || tarnwick::moveConfig(argv[1], *listed, 0, tarnwick::MoveDirection::Down, sink)
+                    != tarnwick::EditResult::Done)
                 return 1;
         }
     } catch (const std::exception& e) {

@@ -3,6 +3,8 @@
 #include "TestPaths.h"
 #include "base/AtomicFile.h"
 #include "base/TextCodec.h"
+#include "store/ConfigFile.h"
+#include "store/XmlDocument.h"
 
 #include <algorithm>
 #include <fstream>
@@ -127,6 +129,12 @@ std::vector<std::string> fileNames(const std::filesystem::path& dir)
         out.push_back(e.path().filename().string());
     std::sort(out.begin(), out.end());
     return out;
+}
+
+ConfigTable listed(const std::filesystem::path& path)
+{
+    XmlDocument doc;
+    return readConfigTable(loadConfigDocument(doc, path.string()));
 }
 
 } // namespace tarnwick::test

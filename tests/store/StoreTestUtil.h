@@ -2,6 +2,7 @@
 
 #include "base/MessageSink.h"
 #include "store/ConfigRecord.h"
+#include "store/ConfigTable.h"
 
 #include <filesystem>
 #include <string>
@@ -40,5 +41,8 @@ bool isPureGb2312(const std::string& bytes);
 
 // Names of the files in `dir`.
 std::vector<std::string> fileNames(const std::filesystem::path& dir);
+
+// The configuration file's records as a refresh would list them.
+ConfigTable listed(const std::filesystem::path& path);
 
 } // namespace tarnwick::test

@@ -45,4 +45,9 @@ void FileLock::unlock()
     }
 }
 
+std::filesystem::path lockFileBeside(const std::filesystem::path& file)
+{
+    return file.parent_path() / ("." + file.filename().string() + ".lock");
+}
+
 } // namespace tarnwick
