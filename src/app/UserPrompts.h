@@ -7,7 +7,7 @@
 namespace tarnwick::gui
 {
 
-// The modal questions of start-up: message boxes and the save-file dialog.
+// The modal questions: message boxes, Yes/No questions and the save-file dialog.
 // Behind an interface so tests answer them without a screen.
 class UserPrompts : public MessageSink
 {
@@ -16,6 +16,8 @@ public:
     // own). Empty when cancelled before a name was ever chosen; the dialog
     // keeps its last name, so a later cancel returns that name again.
     virtual std::string askSaveFileName() = 0;
+    // A question with Yes and No buttons; true for Yes.
+    virtual bool confirm(const std::string& text) = 0;
 };
 
 } // namespace tarnwick::gui

@@ -10,7 +10,7 @@ namespace tarnwick
 class MessageSink
 {
 public:
-    enum class Kind { Error, Warning, Information };
+    enum class Kind { Error, Warning, Information, Plain }; // Plain: no icon
 
     virtual ~MessageSink() = default;
     // `title` may be empty (the application's title is used then).

@@ -15,6 +15,7 @@ void StreamMessageSink::show(Kind kind, const std::string& text, const std::stri
         m_err << "tarnwick: warning: ";
         break;
     case Kind::Information:
+    case Kind::Plain:
         m_err << "tarnwick: ";
         break;
     }

@@ -41,7 +41,19 @@ void QtPrompts::show(Kind kind, const std::string& text, const std::string& titl
     case Kind::Information:
         QMessageBox::information(m_parent, caption, body);
         break;
+    case Kind::Plain:
+        QMessageBox(QMessageBox::NoIcon, caption, body, QMessageBox::Ok, m_parent).exec();
+        break;
     }
+}
+
+bool QtPrompts::confirm(const std::string& text)
+{
+    if (nobodyToAsk())
+        return false;
+    return QMessageBox::question(m_parent, QApplication::applicationDisplayName(),
+               QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
 }
 
 std::string QtPrompts::askSaveFileName()

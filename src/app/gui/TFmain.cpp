@@ -14,6 +14,7 @@
 #include "base/Settings.h"
 #include "store/ConfigList.h"
 #include "store/ConfigRecord.h"
+#include "store/gui/TFSaveConfig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -183,13 +184,11 @@ void TFmain::buildMenus()
         }
         QAction* a = m_configMenu->addAction(QString::fromUtf8(e.text));
         a->setObjectName(QString::fromLatin1(e.name));
-        if (std::string_view(e.name) == "Refresh1") // Refresh1Click
-            connect(a, &QAction::triggered, this, [this] { guarded([this] { UpdateConfig(); }); });
     }
-    // The other entries' handlers join with the configuration list operations
-    // and the shortcuts.
+    // "快捷方式" joins with the quick-switch shortcuts.
     connect(m_ui->cxLVconfig, &QListWidget::customContextMenuRequested, this,
         [this](const QPoint& at) { m_configMenu->popup(m_ui->cxLVconfig->viewport()->mapToGlobal(at)); });
+    connectConfigList();
 }
 
 void TFmain::buildTray(const QIcon& icon)
@@ -421,26 +420,6 @@ TcpIpConfig TFmain::fields()
 void TFmain::BMDThread1Execute()
 {
     m_probe->TestNetStatus();
-}
-
-// ---- Configuration list ---------------------------------------------------
-
-void TFmain::UpdateConfig()
-{
-    std::optional<ConfigTable> table = refreshConfigTable(m_configFilePath, m_ctx.prompts, m_clock);
-    if (!table)
-        return;
-    m_configTable = std::move(*table);
-    UpdateList();
-}
-
-void TFmain::UpdateList()
-{
-    m_ui->cxLVconfig->clear();
-    const QIcon icon = configIcon();
-    for (std::size_t i = 0; i < m_configTable.count(); ++i)
-        new QListWidgetItem(icon, q(recordCaption(m_configTable.records[i], i)), m_ui->cxLVconfig);
-    m_ui->cxLVconfig->setCurrentRow(-1);
 }
 
 // ---- Control rules --------------------------------------------------------

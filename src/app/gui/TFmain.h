@@ -24,6 +24,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QPushButton;
 class QRadioButton;
@@ -38,7 +39,8 @@ class TFmain;
 namespace tarnwick
 {
 class TFApply;
-}
+class TFSaveConfig;
+} // namespace tarnwick
 
 namespace tarnwick::gui
 {
@@ -86,6 +88,23 @@ public:
     // rebuilds the list; the list keeps its items when the file is missing.
     void UpdateConfig();
     const ConfigTable& configTable() const { return m_configTable; }
+
+    // The configuration list's operations (TFmainConfigList.cpp).
+    // Copies ConfigTable entry i into the fields, with the effects of the
+    // user's clicks on the radio buttons and boxes that change.
+    void ViewConfig(int i);
+    void cxLVconfigClick();
+    void cxLVconfigDblClick();
+    void View1Click();
+    void cxBNewcfgClick();
+    void Moveup1Click();
+    void Movedown1Click();
+    void cxBDeletecfgClick();
+    void cxBRenamecfgClick();
+    void cxLVconfigEdited(QListWidgetItem* item);
+    void N2Click();
+    void cxBSaveClick(); // "保 存"
+    TFSaveConfig* saveDialog() const { return m_saveConfig.get(); }
     bool trayAvailable() const;
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     QMenu* trayMenu() const { return m_trayMenu; }
@@ -119,6 +138,10 @@ private:
     void resetProbeDisplay();
     void BMDThread1Execute();
     void UpdateList();
+    void connectConfigList();
+    int selectedConfig() const;
+    // After an operation that found the file changed under the list.
+    void fileChangedUnderList();
     void fillAndApplySkin();
 
     // The enable rules of the radio buttons and proxy boxes.
@@ -159,6 +182,7 @@ private:
     TFabout* m_about = nullptr;
 
     ConfigTable m_configTable;
+    std::unique_ptr<TFSaveConfig> m_saveConfig;
     SystemClock m_clock;
     // The network test: its own echo client, and a worker declared last so
     // it is destroyed first, while everything its job touches still exists.

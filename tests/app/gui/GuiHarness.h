@@ -61,10 +61,21 @@ public:
     std::vector<std::string> titles;
     int asked = 0;
 
-    void show(Kind, const std::string& text, const std::string& title = {}) override
+    void show(Kind kind, const std::string& text, const std::string& title = {}) override
     {
+        kinds.push_back(kind);
         messages.push_back(text);
         titles.push_back(title);
+    }
+    // Yes/No questions asked, answered from `yes` in turn (No when it runs out).
+    std::vector<std::string> questions;
+    std::vector<bool> yes;
+    std::vector<MessageSink::Kind> kinds;
+    bool confirm(const std::string& text) override
+    {
+        const std::size_t i = questions.size();
+        questions.push_back(text);
+        return i < yes.size() && yes[i];
     }
     std::string askSaveFileName() override
     {
