@@ -5,6 +5,7 @@
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/InstancePaths.h"
 #include "app/gui/QtPrompts.h"
+#include "app/gui/QtTranslations.h"
 #include "app/gui/StartupLog.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
@@ -38,6 +39,7 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setWindowIcon(appIcon());
+    installQtTranslations(app);
     LookController::useProgramFont();
     startupMark("application");
 
@@ -88,9 +90,10 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     if (quickSwitchFile)
         window.quickSwitchRequested(QString::fromStdString(*quickSwitchFile));
 
-    window.FormCreate();
+    // Placed before the creation handler, whose messages open over it.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
+    window.FormCreate();
     window.show();
     startupMark("shown");
     return app.exec();
