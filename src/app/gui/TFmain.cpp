@@ -248,7 +248,7 @@ void TFmain::FormCreate()
         m_ui->cxLVconfig->setViewMode(s.largeIcons ? QListView::IconMode : QListView::ListMode);
         m_ui->cxLVconfig->setIconSize(s.largeIcons ? QSize(32, 32) : QSize(16, 16));
         if (s.narrowWindow)
-            setFixedSize(kNarrowOuterWidth - kFrameExtra, kClientHeight);
+            setOuterWidth(kNarrowOuterWidth);
         m_ui->cxCBSetAgent->setChecked(s.setAgentChecked);
         applyProxyRule();
         discoverAdapters(s.defaultNetCard);
@@ -462,10 +462,19 @@ int TFmain::outerWidth() const
     return width() + kFrameExtra;
 }
 
+void TFmain::setOuterWidth(int outer)
+{
+    setFixedSize(outer - kFrameExtra, kClientHeight);
+    // The narrow window would show a sliver of the advanced groups' left
+    // borders at its right edge: they go with the width.
+    for (QWidget* g : { m_ui->cxGroupBox5, m_ui->cxGroupBox6, m_ui->cxGroupBox7 })
+        g->setVisible(outer > kNarrowOuterWidth);
+}
+
 void TFmain::cxBgjClick()
 {
     const WidthChange change = toggleWidth(outerWidth());
-    setFixedSize(change.outerWidth - kFrameExtra, height());
+    setOuterWidth(change.outerWidth);
     settings::writeAdvanced(m_ctx.registry, change.advanced);
 }
 

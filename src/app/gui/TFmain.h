@@ -69,6 +69,8 @@ public:
 
     // Width as the original frame counts it (client width plus the border).
     int outerWidth() const;
+    // The window's width, and the advanced groups shown only when wide.
+    void setOuterWidth(int outer);
 
     // A quick-switch file handed over at start or by a second start.
     void quickSwitchRequested(const QString& path);

@@ -136,19 +136,6 @@ TEST(ViewConfig, RefreshButtonAndMenuPutTheStoredValuesBack)
     EXPECT_EQ(h.edit("cxTEIP")->text().toStdString(), fourRecords()[1][ConfigField::Ip1]);
 }
 
-TEST(ConfigList, MenuHasItsItemsAndSeparatorsInOrder)
-{
-    ListWindow lw;
-    auto* menu = lw.w->findChild<QMenu*>(QStringLiteral("PM_Config"));
-    ASSERT_NE(menu, nullptr);
-    QStringList shown;
-    for (QAction* a : menu->actions())
-        shown << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + "=" + a->text());
-    EXPECT_EQ(shown.join(' '),
-        QStringLiteral("View1=查看配置 - N1=更改配置 Delete1=删除配置 N2=调整图标 Refresh1=刷新配置 - "
-                       "Moveup1=上移配置 Movedown1=下移配置 - Nshortcut=快捷方式"));
-}
-
 TEST(ConfigList, WithoutASelectionEachOperationSaysSoAndWritesNothing)
 {
     const struct {

@@ -40,7 +40,10 @@ TEST(MainWindow, LayoutNamesAndCaptions)
         ASSERT_NE(label, nullptr) << field->objectName().toStdString();
         EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
             << label->text().toStdString();
-        EXPECT_LE(label->geometry().right(), field->geometry().left()) << label->text().toStdString();
+        // A visible gap between a label's text and its field.
+        EXPECT_LE(label->geometry().left() + label->fontMetrics().horizontalAdvance(label->text()) + 4,
+            field->geometry().left())
+            << label->text().toStdString() << " touches its field";
     }
     auto* bar = h.find<QStatusBar>("SB_IPStatus");
     EXPECT_EQ(bar->findChildren<QLabel*>().size(), 5);
@@ -138,6 +141,12 @@ TEST(MainWindow, AdvancedButtonTogglesTheWidthAndStoresIt)
     h.click("cxBgj");
     EXPECT_EQ(w.outerWidth(), 531);
     EXPECT_EQ(w.height(), 368);
+    // No group is cut by the narrow window's edge: what does not fit is hidden.
+    for (QGroupBox* g : w.findChildren<QGroupBox*>()) {
+        if (g->isVisible()) {
+            EXPECT_LE(g->mapTo(&w, QPoint(g->width(), 0)).x(), w.width()) << g->title().toStdString();
+        }
+    }
     EXPECT_EQ(h.get(settings::kAdvanced), "0");
     EXPECT_EQ(h.find<QPushButton>("cxBgj")->text(), QStringLiteral("高级>>"));
     h.click("cxBgj");
