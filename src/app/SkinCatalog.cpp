@@ -158,8 +158,15 @@ std::string styleSheetFor(const SkinPalette& skin)
     const Rgb buttonBottom = mix(accent, white, 0.25);
     const Rgb buttonText = readableOn(mix(buttonTop, buttonBottom, 0.5));
     const Rgb buttonHover = mix(accent, white, 0.45);
-    const Rgb disabledField = mix(field, window, 0.6);
+    // Disabled controls must look disabled in every skin: greyed text, a
+    // field or box shaded towards the text colour (so even a white field on a
+    // white window changes), a checked box that stays visibly checked.
+    const Rgb disabledField = mix(mix(field, window, 0.6), text, 0.12);
     const Rgb disabledText = mix(fieldText, disabledField, 0.55);
+    const Rgb disabledLabel = mix(text, window, 0.55);
+    const Rgb disabledChecked = mix(accent, disabledField, 0.5);
+    const Rgb disabledButton = mix(mix(buttonTop, buttonBottom, 0.5), window, 0.6);
+    const Rgb disabledBorder = mix(border, window, 0.5);
     const Rgb tab = mix(window, accent, 0.3);
     const Rgb status = mix(window, accent, 0.45);
     const Rgb statusText = readableOn(status);
@@ -174,7 +181,12 @@ std::string styleSheetFor(const SkinPalette& skin)
       << "QCheckBox::indicator:checked, QRadioButton::indicator:checked { background-color: " << hex(accent)
       << "; border: 3px solid " << hex(field) << "; outline: 1px solid " << hex(border) << "; }\n"
       << "QCheckBox::indicator:disabled, QRadioButton::indicator:disabled { background-color: "
-      << hex(disabledField) << "; }\n"
+      << hex(disabledField) << "; border-color: " << hex(disabledBorder) << "; }\n"
+      << "QCheckBox::indicator:checked:disabled, QRadioButton::indicator:checked:disabled { "
+         "background-color: "
+      << hex(disabledChecked) << "; border: 3px solid " << hex(disabledField) << "; }\n"
+      << "QLabel:disabled, QCheckBox:disabled, QRadioButton:disabled { color: " << hex(disabledLabel)
+      << "; }\n"
       << "QGroupBox { background-color: " << hex(group) << "; border: 1px solid " << hex(border)
       << "; border-radius: 3px; margin-top: 7px; }\n"
       << "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; color: " << hex(text)
@@ -184,6 +196,9 @@ std::string styleSheetFor(const SkinPalette& skin)
       << hex(border) << "; border-radius: 3px; }\n"
       << "QPushButton:hover { background: " << hex(buttonHover) << "; }\n"
       << "QPushButton:pressed { background: " << hex(accent) << "; color: " << hex(selectionText) << "; }\n"
+      << "QPushButton:disabled { background: " << hex(disabledButton)
+      << "; color: " << hex(mix(buttonText, disabledButton, 0.6)) << "; border-color: " << hex(disabledBorder)
+      << "; }\n"
       << "QLineEdit, QTextEdit, QComboBox { background-color: " << hex(field) << "; color: " << hex(fieldText)
       << "; border: 1px solid " << hex(border) << "; selection-background-color: " << hex(accent)
       << "; selection-color: " << hex(selectionText) << "; }\n"

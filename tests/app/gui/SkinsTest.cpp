@@ -108,3 +108,84 @@ TEST(Skins, UnknownStoredNameStartsWithThePlainLookAndTheListStaysUsable)
     QCoreApplication::processEvents();
     EXPECT_EQ(h.dm.look().skinName(), QStringLiteral("Pumpkin"));
 }
+
+namespace
+{
+
+QImage drawn(QWidget& w)
+{
+    w.ensurePolished();
+    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The share of pixels that differ visibly (by more than a faint shade), so a
+// one-pixel change does not count as a different look.
+double changedShare(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return 1.0;
+    int changed = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            if (std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) + std::abs(p.blue() - q.blue())
+                > 24)
+                ++changed;
+        }
+    return static_cast<double>(changed) / (a.width() * a.height());
+}
+
+// Each kind of control, drawn enabled and disabled, and a checked box
+// disabled beside an unchecked one.
+void expectDisabledStatesVisible(const QString& look)
+{
+    SCOPED_TRACE(look.toStdString());
+    QWidget page;
+    auto* button = new QPushButton(QStringLiteral("保 存"), &page);
+    auto* check = new QCheckBox(QStringLiteral("使用代理服务器"), &page);
+    auto* radio = new QRadioButton(QStringLiteral("自动获得IP地址"), &page);
+    auto* edit = new QLineEdit(QStringLiteral("192.0.2.1"), &page);
+    auto* combo = new QComboBox(&page);
+    combo->addItem(QStringLiteral("lan0 - veth"));
+    auto* label = new QLabel(QStringLiteral("代理地址"), &page);
+    QWidget* const kinds[] = { button, check, radio, edit, combo, label };
+    for (QWidget* w : kinds) {
+        w->resize(w->sizeHint());
+        const QImage enabled = drawn(*w);
+        w->setEnabled(false);
+        EXPECT_GT(changedShare(drawn(*w), enabled), 0.02)
+            << w->metaObject()->className() << " looks the same disabled";
+        w->setEnabled(true);
+    }
+    for (QAbstractButton* b :
+        { static_cast<QAbstractButton*>(check), static_cast<QAbstractButton*>(radio) }) {
+        b->setEnabled(false);
+        // The indicator alone: the caption is the same either way.
+        const QRect indicator(0, 0, b->height(), b->height());
+        b->setChecked(false);
+        const QImage unchecked = drawn(*b).copy(indicator);
+        b->setChecked(true);
+        EXPECT_GT(changedShare(drawn(*b).copy(indicator), unchecked), 0.04)
+            << b->metaObject()->className() << " disabled: checked looks unchecked";
+    }
+}
+
+} // namespace
+
+TEST(Skins, EveryLookDrawsDisabledControlsVisiblyDifferent)
+{
+    Harness h;
+    h.prepare();
+    h.start();
+    LookController& look = h.dm.look();
+    look.applyKind(LookKind::Standard);
+    expectDisabledStatesVisible(QStringLiteral("Standard"));
+    look.applyKind(LookKind::Flat);
+    expectDisabledStatesVisible(QStringLiteral("Flat"));
+    look.applyKind(LookKind::UltraFlat);
+    expectDisabledStatesVisible(QStringLiteral("Ultra Flat"));
+    for (const QString& skin : look.builtInSkinNames()) {
+        ASSERT_TRUE(look.applyByName(skin));
+        expectDisabledStatesVisible(skin);
+    }
+}
