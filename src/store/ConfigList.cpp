@@ -35,16 +35,9 @@ std::string openConfigFileForOperation(const std::string& path, MessageSink& sin
 std::optional<ConfigTable> refreshConfigTable(const std::string& path, MessageSink& sink, const Clock& clock)
 {
     std::optional<ConfigTable> table;
-    // One load serves the count, the stamp and the reading: the file is the
-    // same for all three.
-    editConfigFile(path, sink, [&](XmlDocument&, XmlNode box) {
-        const std::size_t n = recordCount(box);
-        table = readConfigTable(box, n);
-        if (n == 0)
-            return EditResult::Unchanged;
-        box.setAttribute("LastOpenTime", formatLastOpenTime(clock.now()));
-        return EditResult::Done;
-    });
+    const ThenRefresh then { clock, table };
+    editConfigFile(
+        path, sink, [](XmlDocument&, XmlNode) { return EditResult::Unchanged; }, &then);
     return table;
 }
 
@@ -56,8 +49,8 @@ std::optional<ConfigTable> loadConfigTable(const std::string& path, MessageSink&
     return readConfigTable(loadConfigDocument(doc, path));
 }
 
-EditResult editConfigFile(
-    const std::string& path, MessageSink& sink, const std::function<EditResult(XmlDocument&, XmlNode)>& edit)
+EditResult editConfigFile(const std::string& path, MessageSink& sink,
+    const std::function<EditResult(XmlDocument&, XmlNode)>& edit, const ThenRefresh* then)
 {
     if (openConfigFileForOperation(path, sink).empty())
         return EditResult::FileMissing;
@@ -67,7 +60,17 @@ EditResult editConfigFile(
     XmlDocument doc;
     XmlNode box = loadConfigDocument(doc, path);
     const EditResult result = edit(doc, box);
-    if (result == EditResult::Done)
+    bool changed = result == EditResult::Done;
+    if (then && (result == EditResult::Done || result == EditResult::Unchanged)) {
+        // One pass serves the count, the stamp and the reading.
+        const std::size_t n = recordCount(box);
+        then->table = readConfigTable(box, n);
+        if (n > 0) {
+            box.setAttribute("LastOpenTime", formatLastOpenTime(then->clock.now()));
+            changed = true;
+        }
+    }
+    if (changed)
         doc.save(path);
     return result;
 }
@@ -81,31 +84,37 @@ bool isListedRecord(XmlNode configBox, const ConfigTable& listed, std::size_t po
 }
 
 EditResult moveConfig(const std::string& path, const ConfigTable& listed, std::size_t position,
-    MoveDirection direction, MessageSink& sink)
+    MoveDirection direction, MessageSink& sink, const ThenRefresh* then)
 {
-    return editConfigFile(path, sink, [&](XmlDocument&, XmlNode box) {
-        if (!isListedRecord(box, listed, position))
-            return EditResult::FileChanged;
-        const bool up = direction == MoveDirection::Up;
-        if (up ? position == 0 : position + 1 >= listed.count())
+    return editConfigFile(
+        path, sink,
+        [&](XmlDocument&, XmlNode box) {
+            if (!isListedRecord(box, listed, position))
+                return EditResult::FileChanged;
+            const bool up = direction == MoveDirection::Up;
+            if (up ? position == 0 : position + 1 >= listed.count())
+                return EditResult::Done;
+            const std::size_t other = up ? position - 1 : position + 1;
+            if (!isListedRecord(box, listed, other))
+                return EditResult::FileChanged;
+            swapRecords(recordAt(box, position), recordAt(box, other));
             return EditResult::Done;
-        const std::size_t other = up ? position - 1 : position + 1;
-        if (!isListedRecord(box, listed, other))
-            return EditResult::FileChanged;
-        swapRecords(recordAt(box, position), recordAt(box, other));
-        return EditResult::Done;
-    });
+        },
+        then);
 }
 
-EditResult deleteConfig(
-    const std::string& path, const ConfigTable& listed, std::size_t position, MessageSink& sink)
+EditResult deleteConfig(const std::string& path, const ConfigTable& listed, std::size_t position,
+    MessageSink& sink, const ThenRefresh* then)
 {
-    return editConfigFile(path, sink, [&](XmlDocument&, XmlNode box) {
-        if (!isListedRecord(box, listed, position))
-            return EditResult::FileChanged;
-        box.removeChild(recordAt(box, position));
-        return EditResult::Done;
-    });
+    return editConfigFile(
+        path, sink,
+        [&](XmlDocument&, XmlNode box) {
+            if (!isListedRecord(box, listed, position))
+                return EditResult::FileChanged;
+            box.removeChild(recordAt(box, position));
+            return EditResult::Done;
+        },
+        then);
 }
 
 EditResult renameConfig(const std::string& path, const ConfigTable& listed, std::size_t position,

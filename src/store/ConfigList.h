@@ -44,12 +44,21 @@ enum class EditResult {
     FileChanged,
 };
 
+// The list refresh that follows an operation, done on the document the
+// operation changed, under the same lock and in the same save: the file ends
+// as the operation's save and a refresh would leave it, written once.
+struct ThenRefresh {
+    const Clock& clock;
+    std::optional<ConfigTable>& table; // the records as the refresh reads them
+};
+
 // Loads the file, runs `edit` and saves when it returns Done; all under the
 // file's lock, so that two Tarnwick processes never lose each other's change.
-// The leftovers of saves killed midway are removed there. Throws XmlError
-// when the file does not parse; it is then left as it is.
-EditResult editConfigFile(
-    const std::string& path, MessageSink& sink, const std::function<EditResult(XmlDocument&, XmlNode)>& edit);
+// With `then`, the refresh follows when the edit is Done or Unchanged. The
+// leftovers of saves killed midway are removed there. Throws XmlError when
+// the file does not parse; it is then left as it is.
+EditResult editConfigFile(const std::string& path, MessageSink& sink,
+    const std::function<EditResult(XmlDocument&, XmlNode)>& edit, const ThenRefresh* then = nullptr);
 
 // True when the record at `position` of the file is the one the list shows there.
 bool isListedRecord(XmlNode configBox, const ConfigTable& listed, std::size_t position);
@@ -60,11 +69,11 @@ enum class MoveDirection { Up, Down };
 // contents). At the top moving up, or at the last listed record moving down,
 // nothing changes; the file is saved either way.
 EditResult moveConfig(const std::string& path, const ConfigTable& listed, std::size_t position,
-    MoveDirection direction, MessageSink& sink);
+    MoveDirection direction, MessageSink& sink, const ThenRefresh* then = nullptr);
 
 // Removes the record at `position`; LastID stays, so its ID is never reused.
-EditResult deleteConfig(
-    const std::string& path, const ConfigTable& listed, std::size_t position, MessageSink& sink);
+EditResult deleteConfig(const std::string& path, const ConfigTable& listed, std::size_t position,
+    MessageSink& sink, const ThenRefresh* then = nullptr);
 
 // Stores the new name, trimmed, in the record at `position`. A name that is
 // blank after trimming changes nothing and writes nothing.

@@ -38,23 +38,27 @@ std::string nextRecordId(XmlNode configBox)
 }
 
 SaveResult saveConfig(const std::string& path, const TcpIpConfig& fields, std::string_view name,
-    std::optional<std::size_t> overwritePosition, const ConfigTable& listed, MessageSink& sink)
+    std::optional<std::size_t> overwritePosition, const ConfigTable& listed, MessageSink& sink,
+    const ThenRefresh* then)
 {
     SaveResult saved;
-    saved.result = editConfigFile(path, sink, [&](XmlDocument& doc, XmlNode box) {
-        if (overwritePosition && !isListedRecord(box, listed, *overwritePosition))
-            return EditResult::FileChanged;
-        saved.id = nextRecordId(box);
-        box.setAttribute("LastID", saved.id);
-        XmlNode record = doc.createElement("Record");
-        record.setAttribute("ID", saved.id);
-        buildRecord(record, name, fields);
-        if (overwritePosition)
-            box.replaceChild(record, recordAt(box, *overwritePosition));
-        else
-            box.appendChild(record);
-        return EditResult::Done;
-    });
+    saved.result = editConfigFile(
+        path, sink,
+        [&](XmlDocument& doc, XmlNode box) {
+            if (overwritePosition && !isListedRecord(box, listed, *overwritePosition))
+                return EditResult::FileChanged;
+            saved.id = nextRecordId(box);
+            box.setAttribute("LastID", saved.id);
+            XmlNode record = doc.createElement("Record");
+            record.setAttribute("ID", saved.id);
+            buildRecord(record, name, fields);
+            if (overwritePosition)
+                box.replaceChild(record, recordAt(box, *overwritePosition));
+            else
+                box.appendChild(record);
+            return EditResult::Done;
+        },
+        then);
     if (saved.result != EditResult::Done)
         saved.id.clear();
     return saved;

@@ -31,7 +31,8 @@ struct SaveResult {
 // be the one `listed` shows there (FileChanged otherwise, nothing written).
 // Throws XmlError when the file does not parse; nothing is written then.
 SaveResult saveConfig(const std::string& path, const TcpIpConfig& fields, std::string_view name,
-    std::optional<std::size_t> overwritePosition, const ConfigTable& listed, MessageSink& sink);
+    std::optional<std::size_t> overwritePosition, const ConfigTable& listed, MessageSink& sink,
+    const ThenRefresh* then = nullptr);
 
 // The confirmation shown after a save: "配置[" name "]保存成功!".
 std::string savedMessage(std::string_view shownName);

@@ -237,3 +237,52 @@ TEST(ListedOperations, LeftoversOfKilledSavesGoUnderTheLock)
         (std::vector<std::string> {
             ".config-sample.xml.bak", ".config-sample.xml.lock", "config-sample.xml" }));
 }
+
+// The window runs an operation and its refresh as one write: the file and
+// the table must end exactly as the operation followed by a refresh leave them.
+TEST(ListedOperations, TheRefreshInTheSameWriteEndsAsARefreshAfterwards)
+{
+    const std::vector<ConfigRecord> one = { sampleRecord("1", "a") };
+    const std::vector<ConfigRecord> three
+        = { sampleRecord("1", "a"), sampleRecord("2", ""), sampleRecord("3", "c") };
+    const struct {
+        const char* what;
+        std::vector<ConfigRecord> records;
+        std::function<EditResult(const std::string&, const ConfigTable&, MessageSink&, const ThenRefresh*)>
+            op;
+    } cases[] = {
+        { "delete", three,
+            [](auto& p, auto& t, auto& s, auto* then) { return deleteConfig(p, t, 1, s, then); } },
+        { "delete the only one", one,
+            [](auto& p, auto& t, auto& s, auto* then) { return deleteConfig(p, t, 0, s, then); } },
+        { "move up", three,
+            [](auto& p, auto& t, auto& s, auto* then) {
+                return moveConfig(p, t, 2, MoveDirection::Up, s, then);
+            } },
+        { "move the last down", three,
+            [](auto& p, auto& t, auto& s, auto* then) {
+                return moveConfig(p, t, 2, MoveDirection::Down, s, then);
+            } },
+        { "save", three,
+            [](auto& p, auto& t, auto& s, auto* then) {
+                return saveConfig(p, TcpIpConfig(), "new", 1, t, s, then).result;
+            } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const auto apart = dir / "apart.xml";
+        const auto together = dir / "together.xml";
+        writeBytes(apart, configFileBytes("3", c.records));
+        writeBytes(together, configFileBytes("3", c.records));
+        RecordingSink sink;
+        const FixedClock clock;
+        ASSERT_EQ(c.op(apart.string(), listed(apart), sink, nullptr), EditResult::Done);
+        const auto afterwards = refreshConfigTable(apart.string(), sink, clock);
+        std::optional<ConfigTable> table;
+        const ThenRefresh then { clock, table };
+        ASSERT_EQ(c.op(together.string(), listed(together), sink, &then), EditResult::Done);
+        EXPECT_EQ(readBytes(together), readBytes(apart));
+        EXPECT_EQ(table, afterwards);
+    }
+}

@@ -8,6 +8,7 @@
 #include "apply/NetworkProbe.h"
 #include "apply/ProbeView.h"
 #include "apply/TBMDThread.h"
+#include "store/ConfigList.h"
 #include "store/ConfigTable.h"
 #include "store/SystemClock.h"
 
@@ -144,6 +145,8 @@ private:
     int selectedConfig() const;
     // After an operation that found the file changed under the list.
     void fileChangedUnderList();
+    // After a move or delete: the table its refresh read, or the file changed.
+    void showEdited(EditResult result, std::optional<ConfigTable>& refreshed);
     void fillAndApplySkin();
 
     // The enable rules of the radio buttons and proxy boxes.

@@ -108,6 +108,16 @@ void TFmain::fileChangedUnderList()
     UpdateConfig();
 }
 
+void TFmain::showEdited(EditResult result, std::optional<ConfigTable>& refreshed)
+{
+    if (result == EditResult::FileChanged) {
+        fileChangedUnderList();
+    } else if (refreshed) {
+        m_configTable = std::move(*refreshed);
+        UpdateList();
+    }
+}
+
 void TFmain::ViewConfig(int i)
 {
     const ConfigRecord& r = m_configTable.records.at(static_cast<std::size_t>(i));
@@ -163,12 +173,11 @@ void TFmain::Moveup1Click()
         m_ctx.prompts.show(MessageSink::Kind::Plain, kSelectToMoveUp);
         return;
     }
-    const EditResult r = moveConfig(
-        m_configFilePath, m_configTable, static_cast<std::size_t>(i), MoveDirection::Up, m_ctx.prompts);
-    if (r == EditResult::FileChanged)
-        fileChangedUnderList();
-    else if (r != EditResult::FileMissing)
-        UpdateConfig();
+    std::optional<ConfigTable> refreshed;
+    const ThenRefresh then { m_clock, refreshed };
+    showEdited(moveConfig(m_configFilePath, m_configTable, static_cast<std::size_t>(i), MoveDirection::Up,
+                   m_ctx.prompts, &then),
+        refreshed);
 }
 
 void TFmain::Movedown1Click()
@@ -178,12 +187,11 @@ void TFmain::Movedown1Click()
         m_ctx.prompts.show(MessageSink::Kind::Plain, kSelectToMoveDown);
         return;
     }
-    const EditResult r = moveConfig(
-        m_configFilePath, m_configTable, static_cast<std::size_t>(i), MoveDirection::Down, m_ctx.prompts);
-    if (r == EditResult::FileChanged)
-        fileChangedUnderList();
-    else if (r != EditResult::FileMissing)
-        UpdateConfig();
+    std::optional<ConfigTable> refreshed;
+    const ThenRefresh then { m_clock, refreshed };
+    showEdited(moveConfig(m_configFilePath, m_configTable, static_cast<std::size_t>(i), MoveDirection::Down,
+                   m_ctx.prompts, &then),
+        refreshed);
 }
 
 void TFmain::cxBDeletecfgClick()
@@ -196,12 +204,11 @@ void TFmain::cxBDeletecfgClick()
     const std::string caption = m_ui->cxLVconfig->item(i)->text().toStdString();
     if (!m_ctx.prompts.confirm("确实要删除\"" + caption + "\"这条配置吗?"))
         return;
-    const EditResult r
-        = deleteConfig(m_configFilePath, m_configTable, static_cast<std::size_t>(i), m_ctx.prompts);
-    if (r == EditResult::FileChanged)
-        fileChangedUnderList();
-    else if (r != EditResult::FileMissing)
-        UpdateConfig();
+    std::optional<ConfigTable> refreshed;
+    const ThenRefresh then { m_clock, refreshed };
+    showEdited(
+        deleteConfig(m_configFilePath, m_configTable, static_cast<std::size_t>(i), m_ctx.prompts, &then),
+        refreshed);
 }
 
 void TFmain::cxBRenamecfgClick()
@@ -240,15 +247,19 @@ void TFmain::N2Click()
 void TFmain::cxBSaveClick()
 {
     if (!m_saveConfig)
-        m_saveConfig = std::make_unique<TFSaveConfig>(m_ctx.prompts, this);
+        m_saveConfig = std::make_unique<TFSaveConfig>(m_ctx.prompts, m_clock, this);
     std::optional<QString> selected;
     if (const int i = selectedConfig(); i >= 0)
         selected = m_ui->cxLVconfig->item(i)->text();
     m_saveConfig->prepare(m_configFilePath, m_configTable, fields(), selected);
     const int scrolled = m_ui->cxLVconfig->verticalScrollBar()->value();
     const int result = m_saveConfig->exec();
-    if (result == QDialog::Accepted || result == TFSaveConfig::FileChanged)
+    if (result == QDialog::Accepted && m_saveConfig->refreshedTable()) {
+        m_configTable = *m_saveConfig->refreshedTable();
+        UpdateList();
+    } else if (result == QDialog::Accepted || result == TFSaveConfig::FileChanged) {
         UpdateConfig();
+    }
     m_ui->cxLVconfig->verticalScrollBar()->setValue(scrolled);
 }
 

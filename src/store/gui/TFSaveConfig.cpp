@@ -32,9 +32,10 @@ bool sameIgnoringLatinCase(const QString& a, const QString& b)
 
 } // namespace
 
-TFSaveConfig::TFSaveConfig(MessageSink& sink, QWidget* parent)
+TFSaveConfig::TFSaveConfig(MessageSink& sink, const Clock& clock, QWidget* parent)
     : QDialog(parent)
     , m_sink(sink)
+    , m_clock(clock)
     , m_ui(std::make_unique<Ui::TFSaveConfig>())
 {
     m_ui->setupUi(this);
@@ -115,7 +116,9 @@ void TFSaveConfig::cxBsaveClick()
     }
     const std::string name
         = (overwrite ? m_ui->cxCBoldconfig->currentText() : m_ui->cxTEnewconfig->text()).toStdString();
-    const SaveResult saved = saveConfig(m_path, m_fields, name, position, m_listed, m_sink);
+    m_refreshed.reset();
+    const ThenRefresh then { m_clock, m_refreshed };
+    const SaveResult saved = saveConfig(m_path, m_fields, name, position, m_listed, m_sink, &then);
     switch (saved.result) {
     case EditResult::Done:
     case EditResult::Unchanged:

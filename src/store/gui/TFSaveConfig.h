@@ -2,6 +2,7 @@
 
 #include "base/MessageSink.h"
 #include "base/TcpIpConfig.h"
+#include "store/Clock.h"
 #include "store/ConfigTable.h"
 
 #include <QDialog>
@@ -29,13 +30,17 @@ public:
     // written, and the list must be refreshed all the same.
     static constexpr int FileChanged = 2;
 
-    TFSaveConfig(MessageSink& sink, QWidget* parent = nullptr);
+    TFSaveConfig(MessageSink& sink, const Clock& clock, QWidget* parent = nullptr);
     ~TFSaveConfig() override;
 
     // What a showing saves and offers. `selectedCaption` is the main list's
     // selected item's caption, if any.
     void prepare(
         std::string path, ConfigTable listed, TcpIpConfig fields, std::optional<QString> selectedCaption);
+
+    // After an OK result: the records as the refresh that followed the save
+    // (in the same write) read them.
+    const std::optional<ConfigTable>& refreshedTable() const { return m_refreshed; }
 
     // Handlers, public so tests reach them.
     void FormShow();
@@ -51,6 +56,8 @@ private:
     void enableChoice(bool newConfig);
 
     MessageSink& m_sink;
+    const Clock& m_clock;
+    std::optional<ConfigTable> m_refreshed;
     std::unique_ptr<Ui::TFSaveConfig> m_ui;
     std::string m_path;
     ConfigTable m_listed;
