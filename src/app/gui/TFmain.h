@@ -145,6 +145,7 @@ private:
     int selectedConfig() const;
     // After an operation that found the file changed under the list.
     void fileChangedUnderList();
+    void moveSelected(MoveDirection direction);
     // After a move or delete: the table its refresh read, or the file changed.
     void showEdited(EditResult result, std::optional<ConfigTable>& refreshed);
     void fillAndApplySkin();

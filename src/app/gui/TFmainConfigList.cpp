@@ -168,28 +168,25 @@ void TFmain::View1Click()
 
 void TFmain::Moveup1Click()
 {
-    const int i = selectedConfig();
-    if (i < 0) {
-        m_ctx.prompts.show(MessageSink::Kind::Plain, kSelectToMoveUp);
-        return;
-    }
-    std::optional<ConfigTable> refreshed;
-    const ThenRefresh then { m_clock, refreshed };
-    showEdited(moveConfig(m_configFilePath, m_configTable, static_cast<std::size_t>(i), MoveDirection::Up,
-                   m_ctx.prompts, &then),
-        refreshed);
+    moveSelected(MoveDirection::Up);
 }
 
 void TFmain::Movedown1Click()
 {
+    moveSelected(MoveDirection::Down);
+}
+
+void TFmain::moveSelected(MoveDirection direction)
+{
     const int i = selectedConfig();
     if (i < 0) {
-        m_ctx.prompts.show(MessageSink::Kind::Plain, kSelectToMoveDown);
+        m_ctx.prompts.show(
+            MessageSink::Kind::Plain, direction == MoveDirection::Up ? kSelectToMoveUp : kSelectToMoveDown);
         return;
     }
     std::optional<ConfigTable> refreshed;
     const ThenRefresh then { m_clock, refreshed };
-    showEdited(moveConfig(m_configFilePath, m_configTable, static_cast<std::size_t>(i), MoveDirection::Down,
+    showEdited(moveConfig(m_configFilePath, m_configTable, static_cast<std::size_t>(i), direction,
                    m_ctx.prompts, &then),
         refreshed);
 }
