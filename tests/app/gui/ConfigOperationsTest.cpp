@@ -6,6 +6,7 @@
 #include "store/ConfigRecord.h"
 #include "store/gui/TFSaveConfig.h"
 
+#include <QScrollBar>
 #include <QTabWidget>
 
 using namespace tarnwick;
@@ -370,4 +371,23 @@ TEST(SaveDialog, CancelAndAnOverwriteWithNothingChosenWriteNothing)
     EXPECT_EQ(lw.w->saveDialog(), first) << "made once";
     EXPECT_EQ(lw.h.prompts.messages.size(), 1u);
     EXPECT_EQ(lw.fileBytes(), before);
+}
+
+TEST(ConfigList, ARebuildKeepsTheUserWhereTheyWere)
+{
+    std::vector<ConfigRecord> many;
+    for (int i = 1; i <= 80; ++i)
+        many.push_back(sampleRecord(std::to_string(i), "配置" + std::to_string(i)));
+    ListWindow lw(many);
+    QScrollBar* bar = lw.list()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0) << "the list scrolls";
+    bar->setValue(bar->maximum() / 2);
+    const int where = bar->value();
+    lw.h.prompts.yes = { true };
+    lw.select(40);
+    lw.action("Delete1")->trigger();
+    ASSERT_EQ(lw.list()->count(), 79);
+    EXPECT_EQ(bar->value(), where);
+    lw.action("Refresh1")->trigger();
+    EXPECT_EQ(bar->value(), where);
 }
