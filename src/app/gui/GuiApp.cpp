@@ -78,7 +78,7 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
 
     MainWindowContext context { prompts, registry, configIniPath(env), *adapters, *live, snapshot,
         [&prompts](const std::string& path) { return static_cast<int>(checkConfigFile(path, prompts)); },
-        nullptr, nullptr };
+        nullptr, nullptr, nullptr, nullptr, {} };
     // The stored look, drawn before the widgets exist so they are polished
     // once; the show handler applies it again (then a no-op) and warns when
     // config.ini is missing.

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tarnwick::gui
 {
@@ -37,6 +38,9 @@ struct MainWindowContext {
     // proxy; null means the real netsh and the desktop's proxy.
     CommandRunner* runner = nullptr;
     ProxySource* proxy = nullptr;
+    // Runs the desktop's database tools after the file type changed; empty
+    // means the system's programs.
+    std::function<void(const std::vector<std::string>& argv)> desktopTools;
 };
 
 } // namespace tarnwick::gui

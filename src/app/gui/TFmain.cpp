@@ -153,6 +153,9 @@ void TFmain::connectHandlers()
     connect(ui.cxBabout, &QPushButton::clicked, this, [this] { guarded([this] { aboutClick(); }); });
     connect(ui.cxBexit, &QPushButton::clicked, this, &QWidget::close);
     connect(ui.cxBApply, &QPushButton::clicked, this, [this] { guarded([this] { cxBApplyClick(); }); });
+    // Also when the start-up sets the box from "shotcut".
+    connect(ui.cxCBshotcut, &QCheckBox::toggled, this,
+        [this] { guarded([this] { cxCBshotcutPropertiesChange(); }); });
     // Save, apply, rename and delete join with the configuration store and the
     // apply window; the page change and the dial-up page's buttons with the
     // dial-up page; the shortcut box with the quick-switch shortcuts.
@@ -195,6 +198,10 @@ void TFmain::buildTray(const QIcon& icon)
 {
     m_trayMenu = named(new QMenu(this), "PopupMenu1");
     m_trayMenu->setToolTipsVisible(true);
+    // The configurations by caption, a choice switching as its file would.
+    m_switchMenu = named(new QMenu(QStringLiteral("切换到"), m_trayMenu), "NSwitchTo");
+    m_trayMenu->addMenu(m_switchMenu);
+    m_trayMenu->addSeparator();
     const struct {
         const char* name;
         const char* text;
@@ -252,7 +259,7 @@ void TFmain::FormCreate()
         m_ui->cxCBSetAgent->setChecked(s.setAgentChecked);
         applyProxyRule();
         discoverAdapters(s.defaultNetCard);
-        // Registering the quick-switch file type joins here with the shortcuts.
+        RegisterQuickSwitchFileType();
     });
 }
 
@@ -296,6 +303,11 @@ void TFmain::FormShow()
     m_timer1->start();
     resetProbeDisplay();
     guarded([this] { fillAndApplySkin(); });
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        if (!m_quickSwitches.isEmpty())
+            QMetaObject::invokeMethod(this, &TFmain::runQuickSwitches, Qt::QueuedConnection);
+    }
     emit formShown();
 }
 
@@ -591,12 +603,6 @@ void TFmain::onTrayActivated(QSystemTrayIcon::ActivationReason reason)
     // A left click opens the same menu as a right click.
     if (reason == QSystemTrayIcon::Trigger)
         m_trayMenu->popup(QCursor::pos());
-}
-
-void TFmain::quickSwitchRequested(const QString& path)
-{
-    // Switching to the file's configuration joins with the quick-switch files.
-    m_quickSwitches << path;
 }
 
 void TFmain::guarded(const std::function<void()>& handler)

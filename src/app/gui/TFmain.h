@@ -73,7 +73,8 @@ public:
     // The window's width, and the advanced groups shown only when wide.
     void setOuterWidth(int outer);
 
-    // A quick-switch file handed over at start or by a second start.
+    // A quick-switch file handed over at start or by a second start: acted
+    // on once the window has been shown.
     void quickSwitchRequested(const QString& path);
     const QStringList& pendingQuickSwitches() const { return m_quickSwitches; }
 
@@ -108,6 +109,16 @@ public:
     void N2Click();
     void cxBSaveClick(); // "保 存"
     TFSaveConfig* saveDialog() const { return m_saveConfig.get(); }
+
+    // Quick-switching (TFmainShortcuts.cpp).
+    void NshortcutClick(); // "快捷方式" of the list's menu: the file on the desktop
+    void cxCBshotcutPropertiesChange(); // the launcher on the desktop
+    void RegisterQuickSwitchFileType();
+    // Loads the configuration with that ID from the file into the fields,
+    // selects adapter `cardId` (when it exists) and starts the switch as "应 用"
+    // does; `source` names the request in messages.
+    void switchToConfiguration(const std::string& id, int cardId, const std::string& source);
+    QMenu* switchMenu() const { return m_switchMenu; }
     bool trayAvailable() const;
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     QMenu* trayMenu() const { return m_trayMenu; }
@@ -146,6 +157,9 @@ private:
     // After an operation that found the file changed under the list.
     void fileChangedUnderList();
     void moveSelected(MoveDirection direction);
+    void runQuickSwitches();
+    void openQuickSwitch(const std::string& path);
+    void fillSwitchMenu();
     // After a move or delete: the table its refresh read, or the file changed.
     void showEdited(EditResult result, std::optional<ConfigTable>& refreshed);
     void fillAndApplySkin();
@@ -183,6 +197,8 @@ private:
     QLabel* m_panels[5] = {};
     QMenu* m_configMenu = nullptr;
     QMenu* m_trayMenu = nullptr;
+    QMenu* m_switchMenu = nullptr; // the tray's "切换到"
+    bool m_shownOnce = false;
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_timer1 = nullptr;
     TFabout* m_about = nullptr;

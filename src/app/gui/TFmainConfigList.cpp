@@ -55,6 +55,7 @@ void TFmain::connectConfigList()
     on("Refresh1", &TFmain::UpdateConfig);
     on("Moveup1", &TFmain::Moveup1Click);
     on("Movedown1", &TFmain::Movedown1Click);
+    on("Nshortcut", &TFmain::NshortcutClick);
     connect(list, &QListWidget::itemClicked, this, [this] { guarded([this] { cxLVconfigClick(); }); });
     connect(
         list, &QListWidget::itemDoubleClicked, this, [this] { guarded([this] { cxLVconfigDblClick(); }); });
@@ -94,6 +95,7 @@ void TFmain::UpdateList()
     list->setCurrentRow(-1);
     list->clearSelection();
     list->verticalScrollBar()->setValue(scrolled);
+    fillSwitchMenu();
 }
 
 int TFmain::selectedConfig() const

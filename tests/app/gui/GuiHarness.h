@@ -18,6 +18,7 @@
 
 #include "FakeIcmp.h"
 #include "TempDir.h"
+#include "TempHome.h"
 #include "TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -172,6 +173,9 @@ public:
 
 struct Harness {
     test::TempDir dir;
+    test::TempHome home { dir.path() };
+    // The desktop database tools the file type would run.
+    std::vector<std::vector<std::string>> toolsRun;
     MemoryRegistryStore registry;
     ScriptedPrompts prompts;
     TwoAdapters adapters;
@@ -205,7 +209,8 @@ struct Harness {
         window.reset();
         MainWindowContext ctx { prompts, registry, ini(), adapters, live, snapshot,
             [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, &icmp,
-            &ticks, &runner, &proxy };
+            &ticks, &runner, &proxy,
+            [this](const std::vector<std::string>& argv) { toolsRun.push_back(argv); } };
         window = std::make_unique<TFmain>(dm, ctx);
         window->FormCreate();
         window->show();

@@ -13,6 +13,7 @@
 #include "LabState.h"
 #include "Process.h"
 #include "TempDir.h"
+#include "TempHome.h"
 
 #include <gtest/gtest.h>
 
@@ -54,6 +55,7 @@ public:
 // on an empty configuration file, shown.
 struct LabWindow {
     test::TempDir dir;
+    test::TempHome home { dir.path() };
     MemoryRegistryStore registry;
     SilentPrompts prompts;
     std::unique_ptr<AdapterSource> adapters = makeAdapterSource(registry);
@@ -69,7 +71,8 @@ struct LabWindow {
         settings::writeConfigFile(registry, config);
         settings::writeSkin(dir / "config.ini", "Standard");
         MainWindowContext ctx { prompts, registry, dir / "config.ini", *adapters, *live, snapshot,
-            [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); } };
+            [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, nullptr,
+            nullptr, nullptr, nullptr, [](const std::vector<std::string>&) {} };
         window = std::make_unique<TFmain>(dm, ctx);
         window->FormCreate();
         window->show();

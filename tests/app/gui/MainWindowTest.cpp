@@ -66,7 +66,7 @@ TEST(MainWindow, LayoutNamesAndCaptions)
         tray << a->text();
         EXPECT_EQ(a->toolTip(), a->text());
     }
-    EXPECT_EQ(tray.join(QLatin1Char('|')), QStringLiteral("显示窗体|隐藏窗体|退出"));
+    EXPECT_EQ(tray.join(QLatin1Char('|')), QStringLiteral("切换到||显示窗体|隐藏窗体|退出"));
     EXPECT_EQ(w.trayIcon()->toolTip(), QStringLiteral("Tarnwick"));
     QTRY_VERIFY(w.trayIcon()->isVisible()); // right after the first paint
 }
