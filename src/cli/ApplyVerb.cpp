@@ -11,6 +11,7 @@
 #include "cli/ProbeStates.h"
 #include "cli/StreamMessageSink.h"
 #include "cli/Verbs.h"
+#include "shortcuts/QuickSwitchFile.h"
 #include "store/ConfigList.h"
 
 #include <exception>
@@ -29,6 +30,7 @@ struct ApplyArgs {
     bool dryRun = false;
     std::optional<std::string> id;
     std::optional<std::string> caption;
+    std::optional<std::string> quickSwitchFile; // a .twk file names ID and adapter
 };
 
 std::optional<ApplyArgs> parse(const std::vector<std::string>& args)
@@ -45,12 +47,14 @@ std::optional<ApplyArgs> parse(const std::vector<std::string>& args)
             a.dryRun = true;
         else if (w == "--id" && hasValue && !a.id && !a.caption)
             a.id = args[++i];
-        else if (!w.starts_with("--") && !a.id && !a.caption)
+        else if (!w.starts_with("--") && w.ends_with(".twk") && !a.id && !a.caption && !a.quickSwitchFile)
+            a.quickSwitchFile = w;
+        else if (!w.starts_with("--") && !a.id && !a.caption && !a.quickSwitchFile)
             a.caption = w;
         else
             return std::nullopt;
     }
-    if (!a.id && !a.caption)
+    if (!a.id && !a.caption && !a.quickSwitchFile)
         return std::nullopt;
     return a;
 }
@@ -127,19 +131,33 @@ public:
 
 } // namespace
 
-// `tarnwick apply [--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION)`:
+// `tarnwick apply [--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION | FILE.twk)`:
 // the switch of the window's "应 用" for a stored configuration, its log on
 // standard output, then the probe's two results as `probe` prints them.
 // 0 when every setting took effect, 1 when not or when nothing could run.
 int runApply(const std::vector<std::string>& args, Io io)
 {
-    const std::optional<ApplyArgs> a = parse(args);
+    std::optional<ApplyArgs> a = parse(args);
     if (!a) {
-        io.err << "usage: tarnwick apply [--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION)\n";
+        io.err << "usage: tarnwick apply [--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION | "
+                  "FILE.twk)\n";
         return kUsageExit;
     }
     StreamMessageSink sink(io.err);
     try {
+        if (a->quickSwitchFile) {
+            QuickSwitch q;
+            try {
+                q = readQuickSwitchFile(*a->quickSwitchFile);
+            } catch (const std::runtime_error& e) {
+                io.err << "tarnwick: apply: " << *a->quickSwitchFile << ": " << e.what() << '\n';
+                return 1;
+            }
+            a->id = q.cfgId;
+            // The file's adapter while it exists; the stored one otherwise.
+            if (!a->adapter && q.cardId >= 0 && q.cardId < readStatusOnce(std::nullopt).table.count())
+                a->adapter = q.cardId;
+        }
         const std::string path = a->config ? *a->config : configFileSetting();
         const auto table = loadConfigTable(path, sink);
         if (!table) {

@@ -19,7 +19,7 @@ const std::vector<Verb>& verbs()
         { "check", "FILE", "check a configuration file: 0 valid, 1 missing, 2 invalid", runCheck },
         { "list", "[--config FILE]", "the stored configurations: position, ID, caption", runList },
         { "probe", "[--adapter N]", "test the gateway and first DNS server in force", runProbe },
-        { "apply", "[--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION)",
+        { "apply", "[--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION | FILE.twk)",
             "switch the adapter to a stored configuration", runApply },
     };
     return all;

@@ -4,11 +4,13 @@
 #include "Process.h"
 #include "TempDir.h"
 #include "TestPaths.h"
+#include "shortcuts/QuickSwitchFile.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 using namespace tarnwick::test;
 using namespace tarnwick::test::lab;
@@ -119,5 +121,36 @@ TEST_F(ApplyVerbLab, UnknownConfigurationsAdaptersAndFilesRunNothing)
             { { "TARNWICK_HOME", home.path().string() } });
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("no configuration file at /nonexistent/config.xml"), std::string::npos);
+    EXPECT_EQ(addressTexts(), before);
+}
+
+// A quick-switch file names the configuration by ID and the adapter by its
+// position; one that names a configuration since deleted runs nothing.
+TEST_F(ApplyVerbLab, AQuickSwitchFileSwitchesToItsConfiguration)
+{
+    const auto file = [&](const char* name, const std::string& cfgId, int cardId) {
+        const auto path = home.path() / name;
+        tarnwick::writeQuickSwitchFile(path, cfgId, cardId);
+        return path.string();
+    };
+    auto r = apply({ file("切换到[lab-static].twk", "2", 0) });
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.10/24" });
+    EXPECT_EQ(defaultRoutes(), std::vector<std::string> { "192.0.2.1 1" });
+
+    // An adapter position that no longer exists: the stored adapter.
+    r = apply({ file("two.twk", "3", 7) });
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(addressTexts(), (std::vector<std::string> { "10.1.0.5/16", "192.0.2.20/24" }));
+
+    const auto before = addressTexts();
+    r = apply({ file("gone.twk", "99", 0) });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no configuration with ID 99"), std::string::npos) << r.err;
+    const auto bad = home.path() / "bad.twk";
+    std::ofstream(bad) << "<?xml version=\"1.0\"?><ConfigBox/>";
+    r = apply({ bad.string() });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(bad.string()), std::string::npos) << r.err;
     EXPECT_EQ(addressTexts(), before);
 }

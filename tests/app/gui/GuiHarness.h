@@ -204,7 +204,9 @@ struct Harness {
     void set(std::string_view name, std::string_view value) { settings::writeValue(registry, name, value); }
     std::string get(std::string_view name) { return settings::readValue(registry, name); }
 
-    TFmain& start()
+    // `beforeCreate` runs on the new window before its creation handler (a
+    // quick-switch file handed over at start, say).
+    TFmain& start(const std::function<void(TFmain&)>& beforeCreate = {})
     {
         window.reset();
         MainWindowContext ctx { prompts, registry, ini(), adapters, live, snapshot,
@@ -212,6 +214,8 @@ struct Harness {
             &ticks, &runner, &proxy,
             [this](const std::vector<std::string>& argv) { toolsRun.push_back(argv); } };
         window = std::make_unique<TFmain>(dm, ctx);
+        if (beforeCreate)
+            beforeCreate(*window);
         window->FormCreate();
         window->show();
         QCoreApplication::processEvents();
