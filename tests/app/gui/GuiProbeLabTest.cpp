@@ -2,18 +2,22 @@
 // lan0, and a click sends real echoes to the lab's gateway and DNS server.
 #include "adapters/PlatformSources.h"
 #include "app/ConfigFileSearch.h"
+#include "app/gui/InstanceChannel.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
 #include "apply/gui/ProbeIndicator.h"
 #include "apply/gui/TFApply.h"
+#include "base/AtomicFile.h"
 #include "base/MemoryRegistryStore.h"
 #include "base/Settings.h"
+#include "shortcuts/QuickSwitchFile.h"
 #include "store/ConfigFile.h"
 
 #include "LabState.h"
 #include "Process.h"
 #include "TempDir.h"
 #include "TempHome.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +31,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 using namespace tarnwick;
 using namespace tarnwick::gui;
@@ -64,16 +70,21 @@ struct LabWindow {
     TDM dm;
     std::unique_ptr<TFmain> window;
 
-    LabWindow()
+    // `configBytes`: the configuration file; `beforeCreate` runs on the new
+    // window before its creation handler.
+    explicit LabWindow(const std::string& configBytes = emptyConfigFileBytes(),
+        const std::function<void(TFmain&)>& beforeCreate = {})
     {
         const std::string config = (dir / "config.xml").string();
-        std::ofstream(config, std::ios::binary) << emptyConfigFileBytes();
+        std::ofstream(config, std::ios::binary) << configBytes;
         settings::writeConfigFile(registry, config);
         settings::writeSkin(dir / "config.ini", "Standard");
         MainWindowContext ctx { prompts, registry, dir / "config.ini", *adapters, *live, snapshot,
             [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, nullptr,
             nullptr, nullptr, nullptr, [](const std::vector<std::string>&) {} };
         window = std::make_unique<TFmain>(dm, ctx);
+        if (beforeCreate)
+            beforeCreate(*window);
         window->FormCreate();
         window->show();
         QCoreApplication::processEvents();
@@ -166,6 +177,52 @@ TEST(MainWindowLab, ApplyChangesTheLabAdapterAndShowsTheRun)
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(field("cxTEIP")->text(), QStringLiteral("192.0.2.44"));
     EXPECT_TRUE(prompts.messages.empty());
+}
+
+// Opening an exported quick-switch file switches the lab adapter, as the
+// first start's file and as one a second start hands to the running window.
+TEST(MainWindowLab, AQuickSwitchFileSwitchesTheLabAdapter)
+{
+    if (env("TARNWICK_LAB").empty())
+        GTEST_SKIP() << "runs inside the lab (scripts/lab run)";
+    runProcess({ "ip", "-4", "addr", "flush", "dev", env("TARNWICK_LAB_IF") });
+    test::TempDir files;
+    const auto exported = [&](const char* name, const char* cfgId) {
+        const auto path = files / name;
+        writeQuickSwitchFile(path, cfgId, 0);
+        return QString::fromStdString(path.string());
+    };
+    const std::string labConfigs = readWholeFile(std::filesystem::path(test::kDataDir) / "config-lab.xml");
+    LabWindow lab(
+        labConfigs, [&](TFmain& w) { w.quickSwitchRequested(exported("切换到[lab-static].twk", "2")); });
+    TFmain* w = lab.window.get();
+    QTRY_VERIFY_WITH_TIMEOUT(w->applyWindow() && w->applyWindow()->isVisible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->applyWindow()->running(), 20000);
+    EXPECT_EQ(lab::addressTexts(), std::vector<std::string> { "192.0.2.10/24" });
+    EXPECT_EQ(lab::defaultRoutes(), std::vector<std::string> { env("TARNWICK_LAB_GATEWAY") + " 1" });
+    QTest::mouseClick(w->applyWindow()->findChild<QPushButton*>(QStringLiteral("cxBback")), Qt::LeftButton);
+
+    // A second start hands its file over the instance channel.
+    InstanceChannel channel;
+    const QString socket = QString::fromStdString((files / "instance.sock").string());
+    ASSERT_TRUE(channel.listen(socket));
+    QObject::connect(&channel, &InstanceChannel::quickSwitchReceived, w, &TFmain::quickSwitchRequested);
+    const QString two = exported("切换到[lab-two].twk", "3");
+    std::thread second([&] { InstanceChannel::handOver(socket, two); });
+    QTRY_VERIFY_WITH_TIMEOUT(
+        w->applyWindow()->isVisible() && !w->applyWindow()->running() && lab::addressTexts().size() == 2,
+        20000);
+    second.join();
+    EXPECT_EQ(lab::addressTexts(), (std::vector<std::string> { "10.1.0.5/16", "192.0.2.20/24" }));
+    QTest::mouseClick(w->applyWindow()->findChild<QPushButton*>(QStringLiteral("cxBback")), Qt::LeftButton);
+    EXPECT_TRUE(lab.prompts.messages.empty());
+
+    // A configuration deleted since the export: said, and nothing runs.
+    w->quickSwitchRequested(exported("gone.twk", "99"));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(lab.prompts.messages.size(), 1u);
+    EXPECT_NE(lab.prompts.messages[0].find("ID 99"), std::string::npos) << lab.prompts.messages[0];
+    EXPECT_EQ(lab::addressTexts(), (std::vector<std::string> { "10.1.0.5/16", "192.0.2.20/24" }));
 }
 
 int main(int argc, char** argv)
