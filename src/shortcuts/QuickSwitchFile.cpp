@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <stdexcept>
+#include <system_error>
 
 namespace tarnwick
 {
@@ -56,7 +57,17 @@ QuickSwitch readQuickSwitchFile(const std::filesystem::path& path)
 {
     XmlDocument doc;
     try {
-        doc.load(path, kMaxQuickSwitchBytes);
+        std::error_code ec;
+        if (const auto size = std::filesystem::file_size(path, ec); !ec && size > kMaxQuickSwitchBytes)
+            throw XmlError("大于 " + std::to_string(kMaxQuickSwitchBytes / 1024) + " KB");
+        const std::string bytes = readWholeFile(path);
+        // Refused before the parser sees it: entities are how a small file
+        // costs gigabytes.
+        if (bytes.find("<!DOCTYPE") != std::string::npos)
+            throw XmlError("含有文档类型声明");
+        doc.loadXml(bytes, path.string());
+    } catch (const std::system_error& e) {
+        throw std::runtime_error(std::string("不是可读的快速切换文件（") + e.what() + "）");
     } catch (const XmlError& e) {
         throw std::runtime_error(std::string("不是可读的快速切换文件（") + e.what() + "）");
     }

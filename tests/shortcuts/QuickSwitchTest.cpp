@@ -80,6 +80,13 @@ TEST(QuickSwitchFile, FilesFromAnywhereAreRefusedWithTheReason)
                 + "<!DOCTYPE SkiffnetQuickSwitch [<!ENTITY e \"1\">]><SkiffnetQuickSwitch CfgID=\"&e;\" "
                   "CardID=\"0\"/>",
             "不是可读的快速切换文件" },
+        { "billion laughs",
+            decl
+                + "<!DOCTYPE q [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+                  "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d "
+                  "\"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">]>"
+                  "<SkiffnetQuickSwitch CfgID=\"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\" CardID=\"0\"/>",
+            "文档类型声明" },
         { "larger than 64 KB",
             decl + "<SkiffnetQuickSwitch CfgID=\"1\" CardID=\"0\">" + std::string(70 * 1024, ' ')
                 + "</SkiffnetQuickSwitch>",
