@@ -3,7 +3,7 @@
 #include "adapters/LiveSnapshot.h"
 #include "adapters/ProxySource.h"
 #include "apply/CommandRunner.h"
-#include "apply/Dispatcher.h"
+#include "base/Dispatcher.h"
 #include "base/TcpIpConfig.h"
 
 #include <functional>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "adapters/LiveSnapshot.h"
-#include "apply/Dispatcher.h"
 #include "apply/ProbeView.h"
 #include "apply/TIdIcmpClient.h"
+#include "base/Dispatcher.h"
 
 namespace tarnwick
 {

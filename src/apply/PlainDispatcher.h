@@ -1,7 +1,7 @@
 #pragma once
 
-#include "apply/Dispatcher.h"
 #include "apply/HandOverQueue.h"
+#include "base/Dispatcher.h"
 
 #include <thread>
 

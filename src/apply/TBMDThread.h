@@ -1,6 +1,6 @@
 #pragma once
 
-#include "apply/Dispatcher.h"
+#include "base/Dispatcher.h"
 
 #include <atomic>
 #include <functional>
