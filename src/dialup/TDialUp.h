@@ -1,0 +1,63 @@
+#pragma once
+
+#include "base/Dispatcher.h"
+#include "dialup/DialBackend.h"
+#include "dialup/DialStatus.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarnwick
+{
+
+// The dial-up component: lists the lines of the system's phone book, stores
+// a user name and password into one and dials it in the background, hangs
+// up, names the connected line, and hands the dial's progress to the GUI
+// thread as status texts, in order, one at a time, none lost.
+class TDialUp
+{
+public:
+    // Called on the GUI thread for each status of a dial, and on the caller's
+    // thread for the failure reports of Dial().
+    using StatusEvent = std::function<void(const std::string& messageText, bool error)>;
+
+    // `processEvents` lets the GUI thread's pending events run (between the
+    // passes of HangUpAll).
+    TDialUp(
+        std::unique_ptr<DialBackend> backend, Dispatcher& dispatcher, std::function<void()> processEvents);
+    ~TDialUp();
+    TDialUp(const TDialUp&) = delete;
+    TDialUp& operator=(const TDialUp&) = delete;
+
+    std::string Username;
+    std::string Password;
+    std::string ConnectTo;
+    std::vector<std::string> LangStrList = defaultStatusTemplates();
+    StatusEvent OnStatusEvent;
+
+    // The phone book's entries, read afresh at every call.
+    std::vector<std::string> PossibleConnections() const;
+    // "entry (device)" of the connected connection enumerated last; empty when none.
+    std::string CurrentConnection() const;
+    bool RasInstalled() const;
+
+    // True when the dial was accepted and now runs in the background.
+    bool Dial();
+    // Hangs up every connection of the machine, in seven passes with the GUI
+    // thread's events let run between them.
+    void HangUpAll();
+
+    DialStatusText DescribeStatus(int state, int errorCode) const;
+
+private:
+    void report(const std::string& text, bool error);
+    void onProgress(int state, int errorCode); // a back end thread
+
+    std::unique_ptr<DialBackend> m_backend;
+    Dispatcher& m_dispatcher;
+    std::function<void()> m_processEvents;
+};
+
+} // namespace tarnwick
