@@ -1,6 +1,8 @@
 #include "dialup/TDialUp.h"
 
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 
 namespace tarnwick
 {
@@ -13,15 +15,36 @@ constexpr std::size_t kMaxRecords = 100;
 
 } // namespace
 
-TDialUp::TDialUp(
-    std::unique_ptr<DialBackend> backend, Dispatcher& dispatcher, std::function<void()> processEvents)
+// The one-slot mailbox between a dial's thread and the GUI thread: the
+// thread waits until the slot is empty, fills it and asks the GUI thread to
+// deliver; the GUI thread takes it and empties it. So statuses arrive in
+// order, one at a time, none lost while the component lives.
+struct TDialUp::Mailbox {
+    std::mutex mutex;
+    std::condition_variable emptied;
+    bool pending = false;
+    int state = 0;
+    int error = 0;
+    TDialUp* owner = nullptr; // null once the component is gone: threads stop waiting
+};
+
+TDialUp::TDialUp(std::unique_ptr<DialBackend> backend, Post post, std::function<void()> processEvents)
     : m_backend(std::move(backend))
-    , m_dispatcher(dispatcher)
+    , m_mailbox(std::make_shared<Mailbox>())
+    , m_post(std::move(post))
     , m_processEvents(std::move(processEvents))
 {
+    m_mailbox->owner = this;
 }
 
-TDialUp::~TDialUp() = default;
+TDialUp::~TDialUp()
+{
+    {
+        std::lock_guard lock(m_mailbox->mutex);
+        m_mailbox->owner = nullptr;
+    }
+    m_mailbox->emptied.notify_all();
+}
 
 bool TDialUp::RasInstalled() const
 {
@@ -96,9 +119,39 @@ bool TDialUp::Dial()
             report("无法把用户名和密码保存到线路“" + ConnectTo + "”：" + m_backend->errorText(code), true);
             return false;
         }
-        if (const int code
-            = m_backend->dial(ConnectTo, [this](int state, int error) { onProgress(state, error); });
-            code != 0) {
+        // The notifier holds the mailbox, never the component: a dial's
+        // thread may report after the component is gone.
+        const std::weak_ptr<Mailbox> weak = m_mailbox;
+        const Post post = m_post;
+        const auto notify = [weak, post](int state, int error) {
+            const auto mailbox = weak.lock();
+            if (!mailbox)
+                return;
+            std::unique_lock lock(mailbox->mutex);
+            mailbox->emptied.wait(lock, [&] { return !mailbox->pending || !mailbox->owner; });
+            if (!mailbox->owner)
+                return;
+            mailbox->pending = true;
+            mailbox->state = state;
+            mailbox->error = error;
+            lock.unlock();
+            post([weak] {
+                const auto box = weak.lock();
+                if (!box)
+                    return;
+                std::unique_lock taken(box->mutex);
+                if (!box->owner || !box->pending)
+                    return;
+                const int s = box->state, e = box->error;
+                TDialUp* owner = box->owner;
+                box->pending = false;
+                taken.unlock();
+                box->emptied.notify_all();
+                const DialStatusText text = owner->DescribeStatus(s, e);
+                owner->report(text.text, text.error);
+            });
+        };
+        if (const int code = m_backend->dial(ConnectTo, notify); code != 0) {
             const std::string text = m_backend->errorText(code);
             HangUpAll();
             report(text, true);
@@ -110,16 +163,6 @@ bool TDialUp::Dial()
         report(e.what(), true);
         return false;
     }
-}
-
-// The one-slot mailbox: the hand-over returns only once the GUI thread has
-// taken the status, so the next one waits for the slot, and the order holds.
-void TDialUp::onProgress(int state, int errorCode)
-{
-    m_dispatcher.invoke([this, state, errorCode] {
-        const DialStatusText s = DescribeStatus(state, errorCode);
-        report(s.text, s.error);
-    });
 }
 
 } // namespace tarnwick

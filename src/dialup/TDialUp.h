@@ -1,6 +1,5 @@
 #pragma once
 
-#include "base/Dispatcher.h"
 #include "dialup/DialBackend.h"
 #include "dialup/DialStatus.h"
 
@@ -23,10 +22,12 @@ public:
     // thread for the failure reports of Dial().
     using StatusEvent = std::function<void(const std::string& messageText, bool error)>;
 
+    // Runs an action later on the GUI thread, without waiting for it.
+    using Post = std::function<void(std::function<void()>)>;
+
     // `processEvents` lets the GUI thread's pending events run (between the
     // passes of HangUpAll).
-    TDialUp(
-        std::unique_ptr<DialBackend> backend, Dispatcher& dispatcher, std::function<void()> processEvents);
+    TDialUp(std::unique_ptr<DialBackend> backend, Post post, std::function<void()> processEvents);
     ~TDialUp();
     TDialUp(const TDialUp&) = delete;
     TDialUp& operator=(const TDialUp&) = delete;
@@ -52,11 +53,13 @@ public:
     DialStatusText DescribeStatus(int state, int errorCode) const;
 
 private:
+    struct Mailbox;
     void report(const std::string& text, bool error);
-    void onProgress(int state, int errorCode); // a back end thread
 
     std::unique_ptr<DialBackend> m_backend;
-    Dispatcher& m_dispatcher;
+    // Shared with the back end's threads, which may outlive this component.
+    std::shared_ptr<Mailbox> m_mailbox;
+    Post m_post;
     std::function<void()> m_processEvents;
 };
 

@@ -1,12 +1,14 @@
 // The dial-up engine over a scripted back end: the status texts, the
 // one-slot hand-over to the GUI thread, the hang-up passes and the dial's
 // failure paths.
-#include "apply/PlainDispatcher.h"
 #include "dialup/TDialUp.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <thread>
 
 using namespace tarnwick;
@@ -56,11 +58,40 @@ public:
     std::string errorText(int code) const override { return "error " + std::to_string(code); }
 };
 
+// The GUI thread's queue of posted actions; the test's own thread serves it.
+class GuiQueue
+{
+public:
+    void post(std::function<void()> action)
+    {
+        std::lock_guard lock(m_mutex);
+        m_actions.push_back(std::move(action));
+        m_posted.notify_all();
+    }
+    void serveUntil(const std::function<bool()>& done)
+    {
+        while (!done()) {
+            std::unique_lock lock(m_mutex);
+            m_posted.wait(lock, [&] { return !m_actions.empty(); });
+            auto action = std::move(m_actions.front());
+            m_actions.pop_front();
+            lock.unlock();
+            action();
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_posted;
+    std::deque<std::function<void()>> m_actions;
+};
+
 struct Engine {
-    PlainDispatcher dispatcher;
+    GuiQueue gui;
     ScriptedBackend* backend = new ScriptedBackend;
     int passes = 0;
-    TDialUp dialer { std::unique_ptr<DialBackend>(backend), dispatcher, [this] { ++passes; } };
+    TDialUp dialer { std::unique_ptr<DialBackend>(backend),
+        [this](std::function<void()> action) { gui.post(std::move(action)); }, [this] { ++passes; } };
     std::vector<std::pair<std::string, bool>> reports;
     std::thread::id reportedOn;
     Engine()
@@ -119,7 +150,7 @@ TEST(DialEngine, ManyStatusesFromTheBackEndsThreadArriveInOrderOnTheGuiThread)
     e.dialer.Password = "s3cret";
     ASSERT_TRUE(e.dialer.Dial());
     EXPECT_EQ(e.backend->stored, (std::vector<std::string> { "dsl", "ann", "s3cret" }));
-    e.dispatcher.serveUntil([&] { return e.reports.size() == kStatuses + 1; });
+    e.gui.serveUntil([&] { return e.reports.size() == kStatuses + 1; });
     for (int i = 0; i < kStatuses; ++i)
         ASSERT_EQ(e.reports[static_cast<std::size_t>(i)].first,
             i % 2 ? "Verifying username and password..." : "Connecting to dsl...")
@@ -175,4 +206,25 @@ TEST(DialEngine, HangUpEndsEveryConnectionInSevenPassesAndNamesTheConnectedOne)
     EXPECT_EQ(e.dialer.CurrentConnection(), "");
     EXPECT_FALSE(e.dialer.Dial());
     EXPECT_TRUE(e.reports.empty()) << "no report without the service";
+}
+
+TEST(DialEngine, AComponentGoneMidDialLeavesTheBackEndsThreadNothingToWaitFor)
+{
+    GuiQueue gui;
+    auto* backend = new ScriptedBackend;
+    for (int i = 0; i < 1000; ++i)
+        backend->progress.emplace_back(dialstate::ConnectDevice, 0);
+    std::atomic<int> reports = 0;
+    auto dialer = std::make_unique<TDialUp>(
+        std::unique_ptr<DialBackend>(backend), [&](std::function<void()> a) { gui.post(std::move(a)); },
+        [] {});
+    dialer->OnStatusEvent = [&](const std::string&, bool) { ++reports; };
+    ASSERT_TRUE(dialer->Dial());
+    gui.serveUntil([&] { return reports >= 10; });
+    // Destroying it joins the back end's thread: it must not wait for a slot
+    // that nobody will empty, and what it posted later reaches nobody.
+    dialer.reset();
+    gui.post([] {});
+    gui.serveUntil([] { return true; });
+    EXPECT_LT(reports.load(), 1000);
 }

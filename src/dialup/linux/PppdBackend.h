@@ -1,0 +1,62 @@
+#pragma once
+
+#include "dialup/DialBackend.h"
+
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace tarnwick
+{
+
+// Where the pppd back end finds its files and program.
+struct PppdPaths {
+    std::filesystem::path peers = "/etc/ppp/peers"; // one file per line (phone-book entry)
+    std::filesystem::path secrets = "/etc/ppp"; // pap-secrets, chap-secrets
+    std::filesystem::path run = "/run"; // ppp-<entry>.pid, as pppd's linkname writes it
+    std::string pppd = "/usr/sbin/pppd";
+
+    // The system's, with TARNWICK_PPP_PEERS, TARNWICK_PPP_SECRETS,
+    // TARNWICK_PPP_RUN and TARNWICK_PPPD in their place when set (tests).
+    static PppdPaths current();
+};
+
+// Error codes of this back end besides pppd's exit statuses (kPppdExit + status).
+namespace pppderror
+{
+inline constexpr int AccessDenied = 5;
+inline constexpr int NoSuchEntry = 623;
+inline constexpr int CannotStart = 633;
+inline constexpr int BadCredentials = 691;
+inline constexpr int UnusableText = 87; // a user name or password the files cannot hold
+inline constexpr int PppdExit = 10000;
+} // namespace pppderror
+
+// Dial-up over pppd: the peer files are the phone book, the user name goes
+// into the peer file and the password into the secrets files its
+// authentication reads, a dial is pppd started for the peer (no shell), its
+// progress read from what it reports until it detaches.
+class PppdBackend : public DialBackend
+{
+public:
+    explicit PppdBackend(PppdPaths paths = PppdPaths::current());
+    ~PppdBackend() override;
+
+    bool installed() const override;
+    std::optional<std::vector<std::string>> entries() const override;
+    std::optional<std::vector<Connection>> connections() const override;
+    void hangUp(const Connection& connection) override;
+    int readDialParams(const std::string& entry) override;
+    int storeCredentials(
+        const std::string& entry, const std::string& user, const std::string& password) override;
+    int dial(const std::string& entry, Notifier notify) override;
+    std::string errorText(int code) const override;
+
+private:
+    bool validEntry(const std::string& entry) const;
+
+    PppdPaths m_paths;
+    std::thread m_dial; // reads the running dial's progress
+};
+
+} // namespace tarnwick
