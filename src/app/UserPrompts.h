@@ -16,8 +16,12 @@ public:
     // own). Empty when cancelled before a name was ever chosen; the dialog
     // keeps its last name, so a later cancel returns that name again.
     virtual std::string askSaveFileName() = 0;
-    // A question with Yes and No buttons; true for Yes.
-    virtual bool confirm(const std::string& text) = 0;
+    enum class Answers { YesNo, OkCancel };
+    // A question; true for Yes (or OK). `title` may be empty (the
+    // application's title is used then).
+    virtual bool confirm(
+        const std::string& text, Answers answers = Answers::YesNo, const std::string& title = {})
+        = 0;
 };
 
 } // namespace tarnwick::gui

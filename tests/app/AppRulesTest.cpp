@@ -156,7 +156,7 @@ public:
     int asked = 0;
 
     void show(Kind, const std::string& text, const std::string& = {}) override { messages.push_back(text); }
-    bool confirm(const std::string&) override { return false; }
+    bool confirm(const std::string&, Answers, const std::string&) override { return false; }
     std::string askSaveFileName() override
     {
         const std::size_t i = static_cast<std::size_t>(asked++);

@@ -47,13 +47,15 @@ void QtPrompts::show(Kind kind, const std::string& text, const std::string& titl
     }
 }
 
-bool QtPrompts::confirm(const std::string& text)
+bool QtPrompts::confirm(const std::string& text, Answers answers, const std::string& title)
 {
     if (nobodyToAsk())
         return false;
-    return QMessageBox::question(m_parent, QApplication::applicationDisplayName(),
-               QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        == QMessageBox::Yes;
+    const QString caption
+        = title.empty() ? QApplication::applicationDisplayName() : QString::fromStdString(title);
+    const auto yes = answers == Answers::YesNo ? QMessageBox::Yes : QMessageBox::Ok;
+    const auto no = answers == Answers::YesNo ? QMessageBox::No : QMessageBox::Cancel;
+    return QMessageBox::question(m_parent, caption, QString::fromStdString(text), yes | no, no) == yes;
 }
 
 std::string QtPrompts::askSaveFileName()

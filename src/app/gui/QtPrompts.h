@@ -14,7 +14,7 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
     void show(Kind kind, const std::string& text, const std::string& title = {}) override;
     std::string askSaveFileName() override;
-    bool confirm(const std::string& text) override;
+    bool confirm(const std::string& text, Answers answers, const std::string& title) override;
 
 private:
     QWidget* m_parent = nullptr;

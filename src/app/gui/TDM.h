@@ -2,8 +2,11 @@
 
 #include "app/gui/LookController.h"
 #include "apply/gui/QtDispatcher.h"
+#include "dialup/TDialUp.h"
 
 #include <QObject>
+
+#include <memory>
 
 namespace tarnwick::gui
 {
@@ -21,11 +24,15 @@ public:
     // destroyed after every window, so it outlives each window's worker.
     Dispatcher& dispatcher() { return m_dispatcher; }
 
-    // The dial-up component DUbohao joins here with the dial-up engine.
+    // The dial-up component, over the system's dial-up service.
+    TDialUp& DUbohao() { return *m_dialUp; }
+    // Puts another back end under DUbohao (tests).
+    void useDialBackend(std::unique_ptr<DialBackend> backend);
 
 private:
     LookController m_look;
     QtDispatcher m_dispatcher;
+    std::unique_ptr<TDialUp> m_dialUp;
 };
 
 } // namespace tarnwick::gui

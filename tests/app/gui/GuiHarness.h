@@ -73,8 +73,12 @@ public:
     std::vector<std::string> questions;
     std::vector<bool> yes;
     std::vector<MessageSink::Kind> kinds;
-    bool confirm(const std::string& text) override
+    std::vector<Answers> answerKinds;
+    bool confirm(
+        const std::string& text, Answers kind = Answers::YesNo, const std::string& title = {}) override
     {
+        answerKinds.push_back(kind);
+        (void)title;
         const std::size_t i = questions.size();
         questions.push_back(text);
         return i < yes.size() && yes[i];

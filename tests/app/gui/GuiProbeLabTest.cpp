@@ -54,7 +54,7 @@ public:
     std::vector<std::string> messages;
     void show(Kind, const std::string& text, const std::string& = {}) override { messages.push_back(text); }
     std::string askSaveFileName() override { return {}; }
-    bool confirm(const std::string&) override { return false; }
+    bool confirm(const std::string&, Answers, const std::string&) override { return false; }
 };
 
 // The main window over the real adapter back ends of the lab's namespace,
