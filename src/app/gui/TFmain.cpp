@@ -192,6 +192,7 @@ void TFmain::buildMenus()
     connect(m_ui->cxLVconfig, &QListWidget::customContextMenuRequested, this,
         [this](const QPoint& at) { m_configMenu->popup(m_ui->cxLVconfig->viewport()->mapToGlobal(at)); });
     connectConfigList();
+    connectDialUpPage();
 }
 
 void TFmain::buildTray(const QIcon& icon)

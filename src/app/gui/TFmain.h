@@ -119,6 +119,18 @@ public:
     // does; `source` names the request in messages.
     void switchToConfiguration(const std::string& id, int cardId, const std::string& source);
     QMenu* switchMenu() const { return m_switchMenu; }
+
+    // The dial-up page (TFmainDialUp.cpp).
+    void cxPCxzczChange();
+    void GetIniSec();
+    void cxLVbohaoClick();
+    void cxBtjClick();
+    void cxBbcClick();
+    void N5Click();
+    void cxBbohaoClick();
+    void cxBdkClick();
+    // The last tray balloon as "title|text" (tests; the tray may be missing).
+    const std::string& lastBalloon() const { return m_lastBalloon; }
     bool trayAvailable() const;
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     QMenu* trayMenu() const { return m_trayMenu; }
@@ -160,6 +172,8 @@ private:
     void runQuickSwitches();
     void openQuickSwitch(const std::string& path);
     void fillSwitchMenu();
+    void connectDialUpPage();
+    void showBalloon(const std::string& title, const std::string& text);
     // After a move or delete: the table its refresh read, or the file changed.
     void showEdited(EditResult result, std::optional<ConfigTable>& refreshed);
     void fillAndApplySkin();
@@ -199,6 +213,8 @@ private:
     QMenu* m_trayMenu = nullptr;
     QMenu* m_switchMenu = nullptr; // the tray's "切换到"
     bool m_shownOnce = false;
+    QMenu* m_dialMenu = nullptr; // PMbohao
+    std::string m_lastBalloon;
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_timer1 = nullptr;
     TFabout* m_about = nullptr;
