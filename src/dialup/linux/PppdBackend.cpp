@@ -79,11 +79,15 @@ bool writable(const fs::path& path)
     return ::access(path.parent_path().c_str(), W_OK) == 0;
 }
 
-// The arguments of a live pppd process, or nothing for another process.
-std::optional<std::vector<std::string>> pppdArguments(const std::string& pid)
+// The arguments of a live process of the program `pppd`, or nothing for
+// another process (or one this user may not look into).
+std::optional<std::vector<std::string>> pppdArguments(const std::string& pid, const fs::path& pppd)
 {
     const std::string comm = readOrEmpty("/proc/" + pid + "/comm");
     if (comm != "pppd\n")
+        return std::nullopt;
+    std::error_code ec;
+    if (fs::read_symlink("/proc/" + pid + "/exe", ec) != pppd)
         return std::nullopt;
     const std::string stat = readOrEmpty("/proc/" + pid + "/stat");
     if (const auto close = stat.rfind(')');
@@ -176,12 +180,14 @@ std::optional<std::vector<DialBackend::Connection>> PppdBackend::connections() c
     DIR* dir = ::opendir("/proc");
     if (!dir)
         return std::nullopt;
+    std::error_code ec;
+    const fs::path program = fs::canonical(m_paths.pppd, ec);
     std::vector<Connection> out;
     while (const dirent* e = ::readdir(dir)) {
         const std::string pid = e->d_name;
         if (pid.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        const auto args = pppdArguments(pid);
+        const auto args = pppdArguments(pid, program);
         if (!args)
             continue;
         Connection c;

@@ -32,7 +32,9 @@ inline constexpr int UnusableText = 87; // a user name or password the files can
 inline constexpr int PppdExit = 10000;
 } // namespace pppderror
 
-// Dial-up over pppd: the peer files are the phone book, the user name goes
+// Dial-up over pppd: the connections are the processes of its pppd program
+// (every one of the machine that this user may see), the peer files are the
+// phone book, the user name goes
 // into the peer file and the password into the secrets files its
 // authentication reads, a dial is pppd started for the peer (no shell), its
 // progress read from what it reports until it detaches.
