@@ -191,6 +191,8 @@ TEST_F(Pppd, ADialReportsItsProgressAndConnectsWithoutThePasswordInSight)
         << d.dialup.CurrentConnection();
 
     // The running pppd carries the password in no argument and no variable.
+    // (pppd's first process may still be on its way out after detaching.)
+    ASSERT_TRUE(waitFor([] { return PppdBackend().connections()->size() == 1; }));
     const auto conns = PppdBackend().connections();
     ASSERT_TRUE(conns && conns->size() == 1);
     const std::string proc = "/proc/" + std::to_string(conns->front().handle);
