@@ -3,6 +3,8 @@
 // failure paths.
 #include "dialup/TDialUp.h"
 
+#include "GuiQueue.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +14,7 @@
 #include <thread>
 
 using namespace tarnwick;
+using tarnwick::test::GuiQueue;
 
 namespace
 {
@@ -56,34 +59,6 @@ public:
         return 0;
     }
     std::string errorText(int code) const override { return "error " + std::to_string(code); }
-};
-
-// The GUI thread's queue of posted actions; the test's own thread serves it.
-class GuiQueue
-{
-public:
-    void post(std::function<void()> action)
-    {
-        std::lock_guard lock(m_mutex);
-        m_actions.push_back(std::move(action));
-        m_posted.notify_all();
-    }
-    void serveUntil(const std::function<bool()>& done)
-    {
-        while (!done()) {
-            std::unique_lock lock(m_mutex);
-            m_posted.wait(lock, [&] { return !m_actions.empty(); });
-            auto action = std::move(m_actions.front());
-            m_actions.pop_front();
-            lock.unlock();
-            action();
-        }
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_posted;
-    std::deque<std::function<void()>> m_actions;
 };
 
 struct Engine {

@@ -31,7 +31,7 @@ std::string homeFolder()
     return {};
 }
 
-// An XDG variable: used only when it holds an absolute path, as the spec says.
+// An XDG variable counts only when it holds an absolute path; else the fallback.
 fs::path xdgFolder(const char* variable, const std::string& home, const char* fallback)
 {
     const std::string v = environment(variable);
