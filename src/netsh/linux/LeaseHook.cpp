@@ -8,7 +8,6 @@
 #include <iterator>
 #include <linux/rtnetlink.h>
 #include <sstream>
-#include <sys/auxv.h>
 #include <unistd.h>
 
 namespace tarnwick::netsh
@@ -54,10 +53,6 @@ RunResult runLeaseHook(const std::filesystem::path& hookPath, const std::vector<
     // The link lives in the namespace's state folder; its parent is the root
     // that TARNWICK_STATE_DIR names (the client does not pass our environment on).
     const std::filesystem::path dir = hookPath.parent_path();
-    // Run with raised rights by someone else than a client we started, the
-    // path must not pick the state folder.
-    if (::getauxval(AT_SECURE) && dir.parent_path() != "/run/tarnwick")
-        return {};
     ::setenv("TARNWICK_STATE_DIR", dir.parent_path().c_str(), 1);
     try {
         if (namespaceStateDir() != dir)
