@@ -13,8 +13,9 @@ struct RunOptions {
     // Unbounded by default; when set, a child still running at the limit is
     // killed and reaped, and CommandTimedOut is thrown.
     std::optional<std::chrono::milliseconds> limit;
-    // Where the program is looked for before PATH; empty means the folder of
-    // the running executable (where the bundled netsh is installed).
+    // Where a program named without a folder is looked for: this folder,
+    // then ../libexec/tarnwick beside it (the installed layout); never PATH.
+    // Empty means the folder of the running executable.
     std::filesystem::path programDir;
 };
 

@@ -218,23 +218,60 @@ TEST(RunWindowsExe, MissingProgramRaisesWithTheSystemError)
     }
 }
 
-TEST(RunWindowsExe, LooksInTheProgramFolderBeforePath)
+TEST(RunWindowsExe, FindsProgramsInItsOwnFoldersNeverOnPath)
 {
-    TempDir a;
-    TempDir b;
-    for (const auto& dir : { a.path(), b.path() })
+    // An installed layout: bin/ and libexec/tarnwick/ under one prefix, and a
+    // program of the same name on PATH that must never be taken.
+    TempDir prefix;
+    TempDir onPath;
+    const fs::path bin = prefix / "bin";
+    const fs::path libexec = prefix / "libexec" / "tarnwick";
+    fs::create_directories(bin);
+    fs::create_directories(libexec);
+    for (const auto& dir : { libexec, onPath.path() })
         fs::copy_file(fs::path(test::kBinDir) / kEmit, dir / "tw-which");
-    const ScopedPath path(b.path().string());
+    const ScopedPath path(onPath.path().string());
 
-    EXPECT_EQ(joined(RunWindowsExe("tw-which self", inDir(a.path()))), (a / "tw-which").string());
+    EXPECT_EQ(joined(RunWindowsExe("tw-which self", inDir(bin))), (libexec / "tw-which").string());
+    // Beside the executable wins over libexec (a build folder holds both).
+    fs::copy_file(fs::path(test::kBinDir) / kEmit, bin / "tw-which");
+    EXPECT_EQ(joined(RunWindowsExe("tw-which self", inDir(bin))), (bin / "tw-which").string());
+
     TempDir empty;
-    EXPECT_EQ(joined(RunWindowsExe("tw-which self", inDir(empty.path()))), (b / "tw-which").string());
+    try {
+        RunWindowsExe("tw-which self", inDir(empty.path()));
+        FAIL() << "taken from PATH";
+    } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code().value(), ENOENT) << e.what();
+    }
 
     // By default the folder is the running executable's, here the build's bin,
     // and it wins over a copy of the same name on PATH.
-    fs::copy_file(fs::path(test::kBinDir) / kEmit, b / kEmit);
+    fs::copy_file(fs::path(test::kBinDir) / kEmit, onPath / kEmit);
     EXPECT_EQ(fs::path(joined(RunWindowsExe(std::string(kEmit) + " self"))),
         fs::canonical(fs::path(test::kBinDir) / kEmit));
+}
+
+TEST(RunWindowsExe, AProgramKeptForAGroupNamesTheGroup)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root runs every program with an execute bit";
+    TempDir prefix;
+    const fs::path libexec = prefix / "libexec" / "tarnwick";
+    fs::create_directories(libexec);
+    fs::create_directories(prefix / "bin");
+    fs::copy_file(fs::path(test::kBinDir) / kEmit, libexec / "tw-kept");
+    // Like the installed netsh: the group may run it, others not; the owner
+    // (we) neither, which makes us an outsider.
+    fs::permissions(
+        libexec / "tw-kept", fs::perms::owner_read | fs::perms::group_read | fs::perms::group_exec);
+    try {
+        RunWindowsExe("tw-kept self", inDir(prefix / "bin"));
+        FAIL() << "no error";
+    } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code().value(), EACCES) << e.what();
+        EXPECT_NE(std::string(e.what()).find("only members of group"), std::string::npos) << e.what();
+    }
 }
 
 TEST(RunWindowsExe, LimitKillsReapsAndReports)

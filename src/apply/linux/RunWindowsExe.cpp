@@ -7,9 +7,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <memory>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -60,38 +60,49 @@ int runnable(const fs::path& path)
     return ::access(path.c_str(), X_OK) == 0 ? 0 : errno;
 }
 
-// The bundled programs sit beside our executable and win over the system's.
+// Why `path` may not run, for the user: a program kept for the members of
+// its group (the installed netsh) says which group.
+std::string refusedBecause(const fs::path& path, int err)
+{
+    std::string what = "cannot start " + path.string();
+    struct stat st {
+    };
+    if (err == EACCES && ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXGRP)
+        && !(st.st_mode & S_IXOTH)) {
+        const group* g = ::getgrgid(st.st_gid);
+        what += " (only members of group " + (g ? std::string(g->gr_name) : std::to_string(st.st_gid))
+            + " may run it)";
+    }
+    return what;
+}
+
+// Our programs come from our own folders only: beside the executable (the
+// build), then the installed layout's libexec folder. Never PATH, where a
+// program of the same name could stand in for the one that changes the network.
 fs::path findProgram(const std::string& name, const fs::path& programDir)
 {
     if (name.empty())
         throwErrno(ENOENT, "cannot start a program with an empty name");
     if (name.find('/') != std::string::npos) {
         if (const int err = runnable(name))
-            throwErrno(err, "cannot start " + name);
+            throwErrno(err, refusedBecause(name, err));
         return name;
     }
     const fs::path dir = programDir.empty() ? executableDir() : programDir;
-    if (!dir.empty() && runnable(dir / name) == 0)
-        return dir / name;
-
-    const char* env = std::getenv("PATH");
-    const std::string path = env ? env : "/usr/local/bin:/usr/bin:/bin";
     int err = ENOENT;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t colon = path.find(':', start);
-        const std::string entry = path.substr(start, colon == std::string::npos ? colon : colon - start);
-        const fs::path candidate = fs::path(entry.empty() ? "." : entry) / name;
-        const int e = runnable(candidate);
-        if (e == 0)
-            return candidate;
-        if (e == EACCES)
-            err = EACCES; // like execvp: a file that exists but cannot run says so
-        if (colon == std::string::npos)
+    fs::path refused;
+    for (const fs::path& folder : { dir, dir.parent_path() / "libexec" / "tarnwick" }) {
+        if (dir.empty())
             break;
-        start = colon + 1;
+        const int e = runnable(folder / name);
+        if (e == 0)
+            return folder / name;
+        if (e != ENOENT && refused.empty()) {
+            err = e; // like execvp: a file that exists but cannot run says so
+            refused = folder / name;
+        }
     }
-    throwErrno(err, "cannot start " + name);
+    throwErrno(err, refused.empty() ? "cannot start " + name : refusedBecause(refused, err));
 }
 
 // Kills and reaps a child that is still ours when an error unwinds the
