@@ -24,7 +24,9 @@ void drawScreen(QPainter& p, const QRectF& r, const QColor& glow)
     p.drawRect(glass);
 }
 
-QPixmap iconPixmap(int size)
+} // namespace
+
+QPixmap appIconPixmap(int size)
 {
     QPixmap pm(size, size);
     pm.fill(Qt::transparent);
@@ -47,13 +49,11 @@ QPixmap iconPixmap(int size)
     return pm;
 }
 
-} // namespace
-
 QIcon appIcon()
 {
     QIcon icon;
     for (int size : { 16, 22, 24, 32, 48, 64 })
-        icon.addPixmap(iconPixmap(size));
+        icon.addPixmap(appIconPixmap(size));
     return icon;
 }
 
@@ -96,7 +96,7 @@ QPixmap bannerPicture()
     bg.setColorAt(0, QColor(25, 80, 170));
     bg.setColorAt(1, QColor(90, 170, 240));
     p.fillRect(pm.rect(), bg);
-    p.drawPixmap(8, 12, iconPixmap(48));
+    p.drawPixmap(8, 12, appIconPixmap(48));
     QFont title("DejaVu Sans");
     title.setPixelSize(24);
     title.setBold(true);

@@ -9,6 +9,8 @@ namespace tarnwick::gui
 
 // Two screens joined by a link, on a blue tile.
 QIcon appIcon();
+// The same drawn at `size` pixels (the installed theme icons).
+QPixmap appIconPixmap(int size);
 
 // Image 0 of the configuration list: a settings sheet, 16 and 32 pixels.
 QIcon configIcon();
