@@ -182,7 +182,7 @@ std::vector<fs::path> registerQuickSwitchType(const DesktopPaths& paths, const s
         "[Desktop Entry]\nType=Application\nVersion=1.0\nName=Tarnwick\nComment="
             + entryString(kLauncherDescription) + "\nExec=" + execArgument(executable)
             + " %f\nIcon=" + std::string(kIconName) + "\nMimeType=" + type
-            + ";\nCategories=Network;Settings;\nTerminal=false\n");
+            + ";\nCategories=Network;\nTerminal=false\n");
     if (!iconPng.empty())
         write(paths.dataHome / "icons" / "hicolor" / "256x256" / "apps" / (std::string(kIconName) + ".png"),
             iconPng);
