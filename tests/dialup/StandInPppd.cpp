@@ -98,16 +98,19 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     if (!updetach)
         return 0;
-    if (fork() != 0)
-        return 0; // the parent ends once the link is up, as pppd's does
+    const char* runDir = std::getenv("TARNWICK_PPP_RUN");
+    const std::string pidFile = std::string(runDir ? runDir : "/run") + "/ppp-" + link + ".pid";
+    if (const pid_t daemon = fork(); daemon != 0) {
+        // The parent ends once the link is up and its pid file complete, as
+        // pppd's does: whoever waited for it finds the connection whole.
+        std::ofstream(pidFile + ".new") << daemon << "\nppp0\n";
+        return std::rename((pidFile + ".new").c_str(), pidFile.c_str()) == 0 ? 0 : 1;
+    }
     setsid();
     const int null = open("/dev/null", O_RDWR);
     dup2(null, 0);
     dup2(null, 1);
     dup2(null, 2);
-    const char* runDir = std::getenv("TARNWICK_PPP_RUN");
-    const std::string pidFile = std::string(runDir ? runDir : "/run") + "/ppp-" + link + ".pid";
-    std::ofstream(pidFile) << getpid() << "\nppp0\n";
     signal(SIGTERM, [](int) { stop = 1; });
     while (!stop)
         pause();
