@@ -180,9 +180,8 @@ std::vector<fs::path> registerQuickSwitchType(const DesktopPaths& paths, const s
     const fs::path applications = paths.dataHome / "applications";
     const bool entryChanged = write(applications / kDesktopEntryName,
         "[Desktop Entry]\nType=Application\nVersion=1.0\nName=Tarnwick\nComment="
-            + entryString(kLauncherDescription) + "\nExec=" + execArgument(executable)
-            + " %f\nIcon=" + std::string(kIconName) + "\nMimeType=" + type
-            + ";\nCategories=Network;\nTerminal=false\n");
+            + entryString(kLauncherDescription) + "\nExec=" + execArgument(executable) + " %f\nIcon="
+            + std::string(kIconName) + "\nMimeType=" + type + ";\nCategories=Network;\nTerminal=false\n");
     if (!iconPng.empty())
         write(paths.dataHome / "icons" / "hicolor" / "256x256" / "apps" / (std::string(kIconName) + ".png"),
             iconPng);
