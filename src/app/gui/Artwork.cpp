@@ -1,5 +1,6 @@
 #include "app/gui/Artwork.h"
 
+#include <QBuffer>
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -47,6 +48,15 @@ QPixmap appIconPixmap(int size)
     p.drawLine(QPointF(s * 0.74, s * 0.48), QPointF(s * 0.74, s * 0.33));
     p.drawLine(QPointF(s * 0.74, s * 0.33), QPointF(s * 0.44, s * 0.33));
     return pm;
+}
+
+std::string appIconPng(int size)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    appIconPixmap(size).save(&buffer, "PNG");
+    return bytes.toStdString();
 }
 
 QIcon appIcon()

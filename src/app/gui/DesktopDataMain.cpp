@@ -8,26 +8,11 @@
 #include "base/AtomicFile.h"
 #include "shortcuts/DesktopFiles.h"
 
-#include <QBuffer>
 #include <QGuiApplication>
 
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-
-namespace
-{
-
-QByteArray png(int size)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    tarnwick::gui::appIconPixmap(size).save(&buffer, "PNG");
-    return bytes;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -42,17 +27,13 @@ int main(int argc, char** argv)
     try {
         const tarnwick::DesktopPaths paths { std::nullopt, out / "share", out / "user-config" };
         // "tarnwick": the desktop finds the installed program on PATH.
-        const QByteArray big = png(256);
-        tarnwick::registerQuickSwitchType(paths, "tarnwick",
-            std::string_view(big.constData(), static_cast<std::size_t>(big.size())),
-            [](const std::vector<std::string>&) {});
+        tarnwick::registerQuickSwitchType(
+            paths, "tarnwick", tarnwick::gui::appIconPng(256), [](const std::vector<std::string>&) {});
         for (const int size : { 16, 22, 24, 32, 48, 64, 128 }) {
             const fs::path dir = out / "share" / "icons" / "hicolor"
                 / (std::to_string(size) + "x" + std::to_string(size)) / "apps";
             fs::create_directories(dir);
-            const QByteArray bytes = png(size);
-            tarnwick::writeFileAtomically(dir / "tarnwick.png",
-                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), 0644);
+            tarnwick::writeFileAtomically(dir / "tarnwick.png", tarnwick::gui::appIconPng(size), 0644);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tw-desktop-data: %s\n", e.what());

@@ -12,7 +12,6 @@
 #include "ui_TFmain.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QMenu>
@@ -33,16 +32,6 @@ constexpr const char* kSwitchRunning = "正在切换IP配置，请等这次切�
 std::string executablePath()
 {
     return QCoreApplication::applicationFilePath().toStdString();
-}
-
-// The program's icon as a PNG, for the desktop's icon theme.
-std::string iconPng()
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    appIcon().pixmap(256, 256).save(&buffer, "PNG");
-    return bytes.toStdString();
 }
 
 } // namespace
@@ -105,7 +94,7 @@ void TFmain::RegisterQuickSwitchFileType()
         // The icon is drawn only when the theme has none of ours yet.
         const bool haveIcon
             = std::filesystem::exists(paths.dataHome / "icons/hicolor/256x256/apps/tarnwick.png");
-        registerQuickSwitchType(paths, exe, haveIcon ? std::string() : iconPng(),
+        registerQuickSwitchType(paths, exe, haveIcon ? std::string() : appIconPng(256),
             m_ctx.desktopTools ? m_ctx.desktopTools : systemTools());
     } catch (const std::exception&) {
         // A desktop that cannot take the file type leaves the start as it is.

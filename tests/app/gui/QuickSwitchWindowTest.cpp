@@ -7,6 +7,8 @@
 #include "base/TRegistry.h"
 #include "shortcuts/QuickSwitchFile.h"
 
+#include <QImage>
+
 using namespace tarnwick;
 using namespace tarnwick::gui;
 using namespace tarnwick::test;
@@ -130,7 +132,10 @@ TEST(FileType, EveryStartRegistersItAndAnOrdinaryStartWritesNothing)
     const fs::path entry = h.home.dataHome() / "applications/tarnwick.desktop";
     ASSERT_TRUE(fs::exists(entry));
     EXPECT_TRUE(fs::exists(h.home.dataHome() / "mime/packages/tarnwick-quickswitch.xml"));
-    EXPECT_TRUE(fs::exists(h.home.dataHome() / "icons/hicolor/256x256/apps/tarnwick.png"));
+    // Drawn at the size of its folder, not a smaller picture under its name.
+    const QImage icon(
+        QString::fromStdString((h.home.dataHome() / "icons/hicolor/256x256/apps/tarnwick.png").string()));
+    EXPECT_EQ(icon.size(), QSize(256, 256));
     EXPECT_EQ(h.toolsRun.size(), 2u);
     TRegistry reg(h.registry);
     reg.SetRootKey(RegRoot::ClassesRoot);
