@@ -89,11 +89,11 @@ fs::path findProgram(const std::string& name, const fs::path& programDir)
         return name;
     }
     const fs::path dir = programDir.empty() ? executableDir() : programDir;
+    if (dir.empty())
+        throwErrno(ENOENT, "cannot start " + name + ": this program's folder is unknown");
     int err = ENOENT;
     fs::path refused;
     for (const fs::path& folder : { dir, dir.parent_path() / "libexec" / "tarnwick" }) {
-        if (dir.empty())
-            break;
         const int e = runnable(folder / name);
         if (e == 0)
             return folder / name;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
+#include <iterator>
 #include <linux/capability.h>
 #include <sys/auxv.h>
 #include <sys/prctl.h>
@@ -32,11 +33,7 @@ constexpr int kKept[]
 
 bool kept(int cap)
 {
-    for (const int k : kKept) {
-        if (k == cap)
-            return true;
-    }
-    return false;
+    return std::find(std::begin(kKept), std::end(kKept), cap) != std::end(kKept);
 }
 
 std::string why(const char* what)
