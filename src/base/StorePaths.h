@@ -28,6 +28,15 @@ std::filesystem::path tarnwickConfigDir(const StoreEnvironment& env);
 // (and not empty), else <config dir>/registry.
 std::filesystem::path registryFolder(const StoreEnvironment& env);
 
+// The settings' own folder: $TARNWICK_HOME when set (and not empty), else the
+// config dir. A relative "ConfigFile" is taken from here.
+std::filesystem::path settingsFolder(const StoreEnvironment& env);
+
+// "ConfigFile" as a path: a relative one is taken from `folder` (never from
+// the working folder, which differs with every way the program is started);
+// an absolute one, "null", or any path when `folder` is empty, stays as it is.
+std::string resolveConfigFile(const std::string& stored, const std::filesystem::path& folder);
+
 // "config.ini": $TARNWICK_HOME/config.ini when TARNWICK_HOME is set; else
 // beside the executable when that folder is writable (the portable layout);
 // else <config dir>/config.ini.

@@ -1,6 +1,7 @@
 #include "cli/ConfigOption.h"
 
 #include "base/Settings.h"
+#include "base/StorePaths.h"
 #include "base/UserRegistry.h"
 
 namespace tarnwick::cli
@@ -10,7 +11,8 @@ std::string configFileSetting()
 {
     const std::string path
         = settings::peekValue(*openUserRegistry(StoreAccess::ReadOnly), settings::kConfigFile);
-    return path.empty() ? std::string(settings::kDefaultConfigFile) : path;
+    return resolveConfigFile(path.empty() ? std::string(settings::kDefaultConfigFile) : path,
+        settingsFolder(StoreEnvironment::current()));
 }
 
 } // namespace tarnwick::cli

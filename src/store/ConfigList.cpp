@@ -5,11 +5,18 @@
 #include "store/StoreMessages.h"
 #include "store/XmlDocument.h"
 
+#include "store/ConfigSave.h"
+
 #include "base/AtomicFile.h"
 #include "base/FileLock.h"
 #include "base/Text.h"
 
 #include <ctime>
+#include <filesystem>
+#include <optional>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
 
 namespace tarnwick
 {
@@ -26,10 +33,42 @@ std::string formatLastOpenTime(std::chrono::system_clock::time_point when)
 
 std::string openConfigFileForOperation(const std::string& path, MessageSink& sink)
 {
-    std::string found = openConfigFile(path, sink);
-    if (found.empty())
-        sink.show(MessageSink::Kind::Error, msg::kInternalError001);
-    return found;
+    std::error_code ec;
+    if (!path.empty() && std::filesystem::is_regular_file(path, ec))
+        return path;
+    sink.show(MessageSink::Kind::Error, msg::configFileGone(path));
+    return {};
+}
+
+std::optional<std::string> refusedWrite(const std::string& path)
+{
+    struct stat st {
+    };
+    if (::stat(path.c_str(), &st) == 0 && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0))
+        return msg::configFileReadOnly(path);
+    // The new content is renamed into place: the folder must take it.
+    const std::filesystem::path p(path);
+    const std::string dir = p.has_parent_path() ? p.parent_path().string() : std::string(".");
+    if (::stat(dir.c_str(), &st) == 0
+        && ((st.st_mode & 0222) == 0 || ::access(dir.c_str(), W_OK | X_OK) != 0))
+        return msg::configFolderReadOnly(path);
+    return std::nullopt;
+}
+
+void writeConfigTableFile(const std::string& path, const ConfigTable& table)
+{
+    XmlDocument doc;
+    XmlNode box = doc.appendChild(doc.createElement("ConfigBox"));
+    box.setAttribute("LastID", "0");
+    TempRecords slots;
+    for (const ConfigRecord& r : table.records) {
+        XmlNode record = box.appendChild(doc.createElement("Record"));
+        slots[0] = r;
+        getTempRecord(record, 0, slots);
+    }
+    // Past every listed ID, so a later save never repeats one.
+    box.setAttribute("LastID", std::to_string(std::stoull(nextRecordId(box)) - 1));
+    doc.save(path);
 }
 
 std::optional<ConfigTable> refreshConfigTable(const std::string& path, MessageSink& sink, const Clock& clock)
@@ -54,18 +93,37 @@ EditResult editConfigFile(const std::string& path, MessageSink& sink,
 {
     if (openConfigFileForOperation(path, sink).empty())
         return EditResult::FileMissing;
-    const FileLock lock(lockFileBeside(path));
+    const std::optional<std::string> refused = refusedWrite(path);
+    std::optional<FileLock> lock;
+    try {
+        lock.emplace(lockFileBeside(path));
+    } catch (const std::system_error& e) {
+        // A folder that takes no lock file takes no new content either; the
+        // file can still be read.
+        if (!refused)
+            throw XmlError(msg::cannotWriteFile(path, e.code()));
+    }
     // No other save of this file runs now: what killed ones left may go.
-    removeLeftoverTemporaries(path);
+    if (lock)
+        removeLeftoverTemporaries(path);
     XmlDocument doc;
-    XmlNode box = loadConfigDocument(doc, path);
+    XmlNode box;
+    try {
+        box = loadConfigDocument(doc, path);
+    } catch (const XmlError& e) {
+        throw XmlError(msg::cannotReadConfigFile(path, e.what()));
+    }
     const EditResult result = edit(doc, box);
+    if (result == EditResult::Done && refused) {
+        sink.show(MessageSink::Kind::Error, *refused);
+        return EditResult::NotWritable;
+    }
     bool changed = result == EditResult::Done;
     if (then && (result == EditResult::Done || result == EditResult::Unchanged)) {
         // One pass serves the count, the stamp and the reading.
         const std::size_t n = recordCount(box);
         then->table = readConfigTable(box, n);
-        if (n > 0) {
+        if (n > 0 && !refused) {
             box.setAttribute("LastOpenTime", formatLastOpenTime(then->clock.now()));
             changed = true;
         }

@@ -19,9 +19,8 @@ namespace tarnwick
 // The LastOpenTime text: local date and time, "2026-12-10 14:03:05".
 std::string formatLastOpenTime(std::chrono::system_clock::time_point when);
 
-// Shows "未找到配置文件,请确认！" then "内部错误,参数传输错误！ErrorNo:001" and
-// returns an empty path when the file is gone; the path otherwise. Every list
-// operation and the save start with it.
+// Says that the file is gone, naming it, and returns an empty path when it
+// is; the path otherwise. Every list operation and the save start with it.
 std::string openConfigFileForOperation(const std::string& path, MessageSink& sink);
 
 // The list refresh: counts the records, and when there is at least one stamps
@@ -42,7 +41,20 @@ enum class EditResult {
     // holds for it (another program changed the file since the last
     // refresh): nothing written, the list must be refreshed.
     FileChanged,
+    // The file or its folder is read-only, or not the user's to write: the
+    // change was refused with a message, nothing written.
+    NotWritable,
 };
+
+// Why the file may not be replaced, as the message shown for it; nothing when
+// it may. A file or folder without any write permission bit counts as
+// read-only also for root, whom the system would let write anyway.
+std::optional<std::string> refusedWrite(const std::string& path);
+
+// Writes the records, exactly as listed, into a new configuration file at
+// `path` (replacing a file there); LastID becomes the highest ID among them.
+// Throws XmlError with a message for the user when it cannot be written.
+void writeConfigTableFile(const std::string& path, const ConfigTable& table);
 
 // The list refresh that follows an operation, done on the document the
 // operation changed, under the same lock and in the same save: the file ends
@@ -54,9 +66,12 @@ struct ThenRefresh {
 
 // Loads the file, runs `edit` and saves when it returns Done; all under the
 // file's lock, so that two Tarnwick processes never lose each other's change.
+// A file that may not be written is still read (a refresh lists it without
+// renewing its stamp), but an edit is refused: NotWritable, after the message.
 // With `then`, the refresh follows when the edit is Done or Unchanged. The
-// leftovers of saves killed midway are removed there. Throws XmlError when
-// the file does not parse; it is then left as it is.
+// leftovers of saves killed midway are removed there. Throws XmlError, with a
+// message for the user naming the file, when the file cannot be read or
+// written; it is then left as it is.
 EditResult editConfigFile(const std::string& path, MessageSink& sink,
     const std::function<EditResult(XmlDocument&, XmlNode)>& edit, const ThenRefresh* then = nullptr);
 

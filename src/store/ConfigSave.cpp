@@ -47,8 +47,14 @@ SaveResult saveConfig(const std::string& path, const TcpIpConfig& fields, std::s
         [&](XmlDocument& doc, XmlNode box) {
             if (overwritePosition && !isListedRecord(box, listed, *overwritePosition))
                 return EditResult::FileChanged;
-            saved.id = nextRecordId(box);
-            box.setAttribute("LastID", saved.id);
+            // An overwritten configuration stays the same one: quick-switch
+            // files name it by its ID.
+            if (overwritePosition) {
+                saved.id = recordAt(box, *overwritePosition).attributeText("ID");
+            } else {
+                saved.id = nextRecordId(box);
+                box.setAttribute("LastID", saved.id);
+            }
             XmlNode record = doc.createElement("Record");
             record.setAttribute("ID", saved.id);
             buildRecord(record, name, fields);

@@ -27,8 +27,9 @@ struct SaveResult {
 
 // Saves the fields as a configuration, under the file's lock: a new Record
 // with ID LastID + 1 (also stored as LastID) is appended, or, with
-// `overwritePosition`, takes the place of the record there, which must still
-// be the one `listed` shows there (FileChanged otherwise, nothing written).
+// `overwritePosition`, takes the place of the record there, keeping its ID
+// (LastID stays); that record must still be the one `listed` shows there
+// (FileChanged otherwise, nothing written).
 // Throws XmlError when the file does not parse; nothing is written then.
 SaveResult saveConfig(const std::string& path, const TcpIpConfig& fields, std::string_view name,
     std::optional<std::size_t> overwritePosition, const ConfigTable& listed, MessageSink& sink,

@@ -1,5 +1,7 @@
 #include "store/XmlDocument.h"
 
+#include "store/StoreMessages.h"
+
 #include "base/Text.h"
 
 #include "base/AtomicFile.h"
@@ -315,7 +317,7 @@ void XmlDocument::save(const std::filesystem::path& path) const
     try {
         writeFileAtomically(path, bytes);
     } catch (const std::system_error& e) {
-        throw XmlError(e.what());
+        throw XmlError(msg::cannotWriteFile(path.string(), e.code()));
     }
 }
 

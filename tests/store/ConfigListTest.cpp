@@ -39,7 +39,10 @@ std::string attributeOfBox(const std::filesystem::path& path, const char* name)
     return loadConfigDocument(doc, path.string()).attributeText(name);
 }
 
-const std::vector<std::string> kMissingMessages = { msg::kConfigNotFound, msg::kInternalError001 };
+std::vector<std::string> goneMessage(const std::filesystem::path& path)
+{
+    return { msg::configFileGone(path.string()) };
+}
 
 } // namespace
 
@@ -85,12 +88,12 @@ TEST(ListRefresh, AnEmptyConfigBoxIsNeitherChangedNorSaved)
     EXPECT_EQ(readBytes(path), before);
 }
 
-TEST(ListRefresh, AMissingFileGivesBothMessagesAndNoTable)
+TEST(ListRefresh, AMissingFileIsNamedAsGoneAndGivesNoTable)
 {
     TempDir dir;
     RecordingSink sink;
     EXPECT_FALSE(refreshConfigTable((dir / "config.xml").string(), sink, FixedClock()));
-    EXPECT_EQ(sink.texts(), kMissingMessages);
+    EXPECT_EQ(sink.texts(), goneMessage(dir / "config.xml"));
     EXPECT_TRUE(fileNames(dir.path()).empty());
 }
 
@@ -157,7 +160,7 @@ TEST(MoveConfig, EndsDoNotMoveButTheFileIsStillSaved)
 
     EXPECT_EQ(moveConfig((dir / "gone.xml").string(), listed(path), 0, MoveDirection::Down, sink),
         EditResult::FileMissing);
-    EXPECT_EQ(sink.texts(), kMissingMessages);
+    EXPECT_EQ(sink.texts(), goneMessage(dir / "gone.xml"));
 }
 
 TEST(DeleteConfig, RemovesTheRecordAndKeepsLastId)
@@ -285,4 +288,116 @@ TEST(ListedOperations, TheRefreshInTheSameWriteEndsAsARefreshAfterwards)
         EXPECT_EQ(readBytes(together), readBytes(apart));
         EXPECT_EQ(table, afterwards);
     }
+}
+
+// A file the user marked read-only, or one in a read-only folder, is never
+// replaced: every change is refused with a message naming the file, while
+// the list still loads from it. Mode bits decide also for root, whom the
+// system would let write anyway.
+TEST(ReadOnlyFile, ChangesAreRefusedAndTheFileStaysAsItIs)
+{
+    const std::vector<ConfigRecord> records = { sampleRecord("1", "a"), sampleRecord("2", "b") };
+    const std::function<EditResult(const std::string&, const ConfigTable&, MessageSink&)> operations[] = {
+        [](const std::string& p, const ConfigTable& t, MessageSink& s) {
+            return renameConfig(p, t, 0, "新名字", s);
+        },
+        [](const std::string& p, const ConfigTable& t, MessageSink& s) {
+            return moveConfig(p, t, 0, MoveDirection::Down, s);
+        },
+        [](const std::string& p, const ConfigTable& t, MessageSink& s) { return deleteConfig(p, t, 1, s); },
+        [](const std::string& p, const ConfigTable& t, MessageSink& s) {
+            return saveConfig(p, TcpIpConfig(), "新的", std::nullopt, t, s).result;
+        },
+        [](const std::string& p, const ConfigTable& t, MessageSink& s) {
+            return saveConfig(p, TcpIpConfig(), "a", 0, t, s).result;
+        },
+    };
+    for (const bool folder : { false, true }) {
+        for (std::size_t op = 0; op < std::size(operations); ++op) {
+            SCOPED_TRACE((folder ? "read-only folder, operation " : "read-only file, operation ")
+                + std::to_string(op));
+            TempDir dir;
+            const auto sub = dir / "store";
+            std::filesystem::create_directory(sub);
+            const auto path = sub / "config.xml";
+            writeBytes(path, configFileBytes("2", records));
+            const ConfigTable table = listed(path);
+            ::chmod((folder ? sub : path).c_str(), folder ? 0555 : 0444);
+            const std::string before = readBytes(path);
+
+            RecordingSink sink;
+            EXPECT_EQ(operations[op](path.string(), table, sink), EditResult::NotWritable);
+            EXPECT_EQ(sink.texts(),
+                std::vector<std::string> { folder ? msg::configFolderReadOnly(path.string())
+                                                  : msg::configFileReadOnly(path.string()) });
+            EXPECT_EQ(readBytes(path), before);
+
+            // The refresh still lists it, without renewing the stamp.
+            const auto refreshed = refreshConfigTable(path.string(), sink, FixedClock());
+            ASSERT_TRUE(refreshed);
+            EXPECT_EQ(refreshed->records, records);
+            EXPECT_EQ(readBytes(path), before);
+            ::chmod(sub.c_str(), 0755);
+        }
+    }
+}
+
+TEST(ReadOnlyFile, AWritableFileIsNotRefused)
+{
+    TempDir dir;
+    const auto path = dir / "config.xml";
+    writeBytes(path, configFileBytes("0", {}));
+    ::chmod(path.c_str(), 0600);
+    EXPECT_FALSE(refusedWrite(path.string()));
+    ::chmod(path.c_str(), 0444);
+    EXPECT_EQ(refusedWrite(path.string()), msg::configFileReadOnly(path.string()));
+}
+
+// A write the system refuses is reported in the user's language, naming the
+// file, and leaves it as it was.
+TEST(FileErrors, AFailedWriteNamesTheFileInChinese)
+{
+    TempDir dir;
+    // The longest name a folder holds: the temporary file beside it cannot be named.
+    const auto path = dir / (std::string(250, 'c') + ".xml");
+    writeBytes(path, configFileBytes("0", {}));
+    const std::string before = readBytes(path);
+    RecordingSink sink;
+    try {
+        saveConfig(path.string(), TcpIpConfig(), "n", std::nullopt, {}, sink);
+        ADD_FAILURE() << "the save did not fail";
+    } catch (const XmlError& e) {
+        EXPECT_EQ(std::string(e.what()),
+            msg::cannotWriteFile(path.string(), std::make_error_code(std::errc::filename_too_long)));
+        EXPECT_NE(std::string(e.what()).find("文件名太长"), std::string::npos);
+    }
+    EXPECT_EQ(readBytes(path), before);
+}
+
+TEST(FileErrors, AnUnreadableFileNamesItInChinese)
+{
+    TempDir dir;
+    const auto path = copyFixture("config-truncated.xml", dir.path());
+    RecordingSink sink;
+    try {
+        refreshConfigTable(path.string(), sink, FixedClock());
+        ADD_FAILURE() << "the refresh did not fail";
+    } catch (const XmlError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("无法读取配置文件“" + path.string() + "”", 0), 0u) << e.what();
+    }
+}
+
+// The listed configurations, saved to a new file when theirs is gone.
+TEST(WriteConfigTableFile, WritesTheRecordsAsListedAndALastIdPastThem)
+{
+    TempDir dir;
+    ConfigRecord odd = sampleRecord("9", "");
+    odd[ConfigField::UseIp] = "yes"; // kept exactly as it was read
+    const ConfigTable table { { sampleRecord("3", "家里"), odd, sampleRecord("4", "Office") } };
+    const auto path = dir / "rescued.xml";
+    writeConfigTableFile(path.string(), table);
+    RecordingSink sink;
+    EXPECT_EQ(checkConfigFile(path.string(), sink), ConfigCheck::Valid);
+    EXPECT_EQ(listed(path).records, table.records);
+    EXPECT_EQ(saveConfig(path.string(), TcpIpConfig(), "n", std::nullopt, listed(path), sink).id, "10");
 }

@@ -92,15 +92,19 @@ TEST(SaveConfig, EmptyAndRepeatedNamesAreStoredAsGiven)
     EXPECT_EQ(recordCaption(table->records[3], 3), "Config3");
 }
 
-TEST(SaveConfig, OverwriteKeepsThePlaceAndGivesANewId)
+TEST(SaveConfig, OverwriteKeepsThePlaceAndTheId)
 {
     TempDir dir;
     const auto path = copyFixture("config-sample.xml", dir.path());
     RecordingSink sink;
     const auto before = loadConfigTable(path.string(), sink);
-    EXPECT_EQ(saveConfig(path.string(), typedFields(), "Config2", 2, *before, sink).id, "4");
+    const std::string lastIdBefore = lastId(path);
+    // Quick-switch files name the configuration by this ID: it must stay.
+    EXPECT_EQ(saveConfig(path.string(), typedFields(), "Config2", 2, *before, sink).id, "3");
+    EXPECT_EQ(lastId(path), lastIdBefore);
     const auto after = loadConfigTable(path.string(), sink);
-    EXPECT_EQ(column(*after, ConfigField::Id), (std::vector<std::string> { "1", "2", "4" }));
+    EXPECT_EQ(column(*after, ConfigField::Id), (std::vector<std::string> { "1", "2", "3" }));
+    EXPECT_EQ(after->records[2][ConfigField::Ip1], "192.168.7.9");
     EXPECT_EQ(after->records[2][ConfigField::Name], "Config2");
     EXPECT_EQ(after->records[0], before->records[0]);
     EXPECT_EQ(after->records[1], before->records[1]);
@@ -166,7 +170,8 @@ TEST(SaveConfig, MissingOrBrokenFilesAreNotWritten)
     RecordingSink sink;
     EXPECT_EQ(saveConfig((dir / "config.xml").string(), typedFields(), "n", std::nullopt, {}, sink).result,
         EditResult::FileMissing);
-    EXPECT_EQ(sink.texts(), (std::vector<std::string> { msg::kConfigNotFound, msg::kInternalError001 }));
+    EXPECT_EQ(
+        sink.texts(), (std::vector<std::string> { msg::configFileGone((dir / "config.xml").string()) }));
     EXPECT_TRUE(fileNames(dir.path()).empty());
 
     const auto path = copyFixture("config-truncated.xml", dir.path());

@@ -107,11 +107,7 @@ TEST(ListVerb, MissingAndBrokenFilesAreReported)
     auto r = runProcess({ binPath("tarnwick"), "list", "--config", (dir / "gone.xml").string() });
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
-    const auto notFound = r.err.find(msg::kConfigNotFound);
-    const auto internal = r.err.find(msg::kInternalError001);
-    ASSERT_NE(notFound, std::string::npos) << r.err;
-    ASSERT_NE(internal, std::string::npos) << r.err;
-    EXPECT_LT(notFound, internal);
+    EXPECT_NE(r.err.find(msg::configFileGone((dir / "gone.xml").string())), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("no configuration file at " + (dir / "gone.xml").string()), std::string::npos)
         << r.err;
 
@@ -189,29 +185,33 @@ TEST(StoreVerbs, CostlyFilesAreRefusedWithTheReason)
     }
 }
 
-TEST(ListVerb, WithoutConfigUsesTheSettingFromTheWorkingDirectory)
+TEST(ListVerb, WithoutConfigTakesARelativeSettingFromTheSettingsFolder)
 {
     TempDir home;
     TempDir work;
     const std::map<std::string, std::string> env = { { "TARNWICK_HOME", home.path().string() } };
+    // A decoy in the working folder: started from there, the verb must not list it.
+    std::filesystem::copy_file(dataFile("config-sample.xml"), work / "config.xml");
+    std::filesystem::create_directory(work / "sub");
+    std::filesystem::copy_file(dataFile("config-sample.xml"), work / "sub" / "office.xml");
 
-    // No setting yet: "config.xml" in the working directory, and nothing is written.
-    std::filesystem::copy_file(dataFile("config-gapped-ids.xml"), work / "config.xml");
+    // No setting yet: "config.xml" of the settings folder, and nothing is written.
+    std::filesystem::copy_file(dataFile("config-gapped-ids.xml"), home / "config.xml");
     auto r = runProcess({ binPath("tarnwick"), "list" }, env, work.path().string());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "0\t3\tthree\n1\t7\tseven\n2\t9\tnine\n");
-    EXPECT_TRUE(fileNames(home.path()).empty());
+    EXPECT_EQ(fileNames(home.path()), std::vector<std::string> { "config.xml" });
 
-    // A relative setting is taken from the working directory.
+    // A relative setting likewise.
     StoreEnvironment storeEnv;
     storeEnv.tarnwickHome = home.path().string();
     RegFileStore store(registryFolder(storeEnv));
     settings::writeConfigFile(store, "sub/office.xml");
-    std::filesystem::create_directory(work / "sub");
-    std::filesystem::copy_file(dataFile("config-sample.xml"), work / "sub" / "office.xml");
+    std::filesystem::create_directory(home / "sub");
+    std::filesystem::copy_file(dataFile("config-gapped-ids.xml"), home / "sub" / "office.xml");
     r = runProcess({ binPath("tarnwick"), "list" }, env, work.path().string());
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "0\t1\t家里\n1\t2\t办公室\n2\t3\tConfig2\n");
+    EXPECT_EQ(r.out, "0\t3\tthree\n1\t7\tseven\n2\t9\tnine\n");
 }
 
 TEST(StoreVerbs, BadArgumentsGiveUsageAnd64)

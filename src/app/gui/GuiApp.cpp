@@ -2,6 +2,7 @@
 
 #include "adapters/PlatformSources.h"
 #include "app/gui/Artwork.h"
+#include "app/gui/GuardedApplication.h"
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/InstancePaths.h"
 #include "app/gui/QtPrompts.h"
@@ -36,7 +37,7 @@ inline constexpr const char* kAlreadyRunning = "程序已运行,请勿执行多�
 int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchFile)
 {
     startupMark("start");
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setWindowIcon(appIcon());
     installQtTranslations(app);
@@ -78,7 +79,7 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
 
     MainWindowContext context { prompts, registry, configIniPath(env), *adapters, *live, snapshot,
         [&prompts](const std::string& path) { return static_cast<int>(checkConfigFile(path, prompts)); },
-        nullptr, nullptr, nullptr, nullptr, {} };
+        nullptr, nullptr, nullptr, nullptr, {}, settingsFolder(env) };
     // The stored look, drawn before the widgets exist so they are polished
     // once; the show handler applies it again (then a no-op) and warns when
     // config.ini is missing.

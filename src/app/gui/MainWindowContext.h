@@ -41,6 +41,9 @@ struct MainWindowContext {
     // Runs the desktop's database tools after the file type changed; empty
     // means the system's programs.
     std::function<void(const std::vector<std::string>& argv)> desktopTools;
+    // Where a relative "ConfigFile" lies, and where the first start makes
+    // the configuration file; empty takes such a path as it is.
+    std::filesystem::path settingsFolder;
 };
 
 } // namespace tarnwick::gui

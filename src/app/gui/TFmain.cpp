@@ -12,6 +12,7 @@
 #include "apply/gui/ProbeIndicator.h"
 #include "apply/gui/TFApply.h"
 #include "base/Settings.h"
+#include "base/StorePaths.h"
 #include "store/ConfigList.h"
 #include "store/ConfigRecord.h"
 #include "store/gui/TFSaveConfig.h"
@@ -38,6 +39,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <utility>
 
 namespace tarnwick::gui
 {
@@ -250,8 +252,20 @@ void TFmain::FormCreate()
             m_ctx.prompts.show(MessageSink::Kind::Error, s.error);
             return;
         }
-        m_configFilePath = settleConfigFile(
-            s.configFilePath, m_ctx.registry, m_ctx.prompts, realConfigFileOps(m_ctx.checkConfigFile));
+        const ConfigFileOps ops = realConfigFileOps(m_ctx.checkConfigFile);
+        const std::string path = resolveConfigFile(s.configFilePath, m_ctx.settingsFolder);
+        // The program's own default file is made where the settings live,
+        // without asking: a first start has nothing to look for yet.
+        if (!m_ctx.settingsFolder.empty() && s.configFilePath == settings::kDefaultConfigFile
+            && !ops.exists(path)) {
+            try {
+                makePrivateFolder(std::filesystem::path(path).parent_path());
+                ops.createEmpty(path);
+            } catch (const std::exception& e) {
+                m_ctx.prompts.show(MessageSink::Kind::Error, e.what());
+            }
+        }
+        m_configFilePath = settleConfigFile(path, m_ctx.registry, m_ctx.prompts, ops);
         m_ui->cxCBshotcut->setChecked(s.shortcutChecked);
         m_ui->cxLVconfig->setViewMode(s.largeIcons ? QListView::IconMode : QListView::ListMode);
         m_ui->cxLVconfig->setIconSize(s.largeIcons ? QSize(32, 32) : QSize(16, 16));
@@ -294,9 +308,13 @@ void TFmain::FormShow()
         emit formShown();
         return;
     }
-    guarded([this] {
+    // Back from a switch that failed: the fields keep what the user typed, so
+    // it can be corrected and tried again.
+    const bool keepFields = std::exchange(m_keepFieldsOnce, false);
+    guarded([this, keepFields] {
         if (m_status) {
-            const StatusView v = m_status->updateStatusBar(m_ui->cxCBAdapters->currentIndex(), true);
+            const StatusView v
+                = m_status->updateStatusBar(m_ui->cxCBAdapters->currentIndex(), !keepFields);
             showStatus(v);
         }
     });
@@ -395,7 +413,12 @@ void TFmain::cxBApplyClick()
         m_apply = std::make_unique<TFApply>(TFApply::Parts { *this, m_ctx.snapshot, m_dm.dispatcher(),
             m_ctx.runner ? *m_ctx.runner : *m_systemRunner, m_ctx.proxy ? *m_ctx.proxy : *m_systemProxy,
             m_ctx.icmp ? *m_ctx.icmp : *m_applyIcmp, m_ctx.ticks ? *m_ctx.ticks : m_systemTicks, this,
-            [this] { show(); }, [this] { close(); } });
+            [this] {
+                m_keepFieldsOnce = m_apply && !m_apply->running() && m_apply->lastOutcome()
+                    && *m_apply->lastOutcome() != ApplySequence::Outcome::Done;
+                show();
+            },
+            [this] { close(); } });
         m_apply->setWindowIcon(windowIcon());
     }
     m_apply->show();

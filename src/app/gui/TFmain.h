@@ -168,6 +168,9 @@ private:
     int selectedConfig() const;
     // After an operation that found the file changed under the list.
     void fileChangedUnderList();
+    // After an operation that found the file gone: offers to write the listed
+    // configurations to a file the user chooses, and to go on with that one.
+    void configFileGone();
     void moveSelected(MoveDirection direction);
     void runQuickSwitches();
     void openQuickSwitch(const std::string& path);
@@ -202,6 +205,7 @@ private:
     std::unique_ptr<StatusUpdater> m_status;
     QStringList m_quickSwitches;
     bool m_closing = false;
+    bool m_keepFieldsOnce = false; // the next show keeps the fields
     bool m_trayRequested = false;
 
     QLineEdit* m_ip[3] = {};

@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QScrollBar>
 
+#include <exception>
+
 namespace tarnwick::gui
 {
 
@@ -33,6 +35,8 @@ constexpr const char* kSelectToView = "请先选中您想查看的配置！";
 constexpr const char* kSelectToRename = "请先选中您想更名的配置!";
 constexpr const char* kSelectToDelete = "请先选中您想删除的配置!";
 constexpr const char* kFileChanged = "配置文件已被其他程序更改，未作任何更改。配置列表已刷新，请重新选择。";
+constexpr const char* kOfferSaveElsewhere
+    = "列表中的配置仍保留在本窗口中。是否将它们保存到您选择的文件，并从此使用该文件？";
 
 // The caption an item had before an in-place edit.
 constexpr int kShownCaption = Qt::UserRole + 1;
@@ -72,8 +76,10 @@ void TFmain::connectConfigList()
 void TFmain::UpdateConfig()
 {
     std::optional<ConfigTable> table = refreshConfigTable(m_configFilePath, m_ctx.prompts, m_clock);
-    if (!table)
+    if (!table) {
+        configFileGone();
         return;
+    }
     m_configTable = std::move(*table);
     UpdateList();
 }
@@ -110,10 +116,25 @@ void TFmain::fileChangedUnderList()
     UpdateConfig();
 }
 
+void TFmain::configFileGone()
+{
+    if (!m_ctx.prompts.confirm(kOfferSaveElsewhere))
+        return;
+    const std::string chosen = m_ctx.prompts.askSaveFileName();
+    if (chosen.empty())
+        return;
+    writeConfigTableFile(chosen, m_configTable);
+    settings::writeConfigFile(m_ctx.registry, chosen);
+    m_configFilePath = chosen;
+    UpdateConfig();
+}
+
 void TFmain::showEdited(EditResult result, std::optional<ConfigTable>& refreshed)
 {
     if (result == EditResult::FileChanged) {
         fileChangedUnderList();
+    } else if (result == EditResult::FileMissing) {
+        configFileGone();
     } else if (refreshed) {
         m_configTable = std::move(*refreshed);
         UpdateList();
@@ -228,12 +249,25 @@ void TFmain::cxLVconfigEdited(QListWidgetItem* item)
         item->setText(item->data(kShownCaption).toString());
         return;
     }
+    const QString before = item->data(kShownCaption).toString();
     item->setData(kShownCaption, typed);
     // No refresh: the table keeps the old name until the next one.
-    const EditResult r = renameConfig(m_configFilePath, m_configTable,
-        static_cast<std::size_t>(m_ui->cxLVconfig->row(item)), typed.toStdString(), m_ctx.prompts);
-    if (r == EditResult::FileChanged)
+    EditResult r = EditResult::NotWritable;
+    try {
+        r = renameConfig(m_configFilePath, m_configTable, static_cast<std::size_t>(m_ui->cxLVconfig->row(item)),
+            typed.toStdString(), m_ctx.prompts);
+    } catch (const std::exception& e) {
+        m_ctx.prompts.show(MessageSink::Kind::Error, e.what());
+    }
+    if (r == EditResult::FileChanged) {
         fileChangedUnderList();
+    } else if (r == EditResult::NotWritable) {
+        // The file keeps the old name: so does the list.
+        item->setText(before);
+        item->setData(kShownCaption, before);
+    } else if (r == EditResult::FileMissing) {
+        configFileGone();
+    }
 }
 
 void TFmain::N2Click()
@@ -258,6 +292,8 @@ void TFmain::cxBSaveClick()
         UpdateList();
     } else if (result == QDialog::Accepted || result == TFSaveConfig::FileChanged) {
         UpdateConfig();
+    } else if (result == TFSaveConfig::FileMissing) {
+        configFileGone();
     }
     m_ui->cxLVconfig->verticalScrollBar()->setValue(scrolled);
 }

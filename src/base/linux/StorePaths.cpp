@@ -32,6 +32,21 @@ std::filesystem::path registryFolder(const StoreEnvironment& env)
     return tarnwickConfigDir(env) / "registry";
 }
 
+std::filesystem::path settingsFolder(const StoreEnvironment& env)
+{
+    if (usable(env.tarnwickHome))
+        return std::filesystem::path(*env.tarnwickHome);
+    return tarnwickConfigDir(env);
+}
+
+std::string resolveConfigFile(const std::string& stored, const std::filesystem::path& folder)
+{
+    const std::filesystem::path p(stored);
+    if (stored.empty() || stored == "null" || folder.empty() || p.is_absolute())
+        return stored;
+    return (folder / p).lexically_normal().string();
+}
+
 std::filesystem::path configIniPath(const StoreEnvironment& env)
 {
     if (usable(env.tarnwickHome))

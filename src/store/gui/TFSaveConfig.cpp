@@ -7,6 +7,8 @@
 
 #include <QShowEvent>
 
+#include <exception>
+
 namespace tarnwick
 {
 
@@ -118,7 +120,14 @@ void TFSaveConfig::cxBsaveClick()
         = (overwrite ? m_ui->cxCBoldconfig->currentText() : m_ui->cxTEnewconfig->text()).toStdString();
     m_refreshed.reset();
     const ThenRefresh then { m_clock, m_refreshed };
-    const SaveResult saved = saveConfig(m_path, m_fields, name, position, m_listed, m_sink, &then);
+    SaveResult saved;
+    try {
+        saved = saveConfig(m_path, m_fields, name, position, m_listed, m_sink, &then);
+    } catch (const std::exception& e) {
+        // Nothing was written; the user may try again or cancel.
+        m_sink.show(MessageSink::Kind::Error, e.what());
+        return;
+    }
     switch (saved.result) {
     case EditResult::Done:
     case EditResult::Unchanged:
@@ -130,7 +139,11 @@ void TFSaveConfig::cxBsaveClick()
         done(FileChanged);
         break;
     case EditResult::FileMissing:
-        break; // the two messages were shown; the dialog stays open
+        // Said so; the main window offers to write the list elsewhere.
+        done(FileMissing);
+        break;
+    case EditResult::NotWritable:
+        break; // said so; nothing written, the dialog stays open
     }
 }
 

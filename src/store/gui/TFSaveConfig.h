@@ -29,6 +29,8 @@ public:
     // Result of a run when the file changed under the list: nothing was
     // written, and the list must be refreshed all the same.
     static constexpr int FileChanged = 2;
+    // Result of a run when the configuration file was gone: nothing written.
+    static constexpr int FileMissing = 3;
 
     TFSaveConfig(MessageSink& sink, const Clock& clock, QWidget* parent = nullptr);
     ~TFSaveConfig() override;

@@ -9,6 +9,8 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
+#include <sys/stat.h>
+
 using namespace tarnwick;
 using namespace tarnwick::gui;
 using namespace tarnwick::test;
@@ -323,7 +325,7 @@ TEST(SaveDialog, NewConfigurationIsAppendedWithTheNextId)
     EXPECT_EQ(lw.captions().last(), QStringLiteral("机场")) << "refreshed after OK";
 }
 
-TEST(SaveDialog, OverwriteKeepsThePlaceTakesANewIdAndPreselectsTheFirstEqualCaption)
+TEST(SaveDialog, OverwriteKeepsThePlaceAndTheIdAndPreselectsTheFirstEqualCaption)
 {
     auto records = fourRecords();
     records[3][ConfigField::Name] = "OFFICE";
@@ -342,7 +344,9 @@ TEST(SaveDialog, OverwriteKeepsThePlaceTakesANewIdAndPreselectsTheFirstEqualCapt
     EXPECT_EQ(lw.h.prompts.messages, std::vector<std::string> { "配置[Config2]保存成功!" });
     const auto now = lw.fileRecords();
     ASSERT_EQ(now.size(), 4u);
-    EXPECT_EQ(now[2][ConfigField::Id], "5");
+    // Quick-switch files made for it still find it.
+    EXPECT_EQ(now[2][ConfigField::Id], "3");
+    EXPECT_NE(lw.fileBytes().find("LastID=\"4\""), std::string::npos) << "no ID handed out";
     EXPECT_EQ(now[2][ConfigField::Name], "Config2");
     EXPECT_EQ(now[2][ConfigField::Ip1], "10.9.9.9");
     for (std::size_t i : { 0u, 1u, 3u })
@@ -390,4 +394,142 @@ TEST(ConfigList, ARebuildKeepsTheUserWhereTheyWere)
     EXPECT_EQ(bar->value(), where);
     lw.action("Refresh1")->trigger();
     EXPECT_EQ(bar->value(), where);
+}
+
+namespace
+{
+
+// The four configurations in a file of its own folder, which a test may make
+// read-only without touching config.ini.
+struct FolderWindow {
+    Harness h;
+    fs::path folder;
+    fs::path file;
+    TFmain* w = nullptr;
+
+    explicit FolderWindow(const std::string& name = "config.xml")
+    {
+        h.prepare();
+        folder = h.dir / "store";
+        fs::create_directory(folder);
+        file = folder / name;
+        writeBytes(file, configFileBytes("4", fourRecords()));
+        settings::writeConfigFile(h.registry, file.string());
+        w = &h.start();
+    }
+    ~FolderWindow() { ::chmod(folder.c_str(), 0755); }
+};
+
+void saveNewWith(Harness& h, TFmain& w, const std::function<void(TFSaveConfig&)>& inDialog)
+{
+    QTimer::singleShot(0, &w, [&] {
+        TFSaveConfig* d = w.saveDialog();
+        ASSERT_NE(d, nullptr);
+        inDialog(*d);
+        if (d->isVisible())
+            QTest::mouseClick(in<QPushButton>(*d, "cxBclose"), Qt::LeftButton);
+    });
+    h.click("cxBSave");
+}
+
+} // namespace
+
+// A save the file system refuses is reported in Chinese, naming the file; the
+// dialog stays open, cancel closes it, and the window goes on working.
+TEST(SaveDialog, AFailedSaveIsReportedAndTheProgramGoesOn)
+{
+    const struct {
+        const char* what;
+        std::string name;
+        bool readOnlyFolder;
+    } cases[] = {
+        { "read-only folder", "config.xml", true },
+        // The temporary file beside a name this long cannot be named, also for root.
+        { "write fails", std::string(250, 'c') + ".xml", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FolderWindow fw(c.name);
+        if (c.readOnlyFolder)
+            ::chmod(fw.folder.c_str(), 0555);
+        const std::string before = readBytes(fw.file);
+        bool stayedOpen = false;
+        saveNewWith(fw.h, *fw.w, [&](TFSaveConfig& d) {
+            in<QLineEdit>(d, "cxTEnewconfig")->setText(QStringLiteral("机场"));
+            QTest::keyClick(in<QLineEdit>(d, "cxTEnewconfig"), Qt::Key_Return);
+            stayedOpen = d.isVisible();
+        });
+        EXPECT_TRUE(stayedOpen);
+        const std::string expected = c.readOnlyFolder
+            ? msg::configFolderReadOnly(fw.file.string())
+            : msg::cannotWriteFile(fw.file.string(), std::make_error_code(std::errc::filename_too_long));
+        EXPECT_EQ(fw.h.prompts.messages, std::vector<std::string> { expected });
+        EXPECT_EQ(readBytes(fw.file), before);
+        ASSERT_FALSE(fw.w->saveDialog()->isVisible());
+        EXPECT_TRUE(fw.w->isVisible());
+        EXPECT_EQ(fw.w->configTable().records, fourRecords());
+        // Still answering: the list's refresh works.
+        fw.h.find<QAction>("Refresh1")->trigger();
+        EXPECT_EQ(fw.w->configTable().count(), 4u);
+    }
+}
+
+// A configuration file marked read-only is left as it is: the rename is
+// refused with a message and the list keeps the old name.
+TEST(ConfigList, ARenameOfAReadOnlyFileIsRefusedAndUndoneOnScreen)
+{
+    FolderWindow fw;
+    ::chmod(fw.file.c_str(), 0444);
+    const std::string before = readBytes(fw.file);
+    QListWidget* list = fw.h.find<QListWidget>("cxLVconfig");
+    list->item(1)->setText(QStringLiteral("新办公室"));
+    EXPECT_EQ(fw.h.prompts.messages, std::vector<std::string> { msg::configFileReadOnly(fw.file.string()) });
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("Office"));
+    EXPECT_EQ(readBytes(fw.file), before);
+    struct stat st {
+    };
+    ASSERT_EQ(::stat(fw.file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+// A configuration file deleted while the window runs: the window says so and
+// offers to write the listed configurations to a file of the user's choice,
+// which it then uses.
+TEST(ConfigList, AFileGoneUnderTheWindowCanBeSavedElsewhere)
+{
+    const struct {
+        const char* what;
+        std::function<void(ListWindow&)> operation;
+        int questionsBefore; // asked before the offer
+    } cases[] = {
+        { "move", [](ListWindow& lw) { lw.select(1), lw.action("Moveup1")->trigger(); }, 0 },
+        { "delete", [](ListWindow& lw) { lw.select(1), lw.action("Delete1")->trigger(); }, 1 },
+        { "refresh", [](ListWindow& lw) { lw.action("Refresh1")->trigger(); }, 0 },
+        { "save",
+            [](ListWindow& lw) {
+                saveWith(lw, [](TFSaveConfig& d) {
+                    in<QLineEdit>(d, "cxTEnewconfig")->setText(QStringLiteral("x"));
+                    d.cxBsaveClick();
+                });
+            },
+            0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ListWindow lw;
+        const std::string gone = lw.h.configFile();
+        const std::string rescued = (lw.h.dir / "rescued.xml").string();
+        fs::remove(gone);
+        lw.h.prompts.yes.assign(static_cast<std::size_t>(c.questionsBefore) + 1, true);
+        lw.h.prompts.answers = { rescued };
+        c.operation(lw);
+        EXPECT_EQ(lw.h.prompts.count(msg::configFileGone(gone)), 1);
+        ASSERT_EQ(lw.h.prompts.questions.size(), static_cast<std::size_t>(c.questionsBefore) + 1);
+        EXPECT_EQ(lw.h.prompts.asked, 1);
+        EXPECT_EQ(tarnwick::test::listed(rescued).records, fourRecords()) << "as the list showed them";
+        EXPECT_EQ(lw.w->configFilePath(), rescued);
+        EXPECT_EQ(lw.h.get(settings::kConfigFile), rescued);
+        EXPECT_EQ(lw.captions().size(), 4);
+        EXPECT_FALSE(fs::exists(gone)) << "the operation itself did nothing";
+    }
 }

@@ -78,8 +78,9 @@ TEST(ConfigurationList, RefreshReloadsTheFileAndAMissingFileKeepsTheItems)
 
     fs::remove(h.configFile());
     h.find<QAction>("Refresh1")->trigger();
-    EXPECT_EQ(h.prompts.count(msg::kConfigNotFound), 1);
-    EXPECT_EQ(h.prompts.count(msg::kInternalError001), 1);
+    EXPECT_EQ(h.prompts.messages, std::vector<std::string> { msg::configFileGone(h.configFile()) });
+    EXPECT_EQ(h.prompts.questions.size(), 1u) << "offered to save the list elsewhere; declined";
+    EXPECT_EQ(h.prompts.asked, 0);
     EXPECT_EQ(captions(h).size(), 3);
 
     useFixture(h, "config-empty-box.xml");

@@ -138,6 +138,8 @@ public:
         ran.push_back(commandLine);
         m_changed.notify_all();
         m_changed.wait(lock, [this] { return !m_holding; });
+        if (exitStatus != 0)
+            return { { "找不到元素。\n" }, exitStatus };
         return { { "确定。\n" }, 0 };
     }
     void hold()
@@ -157,6 +159,7 @@ public:
         return ran.size();
     }
     std::vector<std::string> ran; // guarded by m_mutex while a run goes on
+    int exitStatus = 0; // what every command exits with; set before a run
 
 private:
     std::mutex m_mutex;
@@ -192,6 +195,8 @@ struct Harness {
     ScriptedRunner runner;
     RecordingProxy proxy;
     TDM dm;
+    // Where a relative "ConfigFile" is taken from; empty: taken as it is.
+    fs::path settingsFolder;
     std::unique_ptr<TFmain> window;
 
     fs::path ini() const { return dir / "config.ini"; }
@@ -216,7 +221,7 @@ struct Harness {
         MainWindowContext ctx { prompts, registry, ini(), adapters, live, snapshot,
             [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, &icmp,
             &ticks, &runner, &proxy,
-            [this](const std::vector<std::string>& argv) { toolsRun.push_back(argv); } };
+            [this](const std::vector<std::string>& argv) { toolsRun.push_back(argv); }, settingsFolder };
         window = std::make_unique<TFmain>(dm, ctx);
         if (beforeCreate)
             beforeCreate(*window);
