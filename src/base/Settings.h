@@ -95,8 +95,9 @@ StartupSettings readStartupSettings(RegistryStore& store);
 // name when the user cancelled. A chosen name is written to "ConfigFile" and
 // tried next; a cancel ends the search with "null". (A dialog that offers the
 // last chosen name again on cancel must still report the cancel: otherwise a
-// user who once picked a missing file could never leave the loop.) A relative
-// path is taken against the working directory, as `exists` sees it.
+// user who once picked a missing file could never leave the loop.) The path
+// is taken as `exists` takes it: resolve a relative one first
+// (resolveConfigFile).
 std::string locateConfigFile(RegistryStore& store, std::string path,
     const std::function<bool(const std::string&)>& exists,
     const std::function<std::optional<std::string>()>& ask);

@@ -225,3 +225,31 @@ TEST(StorePaths, LocationsFollowTheEnvironment)
     env.tarnwickHome = "";
     EXPECT_EQ(configIniPath(env), "/opt/tw/config.ini");
 }
+
+// "ConfigFile" names the same file whichever folder the program was started
+// from: a relative one lies in the settings' folder.
+TEST(StorePaths, ARelativeConfigFileLiesInTheSettingsFolder)
+{
+    StoreEnvironment env;
+    env.home = "/home/u";
+    EXPECT_EQ(settingsFolder(env), "/home/u/.config/tarnwick");
+    env.xdgConfigHome = "/x";
+    EXPECT_EQ(settingsFolder(env), "/x/tarnwick");
+    env.tarnwickHome = "/t";
+    EXPECT_EQ(settingsFolder(env), "/t");
+
+    const struct {
+        const char* stored;
+        const char* folder;
+        const char* expected;
+    } cases[] = {
+        { "config.xml", "/t", "/t/config.xml" },
+        { "sub/../office.xml", "/t", "/t/office.xml" },
+        { "/srv/net/config.xml", "/t", "/srv/net/config.xml" },
+        { "null", "/t", "null" },
+        { "", "/t", "" },
+        { "config.xml", "", "config.xml" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(resolveConfigFile(c.stored, c.folder), c.expected) << c.stored << " in " << c.folder;
+}
