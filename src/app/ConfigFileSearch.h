@@ -11,6 +11,8 @@ namespace tarnwick::gui
 
 inline constexpr const char* kConfigNotFound = "未找到配置文件,请选择配置文件所在的位置！";
 inline constexpr const char* kConfigInvalid = "所指定的配置文件无效或文件已损坏！";
+// Said before the program ends for want of a configuration file.
+inline constexpr const char* kNoConfigFileEnds = "没有可用的配置文件，程序将退出。";
 
 // The file operations the search needs, apart so tests can watch them.
 struct ConfigFileOps {

@@ -304,6 +304,7 @@ void TFmain::FormShow()
     if (m_configFilePath == settings::kNoConfigFile) {
         // Closing inside the show handling would cut it short; close right after.
         m_closing = true;
+        m_ctx.prompts.show(MessageSink::Kind::Information, kNoConfigFileEnds);
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         emit formShown();
         return;
@@ -313,8 +314,7 @@ void TFmain::FormShow()
     const bool keepFields = std::exchange(m_keepFieldsOnce, false);
     guarded([this, keepFields] {
         if (m_status) {
-            const StatusView v
-                = m_status->updateStatusBar(m_ui->cxCBAdapters->currentIndex(), !keepFields);
+            const StatusView v = m_status->updateStatusBar(m_ui->cxCBAdapters->currentIndex(), !keepFields);
             showStatus(v);
         }
     });

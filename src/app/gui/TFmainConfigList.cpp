@@ -254,8 +254,8 @@ void TFmain::cxLVconfigEdited(QListWidgetItem* item)
     // No refresh: the table keeps the old name until the next one.
     EditResult r = EditResult::NotWritable;
     try {
-        r = renameConfig(m_configFilePath, m_configTable, static_cast<std::size_t>(m_ui->cxLVconfig->row(item)),
-            typed.toStdString(), m_ctx.prompts);
+        r = renameConfig(m_configFilePath, m_configTable,
+            static_cast<std::size_t>(m_ui->cxLVconfig->row(item)), typed.toStdString(), m_ctx.prompts);
     } catch (const std::exception& e) {
         m_ctx.prompts.show(MessageSink::Kind::Error, e.what());
     }

@@ -28,7 +28,7 @@ protected:
     void SetUp() override
     {
         fs::create_directories(home());
-        std::ofstream(m_dir / "config.xml", std::ios::binary) << gui::emptyConfigFileBytes();
+        std::ofstream(home() / "config.xml", std::ios::binary) << gui::emptyConfigFileBytes();
         std::ofstream(home() / "config.ini", std::ios::binary) << "[Setting]\r\nSskin=Black\r\n";
     }
     void TearDown() override

@@ -253,6 +253,7 @@ TEST(MainWindow, MissingConfigurationFileCancelledClosesAfterShowing)
     EXPECT_EQ(h.prompts.asked, 1);
     EXPECT_EQ(w.configFilePath(), "null");
     QTRY_VERIFY(!w.isVisible());
+    EXPECT_EQ(h.prompts.messages.back(), kNoConfigFileEnds) << "the program does not end silently";
     EXPECT_TRUE(shown);
     EXPECT_EQ(h.get(settings::kConfigFile), (h.dir / "gone.xml").string()); // keeps the last value
 }

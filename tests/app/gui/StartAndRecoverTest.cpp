@@ -114,7 +114,8 @@ TEST(ApplyWindow, BackAfterAFailedSwitchKeepsTheFields)
         a->cxBbackClick();
         QCoreApplication::processEvents();
         ASSERT_TRUE(w.isVisible());
-        EXPECT_EQ(h.edit("cxTEIP")->text(), exitStatus ? QStringLiteral("192.0.2.99") : QStringLiteral("192.0.2.23"));
+        EXPECT_EQ(h.edit("cxTEIP")->text(),
+            exitStatus ? QStringLiteral("192.0.2.99") : QStringLiteral("192.0.2.23"));
 
         // Only the showing right after: the next one reloads as usual.
         w.hideToTray();
