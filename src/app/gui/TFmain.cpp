@@ -395,7 +395,14 @@ void TFmain::cxBApplyClick()
         m_apply = std::make_unique<TFApply>(TFApply::Parts { *this, m_ctx.snapshot, m_dm.dispatcher(),
             m_ctx.runner ? *m_ctx.runner : *m_systemRunner, m_ctx.proxy ? *m_ctx.proxy : *m_systemProxy,
             m_ctx.icmp ? *m_ctx.icmp : *m_applyIcmp, m_ctx.ticks ? *m_ctx.ticks : m_systemTicks, this,
-            [this] { show(); }, [this] { close(); } });
+            [this] { show(); }, [this] { close(); },
+            [this](const std::string& name) {
+                for (int i = 0; i < m_adapters.count(); ++i) {
+                    if (m_adapters.at(i).connectionName == name)
+                        return m_ctx.live.readInterface(m_adapters.at(i));
+                }
+                return InterfaceReading {};
+            } });
         m_apply->setWindowIcon(windowIcon());
     }
     m_apply->show();
