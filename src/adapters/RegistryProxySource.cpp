@@ -45,7 +45,8 @@ void RegistryProxySource::write(bool on, const std::string& host, const std::str
 {
     TRegistry reg(m_store);
     reg.SetRootKey(RegRoot::CurrentUser);
-    reg.OpenKey(kInternetSettingsKey, false); // the answer is not checked: a write into no key raises
+    // Created when missing: a fresh account has no such key (Windows always does).
+    reg.OpenKey(kInternetSettingsKey, true);
     reg.WriteInteger("ProxyEnable", on ? 1 : 0);
     reg.WriteString("ProxyServer", proxyServerText(host, port));
     reg.CloseKey();

@@ -1,5 +1,6 @@
 #include "apply/ApplySequence.h"
 
+#include "apply/ValueCheck.h"
 #include "base/Text.h"
 #include "base/TextCodec.h"
 
@@ -120,6 +121,16 @@ struct Values {
 
 } // namespace
 
+std::string leaseLine(const InterfaceReading& inForce)
+{
+    if (!inForce.dhcp || inForce.ip.empty() || trimBlanks(inForce.ip[0]).empty())
+        return applytext::kNoLease;
+    std::string line = std::string(applytext::kLeased) + trimBlanks(inForce.ip[0]);
+    if (!inForce.mask.empty() && !trimBlanks(inForce.mask[0]).empty())
+        line += "/" + trimBlanks(inForce.mask[0]);
+    return line;
+}
+
 std::optional<std::string> refuseConnection(const std::string& connectionName)
 {
     if (connectionName.empty())
@@ -139,7 +150,7 @@ std::string statusLine(const std::string& label, const std::string& current, con
 }
 
 ApplySequence::ApplySequence(ApplyInputs& inputs, const LiveSnapshot& snapshot, ApplyView& view,
-    Dispatcher& dispatcher, CommandRunner& runner, ProxySource& proxy, std::function<void()> probe)
+    Dispatcher& dispatcher, CommandRunner& runner, ProxySource& proxy, Probe probe, ReadInForce readInForce)
     : m_inputs(inputs)
     , m_snapshot(snapshot)
     , m_view(view)
@@ -147,6 +158,7 @@ ApplySequence::ApplySequence(ApplyInputs& inputs, const LiveSnapshot& snapshot, 
     , m_runner(runner)
     , m_proxy(proxy)
     , m_probe(std::move(probe))
+    , m_readInForce(std::move(readInForce))
 {
 }
 
@@ -184,16 +196,31 @@ void ApplySequence::runCommand(const std::string& commandLine)
         m_failed = true;
 }
 
+InterfaceReading ApplySequence::inForceNow(const std::string& connectionName)
+{
+    InterfaceReading now;
+    if (m_readInForce) {
+        ui([&] { now = m_readInForce(connectionName); });
+        return now;
+    }
+    const LiveValues live = m_snapshot.get();
+    now.dhcp = live.mode == "DHCP";
+    now.ip = { live.config.ip[0] };
+    now.mask = { live.config.mask[0] };
+    now.gatewayInForce = live.gatewayInForce;
+    now.dnsInForce = live.dnsInForce;
+    return now;
+}
+
 ApplySequence::Outcome ApplySequence::run()
 {
     m_failed = false;
     std::string conn;
     ui([&] { conn = m_inputs.connectionName(); });
-    const auto fields = [&] {
-        TcpIpConfig f;
-        ui([&] { f = m_inputs.fields(); });
-        return f;
-    };
+    // Read once: the values checked are the values every step applies, even
+    // should the user edit the main window while the run goes on.
+    TcpIpConfig form;
+    ui([&] { form = m_inputs.fields(); });
 
     // Preparation.
     ui([&] {
@@ -206,10 +233,19 @@ ApplySequence::Outcome ApplySequence::run()
         m_view.setProgressVisible(true);
     });
 
+    if (const auto refusal = refuseValues(form)) {
+        ui([&] {
+            m_view.appendLine(*refusal);
+            m_view.setProgressVisible(false);
+            m_view.setRetryEnabled(true);
+        });
+        return Outcome::Refused;
+    }
+
     try {
         // Comparison log.
         {
-            const TcpIpConfig f = fields();
+            const TcpIpConfig& f = form;
             const TcpIpConfig now = m_snapshot.get().config;
             const bool dhcp = !f.fixedIp;
             const bool autoDns = !f.fixedDns;
@@ -241,10 +277,12 @@ ApplySequence::Outcome ApplySequence::run()
                 append(statusLine(r.label, r.current, r.whenAutomatic ? r.automatic : trimBlanks(r.field)));
             }
         }
+        for (const std::string& note : valueNotes(form))
+            append(note);
         ui([&] { m_view.setProgress(10); });
 
         // The three flags, worked out once.
-        const TcpIpConfig f = fields();
+        const TcpIpConfig& f = form;
         const LiveValues live = m_snapshot.get();
         const TcpIpConfig& now = live.config;
         bool ipChanged = !f.fixedIp;
@@ -259,7 +297,7 @@ ApplySequence::Outcome ApplySequence::run()
 
         // Address and gateway steps.
         {
-            const TcpIpConfig af = fields();
+            const TcpIpConfig& af = form;
             const Values v(af);
             if (!af.fixedIp) {
                 append("正在更改网络配置...");
@@ -315,7 +353,7 @@ ApplySequence::Outcome ApplySequence::run()
             m_view.setProgress(60);
         });
         if (dnsChanged) {
-            const TcpIpConfig df = fields();
+            const TcpIpConfig& df = form;
             const Values v(df);
             deleteBlankLines();
             append("更改DNS... ");
@@ -335,7 +373,7 @@ ApplySequence::Outcome ApplySequence::run()
         }
 
         // Proxy step: untrimmed texts, compared exactly.
-        const TcpIpConfig pf = fields();
+        const TcpIpConfig& pf = form;
         if (pf.proxyTakesPart) {
             const TcpIpConfig inForce = m_snapshot.get().config;
             const bool unchanged = pf.proxyOn == inForce.proxyOn && pf.proxyHost == inForce.proxyHost
@@ -357,18 +395,22 @@ ApplySequence::Outcome ApplySequence::run()
         return Outcome::Stopped;
     }
 
-    // Finish.
+    // Finish, with what the adapter has now: the probe tests the network
+    // just switched to, not the one of the last refresh.
+    const InterfaceReading now = inForceNow(conn);
     ui([&] {
         m_view.deleteTrailingBlankLines();
         m_view.appendLine("");
         m_view.appendLine(m_failed ? applytext::kNotAllApplied : applytext::kDone);
+        if (!form.fixedIp)
+            m_view.appendLine(leaseLine(now));
         m_view.setProgress(30);
         m_view.setRetryEnabled(true);
         m_view.setProgressVisible(false);
         m_view.setProbeAreaVisible(true);
     });
     if (m_probe)
-        m_probe();
+        m_probe(now);
     return m_failed ? Outcome::NotAllApplied : Outcome::Done;
 }
 

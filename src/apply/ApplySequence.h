@@ -1,6 +1,7 @@
 #pragma once
 
 #include "adapters/LiveSnapshot.h"
+#include "adapters/LiveValuesSource.h"
 #include "adapters/ProxySource.h"
 #include "apply/CommandRunner.h"
 #include "base/Dispatcher.h"
@@ -50,6 +51,9 @@ namespace applytext
 inline constexpr const char* kDone = "设置完毕！";
 // Closes a run in which a command said it did not do all it was asked.
 inline constexpr const char* kNotAllApplied = "部分设置未能生效，请查看上面的提示信息。";
+// After a switch to automatic addressing: the address the adapter leased.
+inline constexpr const char* kLeased = "已从 DHCP 获得地址：";
+inline constexpr const char* kNoLease = "尚未从 DHCP 获得地址。";
 inline constexpr const char* kNoAdapter = "没有选中网卡，无法应用配置。";
 inline constexpr const char* kQuoteInName = "网卡的连接名称含有双引号，无法安全地传给 netsh，未作任何更改。";
 } // namespace applytext
@@ -57,6 +61,9 @@ inline constexpr const char* kQuoteInName = "网卡的连接名称含有双引�
 // Why a run must not start for this connection name, or nullopt when it may:
 // none selected, or a name a command line cannot carry safely.
 std::optional<std::string> refuseConnection(const std::string& connectionName);
+
+// The log line naming the address a switch to automatic addressing leased.
+std::string leaseLine(const InterfaceReading& inForce);
 
 // One comparison line of the log: label and current value trimmed as a
 // whole, padded with spaces to 26 bytes counted in GB2312, the arrow, the new value.
@@ -74,10 +81,18 @@ public:
         Done, // closed with "设置完毕！"
         NotAllApplied, // a command exited with an error; closed with the failure line
         Stopped, // a command could not be started or the proxy not written: the run ended there
+        Refused, // a value no command could carry: nothing ran
     };
 
+    // The network test that closes a run, given the adapter's values in
+    // force after the last command.
+    using Probe = std::function<void(const InterfaceReading& inForce)>;
+    // Reads the named connection's values in force now; called on the GUI
+    // thread. Without one, the run reads the snapshot of the last refresh.
+    using ReadInForce = std::function<InterfaceReading(const std::string& connectionName)>;
+
     ApplySequence(ApplyInputs& inputs, const LiveSnapshot& snapshot, ApplyView& view, Dispatcher& dispatcher,
-        CommandRunner& runner, ProxySource& proxy, std::function<void()> probe);
+        CommandRunner& runner, ProxySource& proxy, Probe probe, ReadInForce readInForce = nullptr);
 
     Outcome run();
 
@@ -88,6 +103,7 @@ private:
     // Runs one command line and appends its output; notes an exit with an
     // error. Throws (after a log line) when the command cannot be started.
     void runCommand(const std::string& commandLine);
+    InterfaceReading inForceNow(const std::string& connectionName);
 
     ApplyInputs& m_inputs;
     const LiveSnapshot& m_snapshot;
@@ -95,7 +111,8 @@ private:
     Dispatcher& m_dispatcher;
     CommandRunner& m_runner;
     ProxySource& m_proxy;
-    std::function<void()> m_probe;
+    Probe m_probe;
+    ReadInForce m_readInForce;
     bool m_failed = false;
 };
 

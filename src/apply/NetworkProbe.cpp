@@ -52,4 +52,11 @@ void NetworkProbe::TestNetStatus()
     probe(ProbeTarget::Dns, probeAddress(m_snapshot.get().dnsInForce));
 }
 
+void NetworkProbe::TestNetStatus(const std::string& gatewayInForce, const std::string& dnsInForce)
+{
+    m_pingServer.ReceiveTimeout = kReceiveTimeout;
+    probe(ProbeTarget::Gateway, probeAddress(gatewayInForce));
+    probe(ProbeTarget::Dns, probeAddress(dnsInForce));
+}
+
 } // namespace tarnwick

@@ -25,6 +25,9 @@ public:
     // test stays at "测试" and the DNS one is not tested when the gateway's
     // failed.
     void TestNetStatus();
+    // The same over given values in force: after a switch, those read once
+    // its last command has ended.
+    void TestNetStatus(const std::string& gatewayInForce, const std::string& dnsInForce);
 
     TIdIcmpClient& PingServer() { return m_pingServer; }
 

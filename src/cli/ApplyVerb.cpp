@@ -4,6 +4,7 @@
 #include "apply/IcmpNetwork.h"
 #include "apply/NetworkProbe.h"
 #include "apply/PlainDispatcher.h"
+#include "apply/ValueCheck.h"
 #include "base/Settings.h"
 #include "base/UserRegistry.h"
 #include "cli/AdapterOption.h"
@@ -189,9 +190,15 @@ int runApply(const std::vector<std::string>& args, Io io)
             return 1;
         }
 
+        const TcpIpConfig fields = configOf(*record);
+        if (const auto refusal = refuseValues(fields)) {
+            io.err << "tarnwick: apply: " << *refusal << '\n';
+            return 1;
+        }
+
         LiveSnapshot snapshot;
         snapshot.set(status.values);
-        RecordInputs inputs(connection, configOf(*record));
+        RecordInputs inputs(connection, fields);
         PrintedLog log(io.out);
         PlainDispatcher dispatcher; // this thread plays the GUI thread
         const auto store = openUserRegistry();
@@ -205,26 +212,35 @@ int runApply(const std::vector<std::string>& args, Io io)
         std::unique_ptr<IcmpNetwork> network;
         SteadyTickClock clock;
         std::unique_ptr<NetworkProbe> probe;
-        std::function<void()> runProbe;
+        ApplySequence::Probe runProbe;
+        ApplySequence::ReadInForce readInForce;
+        std::unique_ptr<LiveValuesSource> live;
         if (!a->dryRun) {
             network = makeSystemIcmpNetwork();
             probe = std::make_unique<NetworkProbe>(*network, clock, snapshot, dispatcher, probeView);
-            runProbe = [&] {
-                // What the adapter has now, as the window's timer would have read it.
-                snapshot.set(readStatusOnce(status.selected).values);
+            runProbe = [&](const InterfaceReading& now) {
                 try {
-                    probe->TestNetStatus();
+                    probe->TestNetStatus(now.gatewayInForce, now.dnsInForce);
                 } catch (const std::exception& e) {
                     probeError = e.what();
                 }
             };
+            live = makeLiveValuesSource(*store, LiveReads::OneShot);
+            readInForce = [&](const std::string& name) {
+                for (int i = 0; i < status.table.count(); ++i) {
+                    if (status.table.at(i).connectionName == name)
+                        return live->readInterface(status.table.at(i));
+                }
+                return InterfaceReading {};
+            };
         }
         ApplySequence sequence(inputs, snapshot, log, dispatcher,
             a->dryRun ? static_cast<CommandRunner&>(shownRunner) : realRunner,
-            a->dryRun ? static_cast<ProxySource&>(unwritten) : *realProxy, runProbe);
+            a->dryRun ? static_cast<ProxySource&>(unwritten) : *realProxy, runProbe, readInForce);
         const ApplySequence::Outcome outcome = sequence.run();
         log.finish();
-        if (probe && outcome != ApplySequence::Outcome::Stopped)
+        if (probe
+            && (outcome == ApplySequence::Outcome::Done || outcome == ApplySequence::Outcome::NotAllApplied))
             probeView.print(io.out);
         if (!probeError.empty())
             io.err << "tarnwick: apply: probe: " << probeError << '\n';

@@ -152,16 +152,10 @@ TEST(MultiStringRule, StopsAfterThreeAtEmptyOrAtOneCharacter)
         EXPECT_EQ(takeMultiStrings(c.in), c.out);
 }
 
-TEST(RegistryProxy, WritesWhatTheStatusReadsBackAndNeedsTheKeyToExist)
+TEST(RegistryProxy, WritesWhatTheStatusReadsBackIntoAFreshStore)
 {
-    MemoryRegistryStore store;
+    MemoryRegistryStore store; // a fresh account: no Internet Settings key yet
     RegistryProxySource proxy(store);
-    EXPECT_THROW(proxy.write(true, "proxy.lan", "3128"), ServiceError) << "the key is opened without create";
-    {
-        TRegistry reg(store);
-        reg.SetRootKey(RegRoot::CurrentUser);
-        reg.OpenKey(kInternetSettingsKey, true);
-    }
     proxy.write(true, "proxy.lan", "3128");
     EXPECT_EQ(proxy.read(), (ProxyReading { true, "proxy.lan:3128" }));
     proxy.write(false, "10.0.0.1", "");

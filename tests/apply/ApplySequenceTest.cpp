@@ -4,7 +4,9 @@
 #include "apply/PlainDispatcher.h"
 #include "apply/TBMDThread.h"
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -88,11 +90,19 @@ struct Sequence {
     RecordingProxy proxy;
     LiveSnapshot snapshot;
     PlainDispatcher dispatcher;
+    ApplySequence::ReadInForce readInForce; // none: the snapshot stands in
     int probes = 0;
+    InterfaceReading probed;
 
     ApplySequence::Outcome go()
     {
-        ApplySequence s(inputs, snapshot, view, dispatcher, runner, proxy, [this] { ++probes; });
+        ApplySequence s(
+            inputs, snapshot, view, dispatcher, runner, proxy,
+            [this](const InterfaceReading& now) {
+                ++probes;
+                probed = now;
+            },
+            readInForce);
         return s.run();
     }
 };
@@ -183,9 +193,13 @@ TEST(ApplySequence, EachCaseRunsTheCommandsItsFlagsCallFor)
             },
             { kNetsh + "set address " + conn
                 + R"( source="static" addr="192.168.0.5" mask="255.255.255.0" gateway="192.168.0.254" gwmetric=1)" } },
-        { "address 2 without mask 2: C2, no C4, then C5",
-            [](LiveValues&, TcpIpConfig& f) { f.ip[1] = "10.0.0.5"; },
+        { "address 2 and mask 2: C2, C4, then C5",
+            [](LiveValues&, TcpIpConfig& f) {
+                f.ip[1] = "10.0.0.5";
+                f.mask[1] = "255.0.0.0";
+            },
             { kNetsh + "set address " + conn + R"( source="static" addr="192.168.0.9" mask="255.255.255.0")",
+                kNetsh + "add address " + conn + R"( addr="10.0.0.5" mask="255.0.0.0")",
                 kNetsh + "set address " + conn + R"( gateway="192.168.0.1" gwmetric=1)" } },
         { "gateway 1 empty, gateway 2 filled: C2 and C6",
             [](LiveValues&, TcpIpConfig& f) {
@@ -235,7 +249,7 @@ TEST(ApplySequence, EachCaseRunsTheCommandsItsFlagsCallFor)
         r.inputs.form = f;
         EXPECT_EQ(r.go(), ApplySequence::Outcome::Done);
         EXPECT_EQ(r.runner.ran, c.commands);
-        EXPECT_EQ(r.view.log.back(), "设置完毕！");
+        EXPECT_EQ(std::count(r.view.log.begin(), r.view.log.end(), applytext::kDone), 1);
         EXPECT_EQ(r.probes, 1);
     }
 }
@@ -344,8 +358,8 @@ TEST(ApplySequence, OnAWorkerEveryWindowChangeIsHandedOverInOrder)
     r.inputs.form.fixedDns = false;
     TBMDThread worker(r.dispatcher);
     std::atomic<bool> done = false;
-    ApplySequence sequence(
-        r.inputs, r.snapshot, r.view, r.dispatcher, r.runner, r.proxy, [&] { ++r.probes; });
+    ApplySequence sequence(r.inputs, r.snapshot, r.view, r.dispatcher, r.runner, r.proxy,
+        [&](const InterfaceReading&) { ++r.probes; });
     worker.SetOnExecute([&](TBMDThread&) {
         sequence.run();
         done = true;
@@ -361,4 +375,117 @@ TEST(ApplySequence, OnAWorkerEveryWindowChangeIsHandedOverInOrder)
     EXPECT_EQ(r.view.log.back(), "设置完毕！");
     EXPECT_EQ(r.runner.ran.size(), 2u);
     EXPECT_EQ(r.probes, 1);
+}
+
+TEST(ApplySequence, ABadValueRefusesTheWholeSwitchAndRunsNothing)
+{
+    struct Case {
+        const char* name;
+        std::function<void(TcpIpConfig&)> change;
+        std::string refusal;
+    };
+    const Case cases[] = {
+        { "address 1", [](TcpIpConfig& f) { f.ip[0] = "999.1.1.9"; },
+            "IP地址“999.1.1.9”不是有效的 IPv4 地址：应为四段 0 到 255 的十进制数，如 "
+            "192.168.0.1。未作任何更改。" },
+        { "address 2 without mask 2", [](TcpIpConfig& f) { f.ip[1] = "10.0.0.5"; },
+            "IP地址2“10.0.0.5”已填写，子网掩码2却为空。未作任何更改。" },
+        { "DNS server 2", [](TcpIpConfig& f) { f.dns[1] = "abc"; },
+            "备用DNS服务器“abc”不是有效的 IPv4 地址：应为四段 0 到 255 的十进制数，如 "
+            "192.168.0.1。未作任何更改。" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sequence r;
+        r.snapshot.set(workedExampleNow());
+        r.inputs.form = workedExampleFields();
+        r.inputs.form.dns[0] = "192.168.0.53"; // a DNS change that must not run either
+        r.inputs.form.proxyTakesPart = true;
+        r.inputs.form.proxyOn = true;
+        c.change(r.inputs.form);
+        EXPECT_EQ(r.go(), ApplySequence::Outcome::Refused);
+        EXPECT_TRUE(r.runner.ran.empty());
+        EXPECT_TRUE(r.proxy.writes.empty());
+        EXPECT_EQ(r.view.log, (std::vector<std::string> { "连接名称: lan0", "", c.refusal }));
+        EXPECT_EQ(r.probes, 0);
+        EXPECT_TRUE(r.view.retryEnabled);
+        EXPECT_FALSE(r.view.progressVisible);
+        EXPECT_FALSE(r.view.probeAreaVisible);
+    }
+}
+
+TEST(ApplySequence, AGatewayOutsideTheNewSubnetIsSetAndNoted)
+{
+    Sequence r;
+    r.snapshot.set(workedExampleNow());
+    r.inputs.form = workedExampleFields();
+    r.inputs.form.gateway[0] = "10.9.9.1";
+    EXPECT_EQ(r.go(), ApplySequence::Outcome::Done);
+    const std::string note = "注意：默认网关“10.9.9.1”不在新地址的子网内，仍照样设置。";
+    EXPECT_EQ(std::count(r.view.log.begin(), r.view.log.end(), note), 1);
+    ASSERT_EQ(r.runner.ran.size(), 1u);
+    EXPECT_NE(r.runner.ran[0].find(R"(gateway="10.9.9.1")"), std::string::npos);
+}
+
+// The probe tests the network just switched to: the values read once the
+// last command has ended, not the last refresh's.
+TEST(ApplySequence, TheProbeGetsTheValuesReadAfterTheLastCommand)
+{
+    Sequence r;
+    r.snapshot.set(workedExampleNow()); // the refresh before the switch: gateway 192.168.0.1
+    r.snapshot.update([](LiveValues& v) {
+        v.gatewayInForce = "192.168.0.1";
+        v.dnsInForce = "192.168.0.1";
+    });
+    r.inputs.form = workedExampleFields();
+    r.inputs.form.gateway[0] = "192.168.0.254";
+    r.inputs.form.dns[0] = "192.168.0.53";
+    std::size_t ranWhenRead = 0;
+    std::string readFor;
+    r.readInForce = [&](const std::string& name) {
+        ranWhenRead = r.runner.ran.size();
+        readFor = name;
+        InterfaceReading now;
+        now.gatewayInForce = "192.168.0.254";
+        now.dnsInForce = "192.168.0.53";
+        return now;
+    };
+    EXPECT_EQ(r.go(), ApplySequence::Outcome::Done);
+    EXPECT_EQ(ranWhenRead, 2u) << "read after the address and DNS commands";
+    EXPECT_EQ(readFor, "lan0");
+    EXPECT_EQ(r.probed.gatewayInForce, "192.168.0.254");
+    EXPECT_EQ(r.probed.dnsInForce, "192.168.0.53");
+
+    Sequence bare; // no reader: the snapshot's values
+    bare.snapshot.set(r.snapshot.get());
+    bare.inputs.form = r.inputs.form;
+    bare.go();
+    EXPECT_EQ(bare.probed.gatewayInForce, "192.168.0.1");
+}
+
+TEST(ApplySequence, ADhcpSwitchNamesTheLeasedAddressAfterTheLastLine)
+{
+    Sequence r;
+    r.snapshot.set(workedExampleNow());
+    r.inputs.form = workedExampleNow().config;
+    r.inputs.form.fixedIp = false;
+    InterfaceReading leased;
+    r.readInForce = [&](const std::string&) { return leased; };
+    leased.dhcp = true;
+    leased.ip = { "192.0.2.150" };
+    leased.mask = { "255.255.255.0" };
+    EXPECT_EQ(r.go(), ApplySequence::Outcome::Done);
+    ASSERT_GE(r.view.log.size(), 2u);
+    EXPECT_EQ(r.view.log[r.view.log.size() - 2], applytext::kDone);
+    EXPECT_EQ(r.view.log.back(), "已从 DHCP 获得地址：192.0.2.150/255.255.255.0");
+
+    leased.ip.clear(); // no lease yet
+    leased.mask.clear();
+    r.go();
+    EXPECT_EQ(r.view.log.back(), applytext::kNoLease);
+
+    r.inputs.form.fixedIp = true; // a static switch names none
+    r.inputs.form.ip[0] = "192.168.0.9";
+    r.go();
+    EXPECT_EQ(r.view.log.back(), applytext::kDone);
 }

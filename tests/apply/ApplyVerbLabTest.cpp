@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 
 using namespace tarnwick::test;
 using namespace tarnwick::test::lab;
@@ -34,8 +36,20 @@ protected:
         argv.insert(argv.end(), args.begin(), args.end());
         return runProcess(argv, { { "TARNWICK_HOME", home.path().string() } });
     }
+    // Without a session bus in the runtime folder the proxy goes to the
+    // registry store (the lab has no desktop session).
+    std::map<std::string, std::string> noDesktop() const
+    {
+        return { { "TARNWICK_HOME", home.path().string() }, { "XDG_RUNTIME_DIR", home.path().string() } };
+    }
     TempDir home;
 };
+
+std::string readWhole(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 bool leased()
 {
@@ -59,6 +73,10 @@ TEST_F(ApplyVerbLab, StaticDhcpStaticDhcpLeavesNothingStale)
     r = apply({ "--id", "1" });
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_TRUE(leased()) << addressTexts().size();
+    EXPECT_NE(r.out.find("设置完毕！\n已从 DHCP 获得地址："
+                  + addresses()[0].text.substr(0, addresses()[0].text.find('/')) + "/255.255.255.0\n"),
+        std::string::npos)
+        << "the leased address follows the last line: " << r.out;
     EXPECT_EQ(clientInstances(), 1);
 
     r = apply({ "lab-two" });
@@ -153,4 +171,46 @@ TEST_F(ApplyVerbLab, AQuickSwitchFileSwitchesToItsConfiguration)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(bad.string()), std::string::npos) << r.err;
     EXPECT_EQ(addressTexts(), before);
+}
+
+// A value netsh would refuse stops the whole switch before its first
+// command: nothing changes, the message names the field and the value.
+TEST_F(ApplyVerbLab, ABadValueChangesNothing)
+{
+    ASSERT_EQ(apply({ "lab-static" }).exitCode, 0);
+    const auto addressesBefore = addressTexts();
+    const auto resolverBefore = resolvConf();
+    std::string config = readWhole(std::filesystem::path(kDataDir) / "config-lab.xml");
+    const auto replaceOnce = [&](const std::string& from, const std::string& to) {
+        const auto at = config.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        config.replace(at, from.size(), to);
+    };
+    replaceOnce("<IP1>192.0.2.20</IP1>", "<IP1>999.1.1.9</IP1>");
+    const auto path = home.path() / "config.xml";
+    std::ofstream(path, std::ios::binary) << config;
+    const auto r = runProcess({ binPath("tarnwick"), "apply", "--config", path.string(), "lab-two" },
+        { { "TARNWICK_HOME", home.path().string() } });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+        "tarnwick: apply: IP地址“999.1.1.9”不是有效的 IPv4 地址：应为四段 0 到 255 的十进制数，如 "
+        "192.168.0.1。未作任何更改。\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(addressTexts(), addressesBefore);
+    EXPECT_EQ(resolvConf(), resolverBefore);
+}
+
+// The sample's office configuration sets the proxy: on a fresh account the
+// store has no Internet Settings key yet, and the switch still completes.
+TEST_F(ApplyVerbLab, TheSamplesProxyIsWrittenOnAFreshAccount)
+{
+    const auto samples = std::filesystem::path(kScriptsDir).parent_path() / "samples" / "config.xml";
+    const auto r
+        = runProcess({ binPath("tarnwick"), "apply", "--config", samples.string(), "办公室" }, noDesktop());
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("更改IE代理服务器设置...  \n确定。\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("设置完毕！\n"), std::string::npos) << r.out;
+    const auto status = runProcess({ binPath("tarnwick"), "status" }, noDesktop());
+    EXPECT_NE(status.out.find("proxy_enabled=1\n"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("proxy_host=10.0.0.8\n"), std::string::npos) << status.out;
 }

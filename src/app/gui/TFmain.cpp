@@ -418,7 +418,14 @@ void TFmain::cxBApplyClick()
                     && *m_apply->lastOutcome() != ApplySequence::Outcome::Done;
                 show();
             },
-            [this] { close(); } });
+            [this] { close(); },
+            [this](const std::string& name) {
+                for (int i = 0; i < m_adapters.count(); ++i) {
+                    if (m_adapters.at(i).connectionName == name)
+                        return m_ctx.live.readInterface(m_adapters.at(i));
+                }
+                return InterfaceReading {};
+            } });
         m_apply->setWindowIcon(windowIcon());
     }
     m_apply->show();

@@ -46,8 +46,10 @@ TFApply::TFApply(Parts parts)
 
     m_probe = std::make_unique<NetworkProbe>(
         m_parts.icmp, m_parts.ticks, m_parts.snapshot, m_parts.dispatcher, *this);
-    m_sequence = std::make_unique<ApplySequence>(m_parts.inputs, m_parts.snapshot, *this, m_parts.dispatcher,
-        m_parts.runner, m_parts.proxy, [this] { m_probe->TestNetStatus(); });
+    m_sequence = std::make_unique<ApplySequence>(
+        m_parts.inputs, m_parts.snapshot, *this, m_parts.dispatcher, m_parts.runner, m_parts.proxy,
+        [this](const InterfaceReading& now) { m_probe->TestNetStatus(now.gatewayInForce, now.dnsInForce); },
+        m_parts.readInForce);
     m_bmdThread1 = std::make_unique<TBMDThread>(m_parts.dispatcher);
     m_bmdThread1->SetOnExecute([this](TBMDThread&) { BMDThread1Execute(); });
 }

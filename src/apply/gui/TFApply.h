@@ -42,6 +42,9 @@ public:
         QWidget* mainWindow; // centred on it
         std::function<void()> showMainWindow;
         std::function<void()> endProgram; // closes the main window
+        // The named connection's values in force, read now on the GUI thread;
+        // the probe after a switch tests these rather than the last refresh's.
+        ApplySequence::ReadInForce readInForce = nullptr;
     };
 
     explicit TFApply(Parts parts);

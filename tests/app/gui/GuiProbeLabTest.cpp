@@ -235,3 +235,34 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+// The probe after a switch tests the network switched to: from a gateway
+// that answers to one that does not, it shows "超时", not the old gateway's
+// round trip.
+TEST(MainWindowLab, TheProbeAfterAnApplyTestsTheNewGateway)
+{
+    if (env("TARNWICK_LAB").empty())
+        GTEST_SKIP() << "runs inside the lab (scripts/lab run)";
+    const std::string lan = env("TARNWICK_LAB_IF");
+    runProcess({ "ip", "-4", "addr", "flush", "dev", lan });
+    must({ "ip", "addr", "add", "192.0.2.23/24", "dev", lan });
+    must({ "ip", "route", "replace", "default", "via", env("TARNWICK_LAB_GATEWAY") });
+
+    LabWindow lab;
+    TFmain* w = lab.window.get();
+    ASSERT_EQ(lab.snapshot.get().gatewayInForce, env("TARNWICK_LAB_GATEWAY"));
+    const auto field = [&](const char* name) { return w->findChild<QLineEdit*>(QString::fromLatin1(name)); };
+    field("cxTEIP")->setText(QStringLiteral("192.0.2.44"));
+    field("cxTEGateway")->setText(QStringLiteral("192.0.2.99")); // no such host in the lab
+    field("cxTEDNSServer")->setText(QString::fromStdString(env("TARNWICK_LAB_DNS1")));
+    QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cxBApply")), Qt::LeftButton);
+    TFApply* a = w->applyWindow();
+    ASSERT_NE(a, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(!a->running(), 20000);
+    EXPECT_EQ(lab::defaultRoutes(), std::vector<std::string> { "192.0.2.99 1" });
+    EXPECT_EQ(a->findChild<QLabel*>(QStringLiteral("cxLB_TestGate"))->text(), QStringLiteral("超时"));
+    EXPECT_EQ(a->findChild<ProbeIndicator*>(QStringLiteral("SP_TestGate"))->colour(), QColor(255, 0, 0));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9]+ms$"))
+                    .match(a->findChild<QLabel*>(QStringLiteral("cxLB_TestDNS"))->text())
+                    .hasMatch());
+}
