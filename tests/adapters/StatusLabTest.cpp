@@ -145,6 +145,7 @@ TEST_F(StatusCli, DhcpLeaseFromTheLabReadsAsDhcp)
     EXPECT_EQ(kv.at("ip2"), "");
     EXPECT_EQ(kv.at("gateway1"), "192.0.2.1") << "the lease's gateway is in force";
     EXPECT_EQ(kv.at("panel2"), "Gate: 192.0.2.1");
+    EXPECT_EQ(kv.at("dns1"), "192.0.2.53") << "and so are its servers (dhclient's script wrote them)";
 }
 
 // netsh's own client: the lease's gateway and servers, as the window shows
