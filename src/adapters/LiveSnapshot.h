@@ -16,7 +16,8 @@ struct LiveValues {
     TcpIpConfig config;
 
     // In force whatever their origin (DHCP-provided included); the probe pings
-    // these, because the static fields above stay empty on a DHCP adapter.
+    // these: the first gateway and DNS server the system uses, even where the
+    // fields above are empty.
     std::string gatewayInForce;
     std::string dnsInForce;
 

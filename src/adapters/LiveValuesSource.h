@@ -15,13 +15,16 @@ struct InterfaceReading {
     // DHCP: the leased address and mask first; static: every address in order.
     std::vector<std::string> ip;
     std::vector<std::string> mask;
-    std::vector<std::string> gateway; // static default gateways, first in force first
-    std::string nameServer; // static DNS servers joined by commas
+    std::vector<std::string> gateway; // default gateways, first in force first (a lease's too)
+    std::string nameServer; // DNS servers joined by commas: static ones, else the lease's
 
     // Whatever their origin (DHCP included): the first default gateway and the
     // first DNS server the system uses through this adapter.
     std::string gatewayInForce;
     std::string dnsInForce;
+
+    // nameServer holds the lease's servers: the DNS choice reads automatic.
+    bool dnsFromLease = false;
 
     bool operator==(const InterfaceReading&) const = default;
 };

@@ -67,20 +67,23 @@ StatusView StatusUpdater::updateStatusBar(int selected, bool full)
 
     std::array<std::string, 3> ip;
     std::array<std::string, 3> mask;
-    std::array<std::string, 2> gateway;
     std::string mode;
     if (reading.dhcp) {
-        // The lease alone: a DHCP adapter shows no static extras or gateways.
+        // The lease alone: a DHCP adapter shows no static extras.
         ip[0] = firstOf<1>(reading.ip)[0];
         mask[0] = firstOf<1>(reading.mask)[0];
         mode = "DHCP";
     } else {
         ip = firstOf<3>(reading.ip);
         mask = firstOf<3>(reading.mask);
-        gateway = firstOf<2>(reading.gateway);
         mode = ip[0];
     }
+    // The gateways and DNS servers in force, a lease's included.
+    const std::array<std::string, 2> gateway = firstOf<2>(reading.gateway);
     const std::array<std::string, 4> dns = splitNameServer(reading.nameServer);
+    // A static adapter always uses fixed servers; a lease's servers read as automatic.
+    const bool fixedDns
+        = !reading.dhcp || (!reading.dnsFromLease && !blankAfterTrimmingSpaces(reading.nameServer));
 
     m_snapshot.update([&](LiveValues& v) {
         v.mode = mode;
@@ -89,6 +92,7 @@ StatusView StatusUpdater::updateStatusBar(int selected, bool full)
         v.config.gateway = gateway;
         v.config.dns = dns;
         v.config.fixedIp = !reading.dhcp;
+        v.config.fixedDns = fixedDns;
         v.gatewayInForce = reading.gatewayInForce;
         v.dnsInForce = reading.dnsInForce;
     });
@@ -101,14 +105,13 @@ StatusView StatusUpdater::updateStatusBar(int selected, bool full)
         fields.gateway = gateway;
         fields.dns = dns;
         fields.fixedIp = !reading.dhcp;
-        fields.fixedDns = !reading.dhcp || !blankAfterTrimmingSpaces(reading.nameServer);
+        fields.fixedDns = fixedDns;
         const ProxyReading proxy = m_source.readProxy();
         const HostPort hostPort = splitProxyServer(proxy.server);
         fields.proxyOn = proxy.enabled;
         fields.proxyHost = hostPort.host;
         fields.proxyPort = hostPort.port;
         m_snapshot.update([&](LiveValues& v) {
-            v.config.fixedDns = fields.fixedDns;
             v.config.proxyOn = proxy.enabled;
             v.config.proxyHost = hostPort.host;
             v.config.proxyPort = hostPort.port;

@@ -285,12 +285,13 @@ ApplySequence::Outcome ApplySequence::run()
         const TcpIpConfig& f = form;
         const LiveValues live = m_snapshot.get();
         const TcpIpConfig& now = live.config;
-        bool ipChanged = !f.fixedIp;
+        // A lease's values in force match no static fields: DHCP is left for them.
+        bool ipChanged = !f.fixedIp || !now.fixedIp;
         for (std::size_t i = 0; i < 3 && !ipChanged; ++i)
             ipChanged = differs(now.ip[i], f.ip[i]) || differs(now.mask[i], f.mask[i]);
         const bool gatewayChanged = differs(now.gateway[0], f.gateway[0])
             || differs(now.gateway[1], f.gateway[1]) || !f.fixedIp || ipChanged;
-        bool dnsChanged = !f.fixedDns;
+        bool dnsChanged = !f.fixedDns || !now.fixedDns;
         for (std::size_t i = 0; i < 4 && !dnsChanged; ++i)
             dnsChanged = differs(now.dns[i], f.dns[i]);
         append("");

@@ -5,13 +5,18 @@ namespace tarnwick::netsh
 namespace
 {
 
+constexpr const char* kBlockBegin = "# tarnwick netsh begin ";
+constexpr const char* kBlockEnd = "# tarnwick netsh end ";
+// A server line of the file's own, out of glibc's sight while ours are in force.
+constexpr const char* kSetAside = "# tarnwick netsh set aside: ";
+
 std::string beginMarker(const std::string& ifname)
 {
-    return "# tarnwick netsh begin " + ifname;
+    return kBlockBegin + ifname;
 }
 std::string endMarker(const std::string& ifname)
 {
-    return "# tarnwick netsh end " + ifname;
+    return kBlockEnd + ifname;
 }
 
 std::vector<std::string> lines(const std::string& text)
@@ -24,6 +29,14 @@ std::vector<std::string> lines(const std::string& text)
         out.push_back(text.substr(start, end - start));
     }
     return out;
+}
+
+// As glibc reads the file: the keyword at the start of the line, then a blank.
+bool isServerLine(const std::string& line)
+{
+    constexpr std::string_view keyword = "nameserver";
+    return line.starts_with(keyword) && line.size() > keyword.size()
+        && (line[keyword.size()] == ' ' || line[keyword.size()] == '\t');
 }
 
 } // namespace
@@ -40,21 +53,41 @@ std::string updateResolvConf(
             block += "nameserver " + s + '\n';
         block += end + '\n';
     }
-    std::string rest;
-    bool inBlock = false;
+    // This link's block goes; other links' blocks are kept whole.
+    std::vector<std::string> rest;
+    bool otherBlocks = false;
+    std::string openBlock; // end marker of the block being walked, if any
     for (const auto& line : lines(current)) {
-        if (line == begin) {
-            inBlock = true;
-            continue;
+        if (openBlock.empty() && line.starts_with(kBlockBegin)) {
+            openBlock = kBlockEnd + line.substr(std::string_view(kBlockBegin).size());
+            if (line == begin)
+                continue;
+            otherBlocks = true;
+        } else if (!openBlock.empty()) {
+            const bool ours = openBlock == end;
+            if (line == openBlock)
+                openBlock.clear();
+            if (ours)
+                continue;
         }
-        if (inBlock) {
-            if (line == end)
-                inBlock = false;
-            continue;
-        }
-        rest += line + '\n';
+        rest.push_back(line);
     }
-    return block + rest;
+    const bool oursInForce = !block.empty() || otherBlocks;
+    std::string out = block;
+    bool inBlock = false;
+    for (const auto& line : rest) {
+        if (line.starts_with(kBlockBegin))
+            inBlock = true;
+        else if (line.starts_with(kBlockEnd))
+            inBlock = false;
+        if (!inBlock && oursInForce && isServerLine(line))
+            out += kSetAside + line + '\n';
+        else if (!inBlock && !oursInForce && line.starts_with(kSetAside))
+            out += line.substr(std::string_view(kSetAside).size()) + '\n';
+        else
+            out += line + '\n';
+    }
+    return out;
 }
 
 std::vector<std::string> resolvConfServers(const std::string& current, const std::string& ifname)

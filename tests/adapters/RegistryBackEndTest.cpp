@@ -80,8 +80,9 @@ TEST(RegistryLiveValuesSource, DhcpAdapterReadsTheAutoconfigurationValues)
     EXPECT_TRUE(r.dhcp);
     EXPECT_EQ(r.ip, std::vector<std::string> { "169.254.12.34" });
     EXPECT_EQ(r.mask, std::vector<std::string> { "255.255.0.0" });
-    EXPECT_TRUE(r.gateway.empty());
-    EXPECT_EQ(r.nameServer, "");
+    EXPECT_EQ(r.gateway, std::vector<std::string> { "10.1.0.1" }) << "the lease's gateway is in force";
+    EXPECT_EQ(r.nameServer, "10.1.0.53,10.1.0.54") << "so are its servers";
+    EXPECT_TRUE(r.dnsFromLease);
     EXPECT_EQ(r.gatewayInForce, "10.1.0.1") << "the probe's gateway comes from the lease";
     EXPECT_EQ(r.dnsInForce, "10.1.0.53");
 }
@@ -133,8 +134,12 @@ TEST(RegistryLiveValuesSource, FullRefreshOverTheRegistry)
     ASSERT_TRUE(view.fields);
     EXPECT_FALSE(view.fields->fixedIp) << "DHCP";
     EXPECT_EQ(view.fields->ip[0], "169.254.12.34");
-    EXPECT_EQ(view.fields->gateway[0], "");
+    EXPECT_EQ(view.fields->gateway[0], "10.1.0.1");
+    EXPECT_EQ(view.fields->dns[1], "10.1.0.54");
+    EXPECT_FALSE(view.fields->fixedDns) << "the lease's servers: automatic";
+    EXPECT_EQ(view.panels[2], "Gate: 10.1.0.1");
     EXPECT_EQ(snapshot.get().mode, "DHCP");
+    EXPECT_EQ(snapshot.get().config.gateway[0], "10.1.0.1");
 }
 
 TEST(MultiStringRule, StopsAfterThreeAtEmptyOrAtOneCharacter)

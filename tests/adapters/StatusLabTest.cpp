@@ -143,9 +143,35 @@ TEST_F(StatusCli, DhcpLeaseFromTheLabReadsAsDhcp)
     EXPECT_EQ(kv.at("ip1").rfind("192.0.2.1", 0), 0u) << kv.at("ip1"); // pool .100 - .199
     EXPECT_EQ(kv.at("mask1"), "255.255.255.0");
     EXPECT_EQ(kv.at("ip2"), "");
-    EXPECT_EQ(kv.at("gateway1"), "") << "a DHCP adapter shows no static gateway";
-    EXPECT_EQ(kv.at("dns1"), "") << "DNS from the lease is no static NameServer";
-    EXPECT_EQ(kv.at("panel2"), "Gate: ");
+    EXPECT_EQ(kv.at("gateway1"), "192.0.2.1") << "the lease's gateway is in force";
+    EXPECT_EQ(kv.at("panel2"), "Gate: 192.0.2.1");
+    EXPECT_EQ(kv.at("dns1"), "192.0.2.53") << "and so are its servers (dhclient's script wrote them)";
+}
+
+// netsh's own client: the lease's gateway and servers, as the window shows
+// them, while the DNS choice stays automatic.
+TEST_F(StatusCli, NetshLeaseShowsItsGatewayAndServers)
+{
+    const auto netsh = [&](const std::vector<std::string>& args) {
+        std::vector<std::string> argv { binPath("netsh"), "interface", "ip", "set" };
+        argv.insert(argv.end(), args.begin(), args.end());
+        const ProcessResult r = runProcess(argv);
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    };
+    netsh({ "address", "name=lan0", "source=dhcp" });
+    netsh({ "dns", "name=lan0", "source=dhcp" });
+    const auto kv = status({ "--adapter", "0" });
+    netsh({ "address", "name=lan0", "source=static", "addr=192.0.2.250", "mask=255.255.255.0" });
+    removeLinkState("lan0");
+
+    EXPECT_EQ(kv.at("mode"), "DHCP");
+    EXPECT_EQ(kv.at("ip1").rfind("192.0.2.1", 0), 0u) << kv.at("ip1");
+    EXPECT_EQ(kv.at("gateway1"), "192.0.2.1");
+    EXPECT_EQ(kv.at("gateway2"), "");
+    EXPECT_EQ(kv.at("dns1"), "192.0.2.53");
+    EXPECT_EQ(kv.at("dns2"), "192.0.2.54");
+    EXPECT_EQ(kv.at("panel2"), "Gate: 192.0.2.1");
+    EXPECT_EQ(kv.at("panel3"), "DNS: 192.0.2.53,192.0.2.54");
 }
 
 TEST_F(StatusCli, AddressWithoutLifetimeIsStaticEvenNextToAFormerLease)
@@ -240,7 +266,8 @@ TEST(LinkStateInLab, NetshRecordDecidesNameServerAndDhcpAndIsReReadWhenWritten)
     writeLinkState("lan0", state);
     r = source.readInterface(lan0);
     EXPECT_TRUE(r.dhcp);
-    EXPECT_EQ(r.nameServer, "");
+    EXPECT_EQ(r.nameServer, "192.0.2.54") << "the lease's servers are in force";
+    EXPECT_TRUE(r.dnsFromLease);
     EXPECT_EQ(r.dnsInForce, "192.0.2.54");
     EXPECT_EQ(r.ip, std::vector<std::string> { "192.0.2.50" });
 

@@ -34,23 +34,27 @@ struct Rig {
 
 } // namespace
 
-TEST(StatusUpdater, DhcpAdapterShowsTheLeaseAloneAndNoGateways)
+TEST(StatusUpdater, DhcpAdapterShowsTheLeaseAndTheGatewayAndServersInForce)
 {
     Rig rig;
     rig.reading(0) = { true, { "192.0.2.100", "10.9.9.9" }, { "255.255.255.0", "255.0.0.0" }, { "192.0.2.1" },
-        "", "192.0.2.1", "192.0.2.53" };
+        "192.0.2.53,192.0.2.54", "192.0.2.1", "192.0.2.53", true };
     const StatusView view = rig.updater->updateStatusBar(0, true);
     ASSERT_TRUE(view.fields);
     EXPECT_FALSE(view.fields->fixedIp) << "DHCP";
-    EXPECT_FALSE(view.fields->fixedDns);
+    EXPECT_FALSE(view.fields->fixedDns) << "the lease's servers";
     EXPECT_EQ(view.fields->ip, (std::array<std::string, 3> { "192.0.2.100", "", "" }));
     EXPECT_EQ(view.fields->mask, (std::array<std::string, 3> { "255.255.255.0", "", "" }));
-    EXPECT_EQ(view.fields->gateway, (std::array<std::string, 2> { "", "" }));
-    EXPECT_EQ(view.panels[2], "Gate: ");
+    EXPECT_EQ(view.fields->gateway, (std::array<std::string, 2> { "192.0.2.1", "" }));
+    EXPECT_EQ(view.fields->dns, (std::array<std::string, 4> { "192.0.2.53", "192.0.2.54", "", "" }));
+    EXPECT_EQ(view.panels[2], "Gate: 192.0.2.1");
+    EXPECT_EQ(view.panels[3], "DNS: 192.0.2.53,192.0.2.54");
     const LiveValues v = rig.snapshot.get();
     EXPECT_EQ(v.mode, "DHCP");
-    EXPECT_EQ(v.config.gateway[0], "");
-    EXPECT_EQ(v.gatewayInForce, "192.0.2.1") << "the probe still gets the gateway in force";
+    EXPECT_EQ(v.config.gateway[0], "192.0.2.1");
+    EXPECT_EQ(v.config.dns[1], "192.0.2.54");
+    EXPECT_FALSE(v.config.fixedDns);
+    EXPECT_EQ(v.gatewayInForce, "192.0.2.1");
     EXPECT_EQ(v.dnsInForce, "192.0.2.53");
 }
 
@@ -82,16 +86,20 @@ TEST(StatusUpdater, DnsChoiceFollowsNameServerAndStaticAlwaysUsesFixedServers)
     struct Case {
         bool dhcp;
         const char* nameServer;
+        bool fromLease;
         bool useDns;
     };
-    const Case cases[] = { { true, "", false }, { true, "   ", false }, { true, "\t", true },
-        { true, "1.1.1.1", true }, { false, "", true }, { false, "1.1.1.1", true } };
+    const Case cases[] = { { true, "", false, false }, { true, "   ", false, false },
+        { true, "\t", false, true }, { true, "1.1.1.1", false, true }, { true, "1.1.1.1", true, false },
+        { false, "", false, true }, { false, "1.1.1.1", false, true } };
     for (const Case& c : cases) {
         Rig rig;
         rig.reading(0).dhcp = c.dhcp;
         rig.reading(0).nameServer = c.nameServer;
+        rig.reading(0).dnsFromLease = c.fromLease;
         EXPECT_EQ(rig.updater->updateStatusBar(0, true).fields->fixedDns, c.useDns)
-            << c.dhcp << " '" << c.nameServer << "'";
+            << c.dhcp << " '" << c.nameServer << "' " << c.fromLease;
+        EXPECT_EQ(rig.snapshot.get().config.fixedDns, c.useDns) << "the snapshot agrees";
     }
 }
 

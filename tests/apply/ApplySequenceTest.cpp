@@ -220,6 +220,16 @@ TEST(ApplySequence, EachCaseRunsTheCommandsItsFlagsCallFor)
                 f.dns[0] = "";
             },
             { kNetsh + "set dns " + conn + R"( source="static" addr="" )" } },
+        { "a lease whose values the static fields repeat: C3 and C8 all the same",
+            [](LiveValues& now, TcpIpConfig& f) {
+                now.mode = "DHCP";
+                now.config.fixedIp = false;
+                now.config.fixedDns = false;
+                f.ip[0] = "192.168.0.5";
+            },
+            { kNetsh + "set address " + conn
+                    + R"( source="static" addr="192.168.0.5" mask="255.255.255.0" gateway="192.168.0.1" gwmetric=1)",
+                kNetsh + "set dns " + conn + R"( source="static" addr="192.168.0.1" )" } },
         { "a full static switch: C2, C4 twice, C5, C6, C8, C9 three times",
             [](LiveValues&, TcpIpConfig& f) {
                 f.ip[1] = "10.1.0.5";

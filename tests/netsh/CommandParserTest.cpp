@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 using namespace tarnwick;
 using namespace tarnwick::netsh;
 
@@ -236,17 +238,66 @@ TEST(Ipv4Rules, DottedQuadsAndMasks)
     EXPECT_EQ(formatIpv4(prefixMask(20)), "255.255.240.0");
 }
 
+namespace
+{
+
+// The servers glibc reads: every `nameserver` line, in order.
+std::vector<std::string> glibcServers(const std::string& file)
+{
+    std::vector<std::string> out;
+    std::istringstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.starts_with("nameserver ") || line.starts_with("nameserver\t"))
+            out.push_back(line.substr(11));
+    }
+    return out;
+}
+
+} // namespace
+
 TEST(ResolvConfBlock, OnlyTheLinksOwnBlockChanges)
 {
     const std::string base = "# written by hand\nnameserver 10.9.9.9\noptions edns0\n";
     const std::string withLan = updateResolvConf(base, "lan0", { "192.0.2.53", "192.0.2.54" });
     EXPECT_EQ(resolvConfServers(withLan, "lan0"), (std::vector<std::string> { "192.0.2.53", "192.0.2.54" }));
-    EXPECT_NE(withLan.find(base), std::string::npos);
     const std::string both = updateResolvConf(withLan, "wlan0", { "10.0.0.1" });
     const std::string replaced = updateResolvConf(both, "lan0", { "1.1.1.1" });
     EXPECT_EQ(resolvConfServers(replaced, "lan0"), std::vector<std::string> { "1.1.1.1" });
     EXPECT_EQ(resolvConfServers(replaced, "wlan0"), std::vector<std::string> { "10.0.0.1" });
+    EXPECT_EQ(glibcServers(replaced), (std::vector<std::string> { "1.1.1.1", "10.0.0.1" }));
     EXPECT_EQ(updateResolvConf(updateResolvConf(replaced, "lan0", {}), "wlan0", {}), base);
+}
+
+// The previous network's servers leave glibc's list while ours are in force;
+// the file's other lines stay, and the file comes back whole when ours go.
+TEST(ResolvConfBlock, OurServersAloneAreInForce)
+{
+    const struct {
+        const char* file;
+        std::vector<std::string> servers;
+        const char* kept; // a line that must stay as it is
+    } cases[] = {
+        { "nameserver 198.51.100.1\nnameserver 198.51.100.2\n", { "192.0.2.53" }, "" },
+        { "# generated\nsearch example.org\nnameserver 198.51.100.1\noptions edns0 trust-ad\n",
+            { "192.0.2.53", "192.0.2.54" }, "search example.org\n" },
+        { "domain example.org\nnameserver\t198.51.100.1\n", { "192.0.2.53" }, "domain example.org\n" },
+        { "#nameserver 198.51.100.9\nnameserver 198.51.100.1", { "192.0.2.53" },
+            "#nameserver 198.51.100.9\n" },
+        { "", { "192.0.2.53" }, "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string switched = updateResolvConf(c.file, "lan0", c.servers);
+        EXPECT_EQ(glibcServers(switched), c.servers) << switched;
+        EXPECT_NE(switched.find(c.kept), std::string::npos) << switched;
+        const std::string again = updateResolvConf(switched, "lan0", { "203.0.113.53" });
+        EXPECT_EQ(glibcServers(again), std::vector<std::string> { "203.0.113.53" }) << again;
+        std::string whole = c.file;
+        if (!whole.empty() && !whole.ends_with('\n'))
+            whole += '\n';
+        EXPECT_EQ(updateResolvConf(again, "lan0", {}), whole);
+    }
 }
 
 TEST(LeaseEvents, EachClientsVariablesGiveOneEvent)

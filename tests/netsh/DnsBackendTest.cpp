@@ -78,6 +78,27 @@ TEST_F(FakeResolvectl, AFailedOrMissingProgramIsAnError)
     EXPECT_THROW(missing.setServers("lan0", 2, { "192.0.2.53" }), std::runtime_error);
 }
 
+// resolvconf gets the link's servers as resolver-file lines, no shell between.
+TEST_F(FakeResolvectl, ResolvconfTakesTheServersOnItsInputAndDropsTheLink)
+{
+    ResolvconfBackend backend(binPath("fake_resolvectl"));
+    const struct {
+        std::vector<std::string> servers;
+        std::string call;
+    } cases[] = {
+        { { "192.0.2.53" }, "-a lan0\nnameserver 192.0.2.53\n" },
+        { { "192.0.2.53", "10.1.0.53" }, "-a lan0\nnameserver 192.0.2.53\nnameserver 10.1.0.53\n" },
+        { {}, "-f -d lan0\n" },
+    };
+    for (const auto& c : cases) {
+        fs::remove(m_dir / "calls");
+        backend.setServers("lan0", 2, c.servers);
+        EXPECT_EQ(calls(), c.call);
+    }
+    ::setenv("FAKE_RESOLVECTL_EXIT", "1", 1);
+    EXPECT_THROW(backend.setServers("lan0", 2, { "192.0.2.53" }), std::runtime_error);
+}
+
 TEST(ResolvConfFile, OurBlockIsWrittenThroughASymbolicLinkAndTheRestStays)
 {
     TempDir dir;
@@ -89,7 +110,9 @@ TEST(ResolvConfFile, OurBlockIsWrittenThroughASymbolicLinkAndTheRestStays)
     EXPECT_TRUE(fs::is_symlink(dir / "resolv.conf")) << "the link stays a link";
     const std::string written = readText(dir / "generated.conf");
     EXPECT_EQ(resolvConfServers(written, "lan0"), (std::vector<std::string> { "192.0.2.53", "192.0.2.54" }));
-    EXPECT_NE(written.find("search example.org\nnameserver 198.51.100.1\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("search example.org\n"), std::string::npos) << written;
+    EXPECT_EQ(written.find("\nnameserver 198.51.100.1"), std::string::npos) << "the old server left:\n"
+                                                                            << written;
 
     backend.setServers("lan0", 2, {});
     EXPECT_EQ(readText(dir / "generated.conf"), "search example.org\nnameserver 198.51.100.1\n");

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <sys/stat.h>
@@ -120,6 +121,69 @@ TEST_F(NetshLab, DefaultRoutesOfTheLinkInTheMainTableOnly)
     expectOk(netsh(c2("192.0.2.11", "255.255.255.0")), "C2 without gateway");
     EXPECT_TRUE(defaultRoutes().empty());
     runProcess({ "ip", "-4", "route", "flush", "table", "100" });
+}
+
+// A switch to another subnet: the gateway goes in on-link while the old
+// subnet is still in place, and ends as the route `ip route` itself makes.
+TEST_F(NetshLab, ASwitchToAnotherSubnetEndsWithAPlainDefaultRoute)
+{
+    expectOk(netsh(c3("192.0.2.10", "255.255.255.0", "192.0.2.1")), "first subnet");
+    expectOk(netsh(c3("10.9.0.5", "255.255.255.0", "10.9.0.1")), "another subnet");
+    EXPECT_EQ(defaultRoutes(), std::vector<std::string> { "10.9.0.1 1" });
+    const std::vector<std::string> show { "ip", "-4", "route", "show", "default", "dev", lan() };
+    const std::string byNetsh = runProcess(show).out;
+    EXPECT_EQ(byNetsh.find("onlink"), std::string::npos) << byNetsh;
+    ASSERT_EQ(runProcess({ "ip", "-4", "route", "flush", "default", "dev", lan() }).exitCode, 0);
+    const auto byHand = runProcess({ "ip", "-4", "route", "add", "default", "via", "10.9.0.1", "dev", lan(),
+        "metric", "1", "proto", "static" });
+    ASSERT_EQ(byHand.exitCode, 0) << byHand.err;
+    EXPECT_EQ(byNetsh, runProcess(show).out);
+
+    // C5 of a gateway the new subnet reaches, while an on-link route to it stands.
+    ASSERT_EQ(runProcess({ "ip", "-4", "route", "flush", "default", "dev", lan() }).exitCode, 0);
+    ASSERT_EQ(runProcess({ "ip", "-4", "route", "add", "default", "via", "10.9.0.1", "dev", lan(), "metric",
+                             "1", "onlink" })
+                  .exitCode,
+        0);
+    expectOk(netsh(c5("10.9.0.1")), "C5");
+    EXPECT_EQ(defaultRoutes(), std::vector<std::string> { "10.9.0.1 1" });
+    const std::string afterC5 = runProcess(show).out;
+    EXPECT_EQ(afterC5.find("onlink"), std::string::npos) << afterC5;
+}
+
+// A plain resolver file: the switch's servers are the only ones glibc reads,
+// the file's other lines stay, and its own servers return when ours go.
+TEST_F(NetshLab, TheSwitchsDnsServersReplaceThePreviousNetworks)
+{
+    const auto writeResolver = [](const std::string& text) {
+        std::ofstream out("/etc/resolv.conf", std::ios::trunc);
+        out << text;
+    };
+    // The lab's own file comes back for the tests after this one, whatever happens here.
+    struct Restore {
+        std::function<void()> undo;
+        ~Restore() { undo(); }
+    } restore { [&, lab = resolvConf()] { writeResolver(lab); } };
+    const std::string original = "# resolver file of the previous network\nsearch lab.example\n"
+                                 "nameserver 198.51.100.53\nnameserver 198.51.100.54\noptions edns0\n";
+    writeResolver(original);
+    ASSERT_EQ(nameservers(), (std::vector<std::string> { "198.51.100.53", "198.51.100.54" }));
+    expectOk(netsh(c3("192.0.2.10", "255.255.255.0", "192.0.2.1")), "C3");
+    expectOk(netsh(c8("192.0.2.53")), "C8");
+    EXPECT_EQ(nameservers(), std::vector<std::string> { "192.0.2.53" }) << resolvConf();
+    expectOk(netsh(c9("192.0.2.54", 2)), "C9");
+    EXPECT_EQ(nameservers(), (std::vector<std::string> { "192.0.2.53", "192.0.2.54" })) << resolvConf();
+    for (const char* line : { "search lab.example\n", "options edns0\n" })
+        EXPECT_NE(resolvConf().find(line), std::string::npos) << resolvConf();
+
+    // A lease's servers replace them in turn; automatic DNS on a static link has none of ours.
+    expectOk(netsh(c1()), "C1");
+    expectOk(netsh(c7()), "C7");
+    EXPECT_EQ(
+        nameservers(), (std::vector<std::string> { env("TARNWICK_LAB_DNS1"), env("TARNWICK_LAB_DNS2") }))
+        << resolvConf();
+    expectOk(netsh(c2("192.0.2.10", "255.255.255.0")), "C2");
+    EXPECT_EQ(resolvConf(), original);
 }
 
 // A multipath default route is shared with another link: it is shown for

@@ -93,20 +93,25 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
             r.ip.push_back(formatIpv4(a.address));
             r.mask.push_back(formatIpv4(prefixMask(a.prefix)));
         }
-        r.gateway = gateways;
     }
+    // A lease's gateway is as much in force as a static one: shown either way.
+    r.gateway = gateways;
     if (!gateways.empty())
         r.gatewayInForce = gateways.front();
 
     if (state) {
-        if (!state->dnsAutomatic)
+        if (!state->dnsAutomatic) {
             r.nameServer = joinWith(state->staticDns, ',');
+        } else if (r.dhcp) {
+            r.nameServer = joinWith(state->dhcpDns, ',');
+            r.dnsFromLease = true;
+        }
         if (!state->dnsAutomatic && !state->staticDns.empty())
             r.dnsInForce = state->staticDns.front();
         else if (!state->dhcpDns.empty())
             r.dnsInForce = state->dhcpDns.front();
     }
-    if (r.dnsInForce.empty() || (!state && !r.dhcp)) {
+    if (r.dnsInForce.empty() || !state) {
         std::vector<std::string> resolver = m_resolver.servers();
         // Behind resolved's stub the file names no real server; resolved
         // knows this link's own.
@@ -114,8 +119,11 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
             if (auto linkServers = m_resolved.linkServers(ifindex))
                 resolver = std::move(*linkServers);
         }
-        if (!state && !r.dhcp)
+        if (!state) {
+            // A lease of another program's client: its servers are the system's.
             r.nameServer = joinWith(resolver, ',');
+            r.dnsFromLease = r.dhcp;
+        }
         if (r.dnsInForce.empty() && !resolver.empty())
             r.dnsInForce = resolver.front();
     }

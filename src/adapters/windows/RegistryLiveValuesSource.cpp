@@ -27,6 +27,19 @@ std::string firstOfList(const std::string& text, const char* separators)
     return text.substr(start, text.find_first_of(separators, start) - start);
 }
 
+// The list's items joined by commas, as NameServer holds them.
+std::string joinedList(const std::string& text, const char* separators)
+{
+    std::string out;
+    for (auto start = text.find_first_not_of(separators); start != std::string::npos;
+         start = text.find_first_not_of(separators, start)) {
+        const auto end = text.find_first_of(separators, start);
+        out += (out.empty() ? "" : ",") + text.substr(start, end - start);
+        start = end;
+    }
+    return out;
+}
+
 } // namespace
 
 RegistryLiveValuesSource::RegistryLiveValuesSource(RegistryStore& store)
@@ -55,10 +68,10 @@ InterfaceReading RegistryLiveValuesSource::readInterface(const AdapterEntry& ada
         if (r.dhcp) {
             r.ip.push_back(reg.ReadString("IPAutoconfigurationAddress"));
             r.mask.push_back(reg.ReadString("IPAutoconfigurationMask"));
-            const auto dhcpGateway
-                = readMultiString(m_store, RegRoot::LocalMachine, key, "DhcpDefaultGateway");
-            if (dhcpGateway && !dhcpGateway->empty())
-                r.gatewayInForce = dhcpGateway->front();
+            // The lease's gateway and servers are in force: shown like static ones.
+            r.gateway = addressList(m_store, key, "DhcpDefaultGateway");
+            if (!r.gateway.empty())
+                r.gatewayInForce = r.gateway.front();
         } else {
             r.ip = addressList(m_store, key, "IPAddress");
             r.mask = addressList(m_store, key, "SubnetMask");
@@ -67,8 +80,14 @@ InterfaceReading RegistryLiveValuesSource::readInterface(const AdapterEntry& ada
                 r.gatewayInForce = r.gateway.front();
         }
         r.dnsInForce = firstOfList(r.nameServer, ",");
-        if (r.dnsInForce.empty())
-            r.dnsInForce = firstOfList(reg.ReadString("DhcpNameServer"), " ,");
+        if (r.dnsInForce.empty()) {
+            const std::string leaseServers = reg.ReadString("DhcpNameServer");
+            r.dnsInForce = firstOfList(leaseServers, " ,");
+            if (r.dhcp && !r.dnsInForce.empty()) {
+                r.nameServer = joinedList(leaseServers, " ,");
+                r.dnsFromLease = true;
+            }
+        }
         reg.CloseKey();
     } catch (const std::exception&) {
         // An unreadable store shows empty texts.

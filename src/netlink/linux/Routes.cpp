@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <sys/socket.h>
 
 namespace tarnwick::netlink
@@ -56,7 +57,8 @@ void parseDefaultRoutes(const nlmsghdr& msg, int ifindex, std::vector<DefaultRou
         return;
     const int metric = static_cast<int>(tb.u32(RTA_PRIORITY).value_or(0));
     if (const auto oif = tb.u32(RTA_OIF); oif && static_cast<int>(*oif) == ifindex) {
-        out.push_back({ gatewayOf(tb[RTA_GATEWAY]), metric, rtm->rtm_protocol, false });
+        out.push_back({ gatewayOf(tb[RTA_GATEWAY]), metric, rtm->rtm_protocol, false,
+            (rtm->rtm_flags & RTNH_F_ONLINK) != 0 });
         return;
     }
     const rtattr* multipath = tb[RTA_MULTIPATH];
@@ -73,7 +75,8 @@ void parseDefaultRoutes(const nlmsghdr& msg, int ifindex, std::vector<DefaultRou
         const std::size_t hopHeader = RTNH_ALIGN(sizeof(rtnexthop));
         if (nh.rtnh_ifindex == ifindex && nh.rtnh_len >= hopHeader) {
             const Attributes hop(data + hopHeader, nh.rtnh_len - hopHeader, RTA_MAX);
-            out.push_back({ gatewayOf(hop[RTA_GATEWAY]), metric, rtm->rtm_protocol, true });
+            out.push_back({ gatewayOf(hop[RTA_GATEWAY]), metric, rtm->rtm_protocol, true,
+                (nh.rtnh_flags & RTNH_F_ONLINK) != 0 });
         }
         const std::size_t step = std::min<std::size_t>(RTNH_ALIGN(nh.rtnh_len), left);
         data += step;
@@ -105,9 +108,13 @@ std::vector<DefaultRoute> dumpDefaultRoutes(Socket& socket, int ifindex)
 
 void addDefaultRoute(Socket& socket, int ifindex, Ipv4 gateway, int metric, int protocol)
 {
+    std::optional<DefaultRoute> onlinkThere;
     for (const auto& r : dumpDefaultRoutes(socket, ifindex)) {
-        if (!r.multipath && r.gateway == gateway && r.metric == metric)
+        if (r.multipath || r.gateway != gateway || r.metric != metric)
+            continue;
+        if (!r.onlink)
             return;
+        onlinkThere = r;
     }
     const DefaultRoute route { gateway, metric, protocol, false };
     std::string message;
@@ -118,7 +125,17 @@ void addDefaultRoute(Socket& socket, int ifindex, Ipv4 gateway, int metric, int 
             RT_SCOPE_UNIVERSE, onlink, message);
     };
     int err = add(false);
-    if (err == ENETUNREACH || err == EINVAL || err == EADDRNOTAVAIL) {
+    const bool unreachable = err == ENETUNREACH || err == EINVAL || err == EADDRNOTAVAIL;
+    if (onlinkThere) {
+        // Added on-link before the address that reaches it was in place: the
+        // plain route takes its place, else the on-link one stays as it is.
+        if (err == 0)
+            removeDefaultRoute(socket, ifindex, *onlinkThere);
+        else if (!unreachable)
+            throw NetlinkError("cannot add the default route via " + formatIpv4(gateway), err, message);
+        return;
+    }
+    if (unreachable) {
         // The kernel refuses a gateway it cannot reach on the link's subnets.
         err = add(true);
     }
@@ -130,8 +147,8 @@ void removeDefaultRoute(Socket& socket, int ifindex, const DefaultRoute& route)
 {
     // Scope "nowhere" matches a route of any scope.
     std::string message;
-    const int err
-        = changeDefaultRoute(socket, RTM_DELROUTE, 0, ifindex, route, RT_SCOPE_NOWHERE, false, message);
+    const int err = changeDefaultRoute(
+        socket, RTM_DELROUTE, 0, ifindex, route, RT_SCOPE_NOWHERE, route.onlink, message);
     if (err != 0 && err != ESRCH)
         throw NetlinkError("cannot remove the default route via " + formatIpv4(route.gateway), err, message);
 }

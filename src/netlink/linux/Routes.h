@@ -18,6 +18,7 @@ struct DefaultRoute {
     // One next hop of a multipath route: the route is shared with other
     // interfaces, so it is shown but never removed or replaced for one of them.
     bool multipath = false;
+    bool onlink = false; // added without a subnet of the link reaching the gateway
 };
 
 // The default routes that one RTM_NEWROUTE message holds for `ifindex`
@@ -34,7 +35,8 @@ std::vector<DefaultRoute> dumpDefaultRoutes(Socket& socket, int ifindex);
 
 // Adds a default route; a gateway outside the interface's subnets is added
 // as on-link, as Windows accepts such a gateway too. Adding one that exists
-// with the same metric is no error. Throws NetlinkError.
+// with the same metric is no error, except that an on-link one whose gateway
+// a subnet of the link now reaches becomes a plain route. Throws NetlinkError.
 void addDefaultRoute(Socket& socket, int ifindex, Ipv4 gateway, int metric, int protocol);
 // Removes a single-path default route; one that is gone already is no error.
 void removeDefaultRoute(Socket& socket, int ifindex, const DefaultRoute& route);

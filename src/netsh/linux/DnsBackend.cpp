@@ -91,6 +91,33 @@ void ResolvConfBackend::setServers(const std::string& ifname, int, const std::ve
     }
 }
 
+namespace
+{
+
+void runOrThrow(
+    const std::string& program, const std::vector<std::string>& argv, const std::string& input = {})
+{
+    const int status = runAndWait(argv, input);
+    if (status < 0)
+        throw std::runtime_error("cannot run " + program);
+    if (status != 0)
+        throw std::runtime_error(program + " exited with status " + std::to_string(status));
+}
+
+} // namespace
+
+void ResolvconfBackend::setServers(const std::string& ifname, int, const std::vector<std::string>& servers)
+{
+    if (servers.empty()) {
+        runOrThrow(m_resolvconf, { m_resolvconf, "-f", "-d", ifname });
+        return;
+    }
+    std::string lines;
+    for (const auto& s : servers)
+        lines += "nameserver " + s + '\n';
+    runOrThrow(m_resolvconf, { m_resolvconf, "-a", ifname }, lines);
+}
+
 void ResolvedBackend::setServers(const std::string& ifname, int, const std::vector<std::string>& servers)
 {
     std::vector<std::string> argv { m_resolvectl };
@@ -100,11 +127,7 @@ void ResolvedBackend::setServers(const std::string& ifname, int, const std::vect
         argv.insert(argv.end(), { "dns", ifname });
         argv.insert(argv.end(), servers.begin(), servers.end());
     }
-    const int status = runAndWait(argv);
-    if (status < 0)
-        throw std::runtime_error("cannot run " + m_resolvectl);
-    if (status != 0)
-        throw std::runtime_error(m_resolvectl + " exited with status " + std::to_string(status));
+    runOrThrow(m_resolvectl, argv);
 }
 
 std::unique_ptr<DnsBackend> makeDnsBackend()
@@ -114,6 +137,13 @@ std::unique_ptr<DnsBackend> makeDnsBackend()
     std::string resolvectl = resolvedRuns && firstNamespace ? findProgram("resolvectl") : std::string();
     if (!resolvectl.empty())
         return std::make_unique<ResolvedBackend>(std::move(resolvectl));
+    if (firstNamespace) {
+        // systemd's stand-in of that name speaks to resolved, which does not run.
+        std::string resolvconf = findProgram("resolvconf");
+        std::error_code ec;
+        if (!resolvconf.empty() && std::filesystem::canonical(resolvconf, ec).filename() != "resolvectl")
+            return std::make_unique<ResolvconfBackend>(std::move(resolvconf));
+    }
     return std::make_unique<ResolvConfBackend>("/etc/resolv.conf");
 }
 

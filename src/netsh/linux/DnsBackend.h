@@ -48,8 +48,25 @@ private:
     std::string m_resolvectl; // full path
 };
 
+// A resolvconf program (openresolv's interface): `-a IFACE` takes the link's
+// servers as resolver-file lines on standard input, `-f -d IFACE` drops them.
+class ResolvconfBackend : public DnsBackend
+{
+public:
+    explicit ResolvconfBackend(std::string resolvconf)
+        : m_resolvconf(std::move(resolvconf))
+    {
+    }
+    void setServers(const std::string& ifname, int ifindex, const std::vector<std::string>& servers) override;
+
+private:
+    std::string m_resolvconf; // full path
+};
+
 // systemd-resolved when it runs and we are in the namespace it serves (it
-// knows only the links of the first network namespace); else the resolver file.
+// knows only the links of the first network namespace); else resolvconf where
+// it is installed (in the first namespace too: its records are the host's);
+// else the resolver file.
 std::unique_ptr<DnsBackend> makeDnsBackend();
 
 } // namespace tarnwick::netsh

@@ -11,7 +11,8 @@ namespace tarnwick::netsh
 std::string findProgram(const std::string& name);
 
 // Runs argv[0] (a full path, or a name found with findProgram) with no shell,
-// its output discarded, and returns its exit status (-1 when killed or not started).
-int runAndWait(const std::vector<std::string>& argv);
+// `input` on its standard input (at most a pipe's buffer), its output
+// discarded, and returns its exit status (-1 when killed or not started).
+int runAndWait(const std::vector<std::string>& argv, const std::string& input = {});
 
 } // namespace tarnwick::netsh
