@@ -34,12 +34,14 @@ public:
         bool connected = false;
         int handle = 0; // what hangUp needs to end it
     };
-    // Progress of a dial, from a thread of the back end's: a state and an
-    // error code (0 for none).
-    using Notifier = std::function<void(int state, int error)>;
+    // Progress of a dial, from a thread of the back end's: a state, an error
+    // code (0 for none) and, with Connected, the link's local address.
+    using Notifier = std::function<void(int state, int error, const std::string& address)>;
 
     virtual ~DialBackend() = default;
     virtual bool installed() const = 0;
+    // Why this user cannot dial, in words for the user; empty when installed.
+    virtual std::string unavailableReason() const { return {}; }
     // The phone book's entry names in its order; nothing when it cannot be read.
     virtual std::optional<std::vector<std::string>> entries() const = 0;
     // The machine's active connections; nothing when they cannot be listed.

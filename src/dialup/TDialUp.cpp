@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <set>
 
 namespace tarnwick
 {
@@ -23,8 +24,10 @@ struct TDialUp::Mailbox {
     std::mutex mutex;
     std::condition_variable emptied;
     bool pending = false;
+    int serial = 0;
     int state = 0;
     int error = 0;
+    std::string address;
     TDialUp* owner = nullptr; // null once the component is gone: threads stop waiting
 };
 
@@ -76,19 +79,32 @@ std::string TDialUp::CurrentConnection() const
     return current;
 }
 
-void TDialUp::HangUpAll()
+std::string TDialUp::UnavailableReason() const
 {
+    if (!m_backend)
+        return "没有可用的拨号服务";
+    return m_backend->installed() ? std::string() : m_backend->unavailableReason();
+}
+
+int TDialUp::HangUpAll()
+{
+    // Whatever the dial still reports ends with it, not as its outcome.
+    m_open = false;
     if (!RasInstalled())
-        return;
+        return 0;
+    std::set<int> ended;
     for (int pass = 0; pass < 7; ++pass) {
         if (const auto connections = m_backend->connections();
             connections && connections->size() <= kMaxRecords) {
-            for (const auto& c : *connections)
+            for (const auto& c : *connections) {
                 m_backend->hangUp(c);
+                ended.insert(c.handle);
+            }
         }
         if (m_processEvents)
             m_processEvents();
     }
+    return static_cast<int>(ended.size());
 }
 
 DialStatusText TDialUp::DescribeStatus(int state, int errorCode) const
@@ -103,6 +119,30 @@ void TDialUp::report(const std::string& text, bool error)
         OnStatusEvent(text, error);
 }
 
+void TDialUp::deliver(int serial, int state, int error, const std::string& address)
+{
+    const DialStatusText text = DescribeStatus(state, error);
+    const bool ends = text.error || state == dialstate::Disconnected || state == dialstate::Connected;
+    const bool outcome = ends && serial == m_serial && m_open;
+    if (outcome)
+        m_open = false;
+    report(text.text, text.error);
+    if (outcome && OnDialOutcome) {
+        if (state == dialstate::Connected && !text.error)
+            OnDialOutcome({ true, {}, address });
+        else
+            OnDialOutcome({ false, text.text, {} });
+    }
+}
+
+void TDialUp::fail(const std::string& text)
+{
+    m_open = false;
+    report(text, true);
+    if (OnDialOutcome)
+        OnDialOutcome({ false, text, {} });
+}
+
 bool TDialUp::Dial()
 {
     if (!RasInstalled())
@@ -111,19 +151,20 @@ bool TDialUp::Dial()
         HangUpAll();
         if (const int code = m_backend->readDialParams(ConnectTo); code != 0) {
             HangUpAll();
-            report("无法读取线路“" + ConnectTo + "”的拨号参数：" + m_backend->errorText(code), true);
+            fail("无法读取线路“" + ConnectTo + "”的拨号参数：" + m_backend->errorText(code));
             return false;
         }
         if (const int code = m_backend->storeCredentials(ConnectTo, Username, Password); code != 0) {
             HangUpAll();
-            report("无法把用户名和密码保存到线路“" + ConnectTo + "”：" + m_backend->errorText(code), true);
+            fail("无法把用户名和密码保存到线路“" + ConnectTo + "”：" + m_backend->errorText(code));
             return false;
         }
         // The notifier holds the mailbox, never the component: a dial's
         // thread may report after the component is gone.
         const std::weak_ptr<Mailbox> weak = m_mailbox;
         const Post post = m_post;
-        const auto notify = [weak, post](int state, int error) {
+        const int serial = ++m_serial;
+        const auto notify = [weak, post, serial](int state, int error, const std::string& address) {
             const auto mailbox = weak.lock();
             if (!mailbox)
                 return;
@@ -132,8 +173,10 @@ bool TDialUp::Dial()
             if (!mailbox->owner)
                 return;
             mailbox->pending = true;
+            mailbox->serial = serial;
             mailbox->state = state;
             mailbox->error = error;
+            mailbox->address = address;
             lock.unlock();
             post([weak] {
                 const auto box = weak.lock();
@@ -142,25 +185,27 @@ bool TDialUp::Dial()
                 std::unique_lock taken(box->mutex);
                 if (!box->owner || !box->pending)
                     return;
-                const int s = box->state, e = box->error;
+                const int n = box->serial, s = box->state, e = box->error;
+                const std::string linkAddress = box->address;
                 TDialUp* owner = box->owner;
                 box->pending = false;
                 taken.unlock();
                 box->emptied.notify_all();
-                const DialStatusText text = owner->DescribeStatus(s, e);
-                owner->report(text.text, text.error);
+                owner->deliver(n, s, e, linkAddress);
             });
         };
+        // Open before the back end starts: its first status may come at once.
+        m_open = true;
         if (const int code = m_backend->dial(ConnectTo, notify); code != 0) {
             const std::string text = m_backend->errorText(code);
             HangUpAll();
-            report(text, true);
+            fail(text);
             return false;
         }
         return true;
     } catch (const std::exception& e) {
         HangUpAll();
-        report(e.what(), true);
+        fail(e.what());
         return false;
     }
 }

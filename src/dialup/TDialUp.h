@@ -22,6 +22,14 @@ public:
     // thread for the failure reports of Dial().
     using StatusEvent = std::function<void(const std::string& messageText, bool error)>;
 
+    // How a dial ended: the link up with its local address, or the failure's text.
+    struct DialOutcome {
+        bool connected = false;
+        std::string text;
+        std::string address;
+    };
+    using OutcomeEvent = std::function<void(const DialOutcome&)>;
+
     // Runs an action later on the GUI thread, without waiting for it.
     using Post = std::function<void(std::function<void()>)>;
 
@@ -37,30 +45,40 @@ public:
     std::string ConnectTo;
     std::vector<std::string> LangStrList = defaultStatusTemplates();
     StatusEvent OnStatusEvent;
+    // Once per dial, after its last status: when the link is up or the dial
+    // failed (on the caller's thread for the failures of Dial()). Not for a
+    // dial that HangUpAll or a later Dial ended first.
+    OutcomeEvent OnDialOutcome;
 
     // The phone book's entries, read afresh at every call.
     std::vector<std::string> PossibleConnections() const;
     // "entry (device)" of the connected connection enumerated last; empty when none.
     std::string CurrentConnection() const;
     bool RasInstalled() const;
+    // Why dialing is not possible for this user; empty when it is.
+    std::string UnavailableReason() const;
 
     // True when the dial was accepted and now runs in the background.
     bool Dial();
     // Hangs up every connection of the machine, in seven passes with the GUI
-    // thread's events let run between them.
-    void HangUpAll();
+    // thread's events let run between them; how many connections it found.
+    int HangUpAll();
 
     DialStatusText DescribeStatus(int state, int errorCode) const;
 
 private:
     struct Mailbox;
     void report(const std::string& text, bool error);
+    void deliver(int serial, int state, int error, const std::string& address);
+    void fail(const std::string& text);
 
     std::unique_ptr<DialBackend> m_backend;
     // Shared with the back end's threads, which may outlive this component.
     std::shared_ptr<Mailbox> m_mailbox;
     Post m_post;
     std::function<void()> m_processEvents;
+    int m_serial = 0; // of the last dial
+    bool m_open = false; // the last dial has not ended yet
 };
 
 } // namespace tarnwick

@@ -28,6 +28,7 @@ public:
     std::vector<std::string> book { "dsl", "modem" };
     std::vector<Connection> active;
     std::vector<std::pair<int, int>> progress;
+    std::string address; // reported with Connected
     int paramsError = 0, storeError = 0, dialError = 0;
     std::vector<std::string> stored;
     int hangUps = 0;
@@ -54,7 +55,7 @@ public:
             return dialError;
         worker = std::thread([this, notify] {
             for (const auto& [state, error] : progress)
-                notify(state, error);
+                notify(state, error, state == dialstate::Connected ? address : std::string());
         });
         return 0;
     }
@@ -68,10 +69,14 @@ struct Engine {
     TDialUp dialer { std::unique_ptr<DialBackend>(backend),
         [this](std::function<void()> action) { gui.post(std::move(action)); }, [this] { ++passes; } };
     std::vector<std::pair<std::string, bool>> reports;
+    std::vector<std::string> outcomes; // "up <address>" or "failed <text>"
     std::thread::id reportedOn;
     Engine()
     {
         dialer.ConnectTo = "dsl";
+        dialer.OnDialOutcome = [this](const TDialUp::DialOutcome& o) {
+            outcomes.push_back(o.connected ? "up " + o.address : "failed " + o.text);
+        };
         dialer.OnStatusEvent = [this](const std::string& text, bool error) {
             reports.emplace_back(text, error);
             reportedOn = std::this_thread::get_id();
@@ -158,7 +163,44 @@ TEST(DialEngine, FailuresHangUpReportAndReturnFalse)
         EXPECT_NE(e.reports[0].first.find(c.says), std::string::npos) << e.reports[0].first;
         EXPECT_TRUE(e.reports[0].second);
         EXPECT_EQ(e.passes, 14) << "hang-up before the dial and again after the failure";
+        EXPECT_EQ(e.outcomes, std::vector<std::string> { "failed " + e.reports[0].first });
     }
+}
+
+// A dial ends in one outcome: up with its address only once connected, or
+// failed with the reason; statuses before that are no outcome.
+TEST(DialEngine, ADialEndsInOneOutcomeUpWithItsAddressOrFailedWithItsReason)
+{
+    using dialstate::Authenticate, dialstate::ConnectDevice, dialstate::Connected, dialstate::Disconnected;
+    const struct {
+        const char* what;
+        std::vector<std::pair<int, int>> progress;
+        const char* outcome;
+    } cases[] = {
+        { "connected", { { ConnectDevice, 0 }, { Authenticate, 0 }, { Connected, 0 } }, "up 10.64.64.64" },
+        { "pppd quit at once", { { ConnectDevice, 0 }, { Disconnected, 10002 } }, "failed error 10002" },
+        { "refused password", { { Authenticate, 691 }, { Disconnected, 10019 } }, "failed error 691" },
+        { "dropped without a code", { { Disconnected, 0 } },
+            "failed An error occured while trying to connect to dsl." },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Engine e;
+        e.backend->progress = c.progress;
+        e.backend->address = "10.64.64.64";
+        ASSERT_TRUE(e.dialer.Dial());
+        EXPECT_TRUE(e.outcomes.empty()) << "accepted is not connected";
+        ASSERT_TRUE(e.gui.serveUntil([&] { return e.reports.size() == c.progress.size(); }));
+        EXPECT_EQ(e.outcomes, std::vector<std::string> { c.outcome });
+    }
+
+    // Hung up before its statuses arrive: they are shown, but end nothing.
+    Engine e;
+    e.backend->progress = { { ConnectDevice, 0 }, { Disconnected, 10005 } };
+    ASSERT_TRUE(e.dialer.Dial());
+    EXPECT_EQ(e.dialer.HangUpAll(), 0);
+    ASSERT_TRUE(e.gui.serveUntil([&] { return e.reports.size() == 2; }));
+    EXPECT_TRUE(e.outcomes.empty());
 }
 
 TEST(DialEngine, HangUpEndsEveryConnectionInSevenPassesAndNamesTheConnectedOne)
@@ -168,7 +210,7 @@ TEST(DialEngine, HangUpEndsEveryConnectionInSevenPassesAndNamesTheConnectedOne)
     e.backend->active
         = { { "dsl", "ppp0", true, 1 }, { "other", "ppp1", false, 2 }, { "modem", "ppp2", true, 3 } };
     EXPECT_EQ(e.dialer.CurrentConnection(), "modem (ppp2)") << "the one enumerated last";
-    e.dialer.HangUpAll();
+    EXPECT_EQ(e.dialer.HangUpAll(), 3) << "each connection once, whatever the passes";
     EXPECT_EQ(e.backend->hangUps, 21);
     EXPECT_EQ(e.passes, 7);
     EXPECT_EQ(e.dialer.PossibleConnections(), (std::vector<std::string> { "dsl", "modem" }));

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <deque>
 #include <fstream>
+#include <grp.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -81,10 +82,14 @@ struct Dialer {
     TDialUp dialup { std::make_unique<PppdBackend>(),
         [this](std::function<void()> a) { gui.post(std::move(a)); }, [] {} };
     std::vector<std::pair<std::string, bool>> reports;
+    std::vector<std::string> outcomes; // "up <address>" or "failed <text>"
     Dialer()
     {
         dialup.OnStatusEvent
             = [this](const std::string& text, bool error) { reports.emplace_back(text, error); };
+        dialup.OnDialOutcome = [this](const TDialUp::DialOutcome& o) {
+            outcomes.push_back(o.connected ? "up " + o.address : "failed " + o.text);
+        };
     }
 };
 
@@ -159,6 +164,7 @@ TEST_F(Pppd, ADialReportsItsProgressAndConnectsWithoutThePasswordInSight)
         { "Connecting to dsl...", false }, // connected
     };
     EXPECT_EQ(d.reports, expected);
+    EXPECT_EQ(d.outcomes, std::vector<std::string> { "up 10.64.64.64" }) << "the address pppd gave the link";
     ASSERT_TRUE(waitFor([&] { return d.dialup.CurrentConnection() == "dsl (ppp0)"; }))
         << d.dialup.CurrentConnection();
 
@@ -171,9 +177,66 @@ TEST_F(Pppd, ADialReportsItsProgressAndConnectsWithoutThePasswordInSight)
     EXPECT_EQ(readWholeFile(proc + "/cmdline").find("right"), std::string::npos);
     EXPECT_EQ(readWholeFile(proc + "/environ").find("right"), std::string::npos);
 
-    d.dialup.HangUpAll();
+    EXPECT_EQ(d.dialup.HangUpAll(), 1);
     EXPECT_TRUE(waitFor([&] { return PppdBackend().connections()->empty(); }));
     EXPECT_EQ(d.dialup.CurrentConnection(), "");
+    EXPECT_EQ(d.dialup.HangUpAll(), 0) << "nothing left to end";
+}
+
+// pppd quits at once (a user who may not load the peer's plugin): the dial
+// ends failed with pppd's reason, never up.
+TEST_F(Pppd, PppdQuittingAtOnceEndsTheDialFailed)
+{
+    write(peers() / "pppoe", "plugin rp-pppoe.so eth0\n# stand-in: plugin\n");
+    Dialer d;
+    d.dialup.ConnectTo = "pppoe";
+    d.dialup.Username = "ann";
+    d.dialup.Password = "right";
+    ASSERT_TRUE(d.dialup.Dial());
+    ASSERT_TRUE(d.gui.serveUntil([&] { return !d.outcomes.empty(); }));
+    EXPECT_EQ(d.outcomes, std::vector<std::string> { "failed 拨号选项有误（pppd 退出码 2）" });
+}
+
+// Only who may run pppd may dial; the distribution lets group dip run it.
+// The check is made for a given user and groups, so it runs as root too.
+TEST_F(Pppd, OnlyTheGroupThatMayRunPppdMayDialAndTheReasonNamesIt)
+{
+    const group* dip = ::getgrnam("dip");
+    if (!dip)
+        GTEST_SKIP() << "no group dip on this machine";
+    const gid_t dipGid = dip->gr_gid;
+    fs::create_directories(m_dir / "sbin");
+    const fs::path pppd = m_dir / "sbin" / "pppd";
+    fs::copy_file(STAND_IN_PPPD, pppd);
+    ASSERT_EQ(::chown(pppd.c_str(), 0, dipGid), 0);
+    ASSERT_EQ(::chmod(pppd.c_str(), 04754), 0); // as the ppp package installs it
+    PppdPaths paths = PppdPaths::current();
+    paths.pppd = pppd.string();
+
+    const struct {
+        const char* who;
+        DialerIdentity identity;
+        bool mayDial;
+    } cases[] = {
+        { "nobody", { 65534, 65534, { 65534 } }, false },
+        { "nobody in dip", { 65534, 65534, { 65534, dipGid } }, true },
+        { "nobody with dip as main group", { 65534, dipGid, {} }, true },
+        { "root", { 0, 0, {} }, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.who);
+        const PppdBackend backend(paths, c.identity);
+        EXPECT_EQ(backend.installed(), c.mayDial);
+        const std::string reason = backend.unavailableReason();
+        if (c.mayDial) {
+            EXPECT_EQ(reason, "");
+        } else {
+            EXPECT_NE(reason.find("只有 dip 组的成员才能拨号"), std::string::npos) << reason;
+            EXPECT_NE(reason.find("sudo adduser nobody dip"), std::string::npos) << reason;
+        }
+    }
+    paths.pppd = (m_dir / "sbin" / "missing").string();
+    EXPECT_NE(PppdBackend(paths).unavailableReason().find("请先安装 ppp 软件包"), std::string::npos);
 }
 
 TEST_F(Pppd, AWrongPasswordIsReportedLaterAndAFailedStartAtOnce)

@@ -3,7 +3,8 @@
 // the user from the options file and the password from pap-secrets, prints
 // pppd's progress messages and exits with pppd's exit statuses. A line
 // "# stand-in: no-driver" in the options file makes it fail as pppd does
-// without the driver. A right password ("right") connects: it detaches,
+// without the driver, and "# stand-in: plugin" as pppd does for a user who
+// may not load the options' plugin. A right password ("right") connects: it detaches,
 // writes the linkname pid file with the interface and runs until SIGTERM.
 #include <csignal>
 #include <cstdio>
@@ -70,6 +71,10 @@ int main(int argc, char** argv)
     if (text.find("# stand-in: no-driver") != std::string::npos) {
         std::printf("Couldn't open the /dev/ppp device: No such file or directory\n");
         return 4;
+    }
+    if (text.find("# stand-in: plugin") != std::string::npos) {
+        std::printf("pppd: using the plugin option requires root privilege\n");
+        return 2;
     }
     std::string user;
     std::istringstream lines(text);

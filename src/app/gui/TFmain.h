@@ -177,6 +177,8 @@ private:
     void fillSwitchMenu();
     void connectDialUpPage();
     void showBalloon(const std::string& title, const std::string& text);
+    void showDialFailure(const std::string& reason);
+    void dialPageGuarded(const char* doing, const std::function<void()>& handler);
     // After a move or delete: the table its refresh read, or the file changed.
     void showEdited(EditResult result, std::optional<ConfigTable>& refreshed);
     void fillAndApplySkin();

@@ -9,7 +9,10 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <unistd.h>
@@ -121,7 +124,46 @@ constexpr Progress kProgress[] = {
     { "remote IP address ", dialstate::Connected, 0 },
 };
 
+// May `who` run the program, by its mode bits? Root may when anyone may.
+bool mayExecute(const struct stat& st, const DialerIdentity& who)
+{
+    if (!S_ISREG(st.st_mode))
+        return false;
+    if (who.uid == 0)
+        return (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+    if (who.uid == st.st_uid)
+        return (st.st_mode & S_IXUSR) != 0;
+    const bool member = who.gid == st.st_gid
+        || std::find(who.groups.begin(), who.groups.end(), st.st_gid) != who.groups.end();
+    return (st.st_mode & (member ? S_IXGRP : S_IXOTH)) != 0;
+}
+
+std::string groupName(gid_t gid)
+{
+    if (const group* g = ::getgrgid(gid))
+        return g->gr_name;
+    return std::to_string(gid);
+}
+
+std::string userName(uid_t uid)
+{
+    if (const passwd* p = ::getpwuid(uid))
+        return p->pw_name;
+    return std::to_string(uid);
+}
+
 } // namespace
+
+DialerIdentity DialerIdentity::current()
+{
+    DialerIdentity who { ::geteuid(), ::getegid(), {} };
+    const int n = ::getgroups(0, nullptr);
+    if (n > 0) {
+        who.groups.resize(static_cast<std::size_t>(n));
+        who.groups.resize(static_cast<std::size_t>(std::max(0, ::getgroups(n, who.groups.data()))));
+    }
+    return who;
+}
 
 PppdPaths PppdPaths::current()
 {
@@ -133,8 +175,9 @@ PppdPaths PppdPaths::current()
     return p;
 }
 
-PppdBackend::PppdBackend(PppdPaths paths)
+PppdBackend::PppdBackend(PppdPaths paths, DialerIdentity who)
     : m_paths(std::move(paths))
+    , m_who(std::move(who))
 {
 }
 
@@ -146,7 +189,27 @@ PppdBackend::~PppdBackend()
 
 bool PppdBackend::installed() const
 {
-    return ::access(m_paths.pppd.c_str(), X_OK) == 0;
+    struct stat st {
+    };
+    return ::stat(m_paths.pppd.c_str(), &st) == 0 && mayExecute(st, m_who);
+}
+
+std::string PppdBackend::unavailableReason() const
+{
+    struct stat st {
+    };
+    if (::stat(m_paths.pppd.c_str(), &st) != 0)
+        return "没有找到拨号程序 pppd（" + m_paths.pppd + "），请先安装 ppp 软件包。";
+    if (mayExecute(st, m_who))
+        return {};
+    const std::string user = userName(m_who.uid);
+    if ((st.st_mode & S_IXGRP) != 0) {
+        const std::string group = groupName(st.st_gid);
+        return "只有 " + group + " 组的成员才能拨号，当前用户 " + user + " 不在 " + group
+            + " 组中。请管理员把该用户加入 " + group + " 组（sudo adduser " + user + " " + group
+            + "），重新登录后再拨号。";
+    }
+    return "当前用户 " + user + " 没有运行拨号程序 pppd（" + m_paths.pppd + "）的权限。";
 }
 
 std::optional<std::vector<std::string>> PppdBackend::entries() const
@@ -306,8 +369,8 @@ int PppdBackend::dial(const std::string& entry, Notifier notify)
     if (m_dial.joinable())
         m_dial.detach();
     m_dial = std::thread([pid, fd = out[0], notify = std::move(notify)] {
-        notify(dialstate::OpenPort, 0);
-        std::string pending;
+        notify(dialstate::OpenPort, 0, {});
+        std::string pending, address;
         bool connected = false, authFailed = false;
         char buf[512];
         for (;;) {
@@ -321,9 +384,11 @@ int PppdBackend::dial(const std::string& entry, Notifier notify)
                 const std::string line = pending.substr(0, nl);
                 for (const Progress& p : kProgress) {
                     if (line.starts_with(p.starts)) {
+                        if (p.state == dialstate::Projected)
+                            address = firstWord(line.substr(std::string_view(p.starts).size()));
                         connected = connected || p.state == dialstate::Connected;
                         authFailed = authFailed || p.error != 0;
-                        notify(p.state, p.error);
+                        notify(p.state, p.error, p.state == dialstate::Connected ? address : std::string());
                     }
                 }
             }
@@ -331,9 +396,9 @@ int PppdBackend::dial(const std::string& entry, Notifier notify)
         ::close(fd);
         const int status = waitForExit(pid);
         if (status != 0 && !authFailed)
-            notify(dialstate::Disconnected, pppderror::PppdExit + (status < 0 ? 5 : status));
+            notify(dialstate::Disconnected, pppderror::PppdExit + (status < 0 ? 5 : status), {});
         else if (status == 0 && !connected)
-            notify(dialstate::Connected, 0);
+            notify(dialstate::Connected, 0, address);
     });
     return 0;
 }

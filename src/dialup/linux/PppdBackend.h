@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <mutex>
+#include <sys/types.h>
 #include <thread>
+#include <vector>
 
 namespace tarnwick
 {
@@ -19,6 +21,15 @@ struct PppdPaths {
     // The system's, with TARNWICK_PPP_PEERS, TARNWICK_PPP_SECRETS,
     // TARNWICK_PPP_RUN and TARNWICK_PPPD in their place when set (tests).
     static PppdPaths current();
+};
+
+// Whose right to run pppd counts: this process's user and groups, or
+// another's (tests run as root).
+struct DialerIdentity {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<gid_t> groups; // supplementary
+    static DialerIdentity current();
 };
 
 // Error codes of this back end besides pppd's exit statuses (kPppdExit + status).
@@ -41,10 +52,14 @@ inline constexpr int PppdExit = 10000;
 class PppdBackend : public DialBackend
 {
 public:
-    explicit PppdBackend(PppdPaths paths = PppdPaths::current());
+    explicit PppdBackend(
+        PppdPaths paths = PppdPaths::current(), DialerIdentity who = DialerIdentity::current());
     ~PppdBackend() override;
 
+    // pppd is there and the user may run it (the distribution lets only
+    // one group run it: dip).
     bool installed() const override;
+    std::string unavailableReason() const override;
     std::optional<std::vector<std::string>> entries() const override;
     std::optional<std::vector<Connection>> connections() const override;
     void hangUp(const Connection& connection) override;
@@ -58,6 +73,7 @@ private:
     bool validEntry(const std::string& entry) const;
 
     PppdPaths m_paths;
+    DialerIdentity m_who;
     std::thread m_dial; // reads the running dial's progress
 };
 
