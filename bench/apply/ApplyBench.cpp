@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace tarnwick;
@@ -58,6 +60,22 @@ public:
     ProxyReading read() override { return {}; }
     void write(bool, const std::string&, const std::string&) override { }
 };
+
+// The runner starts programs only from our own folders, never from PATH, so
+// the bench finds busybox itself and names it by its full path.
+std::string onPath(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+        const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+        if (end > start && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return {};
+}
 
 double ms(Clock::time_point from)
 {
@@ -110,8 +128,13 @@ double throughSequence(Fields& in, std::vector<std::string>* lines)
 double bareLoop(const std::vector<std::string>& lines)
 {
     const auto t0 = Clock::now();
-    for (const auto& line : lines)
-        runCommandLine(line);
+    for (const auto& line : lines) {
+        // A floor of refused commands would flatter the sequence.
+        if (runCommandLine(line).exitStatus != 0) {
+            std::fprintf(stderr, "bench_apply: failed: %s\n", line.c_str());
+            std::exit(1);
+        }
+    }
     return ms(t0);
 }
 
@@ -132,6 +155,11 @@ int main(int argc, char** argv)
         return 2;
     }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    const std::string busybox = onPath("busybox");
+    if (busybox.empty()) {
+        std::fprintf(stderr, "bench_apply: busybox (its udhcpc) is not on PATH\n");
+        return 2;
+    }
     ::setenv("TARNWICK_DHCP_CLIENT", "udhcpc", 1);
     Fields in;
     in.lan = lan;
@@ -159,7 +187,10 @@ int main(int argc, char** argv)
         in.form = staticConfig(0, false);
         throughSequence(in, nullptr); // stops the client netsh started
         const auto t0 = Clock::now();
-        runCommandLine(std::string("busybox udhcpc -i ") + lan + " -n -q -f -s /bin/true");
+        if (runCommandLine(busybox + " udhcpc -i " + lan + " -n -q -f -s /bin/true").exitStatus != 0) {
+            std::fprintf(stderr, "bench_apply: udhcpc got no lease from the lab\n");
+            return 1;
+        }
         client.push_back(ms(t0));
     }
     report("static -> DHCP (udhcpc)", dhcp, client, 1.20);

@@ -131,7 +131,8 @@ int main(int argc, char** argv)
     for (int r = 0; r < rounds; ++r) {
         for (int i = 0; i < 40; ++i) {
             bareSpawn.push_back(timedMs([&] { bareRun({ "/bin/true" }, Pipe::None); }));
-            ourSpawn.push_back(timedMs([&] { runnerRun("true"); }));
+            // By its full path: the runner never looks on PATH.
+            ourSpawn.push_back(timedMs([&] { runnerRun("/bin/true"); }));
         }
         dropBig.push_back(timedMs([&] { expectAll(bareRun({ self, "--emit", big }, Pipe::Drop)); }));
         keepBig.push_back(timedMs([&] { expectAll(bareRun({ self, "--emit", big }, Pipe::Keep)); }));

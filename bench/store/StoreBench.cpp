@@ -2,6 +2,7 @@
 // append-save, and the list's operations each followed by its refresh, on a
 // 10,000-record configuration file, each as a ratio against a bare libxml2
 // parse and save of the same file in the same run.
+//   bench_store [rounds]     (default 9)
 #include "base/MessageSink.h"
 #include "store/ConfigList.h"
 #include "store/ConfigSave.h"
@@ -39,7 +40,6 @@ public:
 };
 
 constexpr int kRecords = 10000;
-constexpr int kRuns = 9;
 
 void writeConfig(const fs::path& path)
 {
@@ -83,8 +83,9 @@ double median(std::vector<double> v)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
     const fs::path dir = fs::temp_directory_path() / ("tarnwick-bench-store-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const fs::path config = dir / "config.xml";
@@ -119,7 +120,7 @@ int main()
     // Each run times the lower bound right before the operation, so that the
     // load of a shared machine hits both alike; the ratios are per pair.
     std::vector<double> bareMs, refreshMs, appendMs, refreshRatio, appendRatio;
-    for (int i = 0; i < kRuns; ++i) {
+    for (int i = 0; i < runs; ++i) {
         const double b1 = timeMs(bareParseSave);
         const double r = timeMs(refresh);
         const double b2 = timeMs(bareParseSave);
@@ -130,7 +131,7 @@ int main()
         refreshRatio.push_back(r / b1);
         appendRatio.push_back(a / b2);
     }
-    std::printf("bare libxml2 parse+save: %8.1f ms (median of %d)\n", median(bareMs), 2 * kRuns);
+    std::printf("bare libxml2 parse+save: %8.1f ms (median of %d)\n", median(bareMs), 2 * runs);
     std::printf("list refresh:            %8.1f ms  ratio %.2f (goal <= 1.5)\n", median(refreshMs),
         median(refreshRatio));
     std::printf("append-save:             %8.1f ms  ratio %.2f (goal <= 1.5)\n", median(appendMs),
@@ -162,7 +163,7 @@ int main()
     };
     for (const auto& op : operations) {
         std::vector<double> opMs, ratio;
-        for (int i = 0; i < kRuns; ++i) {
+        for (int i = 0; i < runs; ++i) {
             const double b = timeMs(bareParseSave);
             refreshed.reset();
             const double t = timeMs(op.change);
