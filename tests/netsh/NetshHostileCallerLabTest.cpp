@@ -27,6 +27,8 @@ using namespace tarnwick::test::lab;
 using tarnwick::test::binPath;
 using tarnwick::test::TempDir;
 
+extern char** environ;
+
 namespace
 {
 
@@ -132,11 +134,12 @@ protected:
             finish(start(c2("192.0.2.250", "255.255.255.0")));
     }
 
-    // Starts the copy as the member; `timerMs` arms the member's ITIMER_REAL
-    // just before the exec.
-    MemberRun start(const std::vector<std::string>& args, int timerMs = 0) const
+    // Starts the copy as the member (or the plain netsh as root, with the
+    // lab's environment); `timerMs` arms the caller's ITIMER_REAL just before
+    // the exec.
+    MemberRun start(const std::vector<std::string>& args, int timerMs = 0, bool member = true) const
     {
-        std::vector<std::string> all { m_netsh.string() };
+        std::vector<std::string> all { member ? m_netsh.string() : binPath("netsh") };
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (auto& a : all)
@@ -149,8 +152,9 @@ protected:
         if (pid == 0) {
             ::dup2(out[1], 1);
             ::dup2(out[1], 2);
-            if (::setgroups(0, nullptr) != 0 || ::setresgid(kGroup, kGroup, kGroup) != 0
-                || ::setresuid(kMember, kMember, kMember) != 0)
+            if (member
+                && (::setgroups(0, nullptr) != 0 || ::setresgid(kGroup, kGroup, kGroup) != 0
+                    || ::setresuid(kMember, kMember, kMember) != 0))
                 ::_exit(120);
             if (timerMs > 0) {
                 itimerval t {};
@@ -159,7 +163,7 @@ protected:
                 ::setitimer(ITIMER_REAL, &t, nullptr);
             }
             char* const env[] = { const_cast<char*>("PATH=/usr/bin:/bin"), nullptr };
-            ::execve(argv[0], argv.data(), env);
+            ::execve(argv[0], argv.data(), member ? env : environ);
             ::_exit(127);
         }
         ::close(out[1]);
@@ -268,6 +272,26 @@ TEST_F(NetshHostileCaller, TheCallersTimerCannotCutASwitchShort)
         }
         EXPECT_GE(finished, kind.rounds * 3 / 4) << kind.name << ": runs the timer ended";
     }
+}
+
+// Root's own timer ends netsh where a crash could, at a different moment of
+// each DHCP -> static switch: whatever it left, the next run still finds the
+// client on record and gets a lease, and nothing stays stopped.
+TEST_F(NetshHostileCaller, ARunEndedHalfWayLeavesNoClientTheNextCannotFind)
+{
+    const bool member = false;
+    for (int round = 0; round < 20; ++round) {
+        const int timerMs = 2 + 3 * round;
+        SCOPED_TRACE("timer " + std::to_string(timerMs) + " ms");
+        const MemberResult leased = finish(start(c1(), 0, member));
+        EXPECT_EQ(leased.exitCode, 0) << leased.output;
+        EXPECT_EQ(clientInstances(), 1);
+        finish(start(c3("192.0.2.10", "255.255.255.0", "192.0.2.1"), timerMs, member));
+    }
+    expectOk(netsh(c2("192.0.2.10", "255.255.255.0")), "static at last");
+    EXPECT_EQ(clientInstances(), 0);
+    EXPECT_EQ(stoppedClients(), 0);
+    EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.10/24" });
 }
 
 // A holder that never lets go (a netsh stopped half-way) costs the others a
