@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
+#include <regex>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -292,6 +293,34 @@ TEST_F(NetshHostileCaller, ARunEndedHalfWayLeavesNoClientTheNextCannotFind)
     EXPECT_EQ(clientInstances(), 0);
     EXPECT_EQ(stoppedClients(), 0);
     EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.10/24" });
+}
+
+// What an older netsh left when it ended half-way: its client stopped, and a
+// record that names no client. The next DHCP switch still gets a lease.
+TEST_F(NetshHostileCaller, AStoppedClientNoRecordNamesIsEndedByTheNextDhcpSwitch)
+{
+    expectOk(netsh(c1()), "C1");
+    const std::string record = stateText();
+    const std::string pid = match(record, "client-pid=([0-9]+)");
+    ASSERT_FALSE(pid.empty()) << record;
+    {
+        // Held still as netsh holds it still: under the lock, so that none of
+        // its lease events is half done.
+        LockHolder lock(netnsFolder(env("TARNWICK_STATE_DIR")) + "/lock");
+        ASSERT_TRUE(lock.locked());
+        ASSERT_EQ(::kill(-std::stoi(pid), SIGSTOP), 0);
+    }
+    {
+        std::ofstream out(netnsFolder(env("TARNWICK_STATE_DIR")) + "/" + lan() + ".state");
+        out << std::regex_replace(record, std::regex("client-pid=[0-9]+"), "client-pid=0");
+    }
+    ASSERT_GT(stoppedClients(), 0);
+    expectOk(netsh(c2("192.0.2.10", "255.255.255.0")), "C2");
+    expectOk(netsh(c1()), "C1 again");
+    EXPECT_EQ(clientInstances(), 1);
+    EXPECT_EQ(stoppedClients(), 0);
+    ASSERT_EQ(addresses().size(), 1u);
+    EXPECT_TRUE(addresses()[0].dynamic);
 }
 
 // A holder that never lets go (a netsh stopped half-way) costs the others a

@@ -154,6 +154,27 @@ bool sameNetNamespace(int pid)
         && mine.st_ino == theirs.st_ino && mine.st_dev == theirs.st_dev;
 }
 
+// A client of the link's folder still running, though no record names it (a
+// run ended between its steps, or an older netsh lost it), would keep the
+// next one from starting ("already running"): it goes, without acting.
+void endStrayClients(const fs::path& dir, const std::string& ifname)
+{
+    for (const fs::path& pidFile : { dir / "run" / (ifname + ".pid"), dir / "run" / (ifname + "-4.pid"),
+             dir / "dhclient.pid", dir / "udhcpc.pid" }) {
+        std::string text;
+        try {
+            text = readWholeFile(pidFile);
+        } catch (const std::system_error&) {
+            continue;
+        }
+        const int pid = std::atoi(text.c_str());
+        for (const char* name : { "dhcpcd", "dhclient", "udhcpc" }) {
+            if (isDhcpClientProcess(pid, name))
+                killDhcpClient(pid, name);
+        }
+    }
+}
+
 } // namespace
 
 std::optional<DhcpClientProgram> findDhcpClient()
@@ -184,6 +205,7 @@ int startDhcpClient(const DhcpClientProgram& client, const std::string& ifname, 
     const fs::path dir = stateDir / ("dhcp-" + ifname);
     makeStateFolder(dir / "run");
     makeStateFolder(dir / "db");
+    endStrayClients(dir, ifname);
     makeHookLink(stateDir);
     const std::vector<std::string> args = clientArguments(client, ifname, dir, stateDir / kHookName);
     std::vector<char*> argv;
