@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <utility>
 
 namespace tarnwick
 {
@@ -19,15 +21,29 @@ public:
     };
 
     explicit FileLock(const std::filesystem::path& lockFile, Mode mode = Mode::Wait);
+    // Waits at most `limit`: held() is false when another process still held
+    // the lock then, and holder() names it (0 when it cannot be told).
+    FileLock(const std::filesystem::path& lockFile, std::chrono::milliseconds limit);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
+    FileLock(FileLock&& other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+        , m_holder(other.m_holder)
+    {
+    }
 
     bool held() const { return m_fd >= 0; }
+    int holder() const { return m_holder; }
     void unlock();
 
 private:
+    void open(const std::filesystem::path& lockFile);
+    // Takes the lock without waiting; false when another process holds it.
+    bool take(const std::filesystem::path& lockFile);
+
     int m_fd = -1;
+    int m_holder = 0;
 };
 
 // The lock file that guards `file`'s read-change-write: a hidden file beside it.

@@ -49,19 +49,23 @@ int interfaceIndex(const std::string& name)
     return static_cast<int>(::if_nametoindex(name.c_str()));
 }
 
-// Stops the client we started for the link. The pid leaves the record first,
-// so the client's own last events (run while it stops) are ignored by the hook.
+// Stops the client we started for the link. The link leaves DHCP on record
+// first, so the client's own last events (run while it stops) are ignored by
+// the hook; its pid leaves only once it is gone, so a run cut short leaves a
+// client the next run still finds and ends.
 void stopClient(const std::string& ifname, LinkState& state)
 {
     if (state.clientPid == 0 && state.leaseAddress.empty() && state.dhcpDns.empty())
         return;
-    const int pid = state.clientPid;
-    state.clientPid = 0;
+    state.dhcp = false;
     state.leaseAddress.clear();
     state.dhcpDns.clear();
     writeLinkState(ifname, state);
-    if (pid > 0)
-        stopDhcpClient(pid, state.client);
+    if (state.clientPid > 0) {
+        stopDhcpClient(state.clientPid, state.client);
+        state.clientPid = 0;
+        writeLinkState(ifname, state);
+    }
 }
 
 // Holds the link's running client still while the link changes under it: it
@@ -155,8 +159,11 @@ std::string setAddressDhcp(const std::string& ifname, int ifindex)
     FileLock lock = lockState(dir);
     LinkState state = stateOf(ifname, ifindex);
     if (state.dhcp && state.client == client->name && isDhcpClientProcess(state.clientPid, state.client)) {
-        // Already ours: the client on record keeps its lease.
+        // Already ours: the client on record keeps its lease (and runs again
+        // when a run that held it still ended before letting it go).
         const int pid = state.clientPid;
+        if (isStoppedDhcpClient(pid, state.client))
+            ::kill(-pid, SIGCONT);
         lock.unlock();
         return waitForLease(ifname, pid, client->name, dir);
     }
@@ -180,8 +187,11 @@ std::string setAddressDhcp(const std::string& ifname, int ifindex)
     try {
         return waitForLease(ifname, pid, client->name, dir);
     } catch (const Failure&) {
-        FileLock again = lockState(dir);
-        restoreSnapshot(nl, ifname, ifindex, before);
+        try {
+            FileLock again = lockState(dir);
+            restoreSnapshot(nl, ifname, ifindex, before);
+        } catch (const StateBusy&) {
+        }
         throw;
     }
 }
@@ -199,8 +209,8 @@ void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd
         try {
             // The files first: a resolver that cannot be written stops the
             // command before the kernel is touched.
+            // The paused client stays on record until it is gone.
             state.dhcp = false;
-            state.clientPid = 0;
             state.leaseAddress.clear();
             state.dhcpDns.clear();
             saveAndApplyDns(ifname, state);
@@ -217,6 +227,10 @@ void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd
         }
         if (paused.running())
             killDhcpClient(clientPid, state.client);
+    }
+    if (state.clientPid != 0) {
+        state.clientPid = 0;
+        writeLinkState(ifname, state);
     }
 }
 
@@ -334,6 +348,8 @@ RunResult runCommand(const Command& cmd)
         return result;
     } catch (const Failure& f) {
         return failed(f.message);
+    } catch (const StateBusy& e) {
+        return failed(e.what());
     } catch (const netlink::NetlinkError& e) {
         return failed(std::string("内核拒绝了更改：") + e.what());
     } catch (const std::exception& e) {

@@ -154,6 +154,27 @@ bool sameNetNamespace(int pid)
         && mine.st_ino == theirs.st_ino && mine.st_dev == theirs.st_dev;
 }
 
+// A client of the link's folder still running, though no record names it (a
+// run ended between its steps, or an older netsh lost it), would keep the
+// next one from starting ("already running"): it goes, without acting.
+void endStrayClients(const fs::path& dir, const std::string& ifname)
+{
+    for (const fs::path& pidFile : { dir / "run" / (ifname + ".pid"), dir / "run" / (ifname + "-4.pid"),
+             dir / "dhclient.pid", dir / "udhcpc.pid" }) {
+        std::string text;
+        try {
+            text = readWholeFile(pidFile);
+        } catch (const std::system_error&) {
+            continue;
+        }
+        const int pid = std::atoi(text.c_str());
+        for (const char* name : { "dhcpcd", "dhclient", "udhcpc" }) {
+            if (isDhcpClientProcess(pid, name))
+                killDhcpClient(pid, name);
+        }
+    }
+}
+
 } // namespace
 
 std::optional<DhcpClientProgram> findDhcpClient()
@@ -184,6 +205,7 @@ int startDhcpClient(const DhcpClientProgram& client, const std::string& ifname, 
     const fs::path dir = stateDir / ("dhcp-" + ifname);
     makeStateFolder(dir / "run");
     makeStateFolder(dir / "db");
+    endStrayClients(dir, ifname);
     makeHookLink(stateDir);
     const std::vector<std::string> args = clientArguments(client, ifname, dir, stateDir / kHookName);
     std::vector<char*> argv;
@@ -215,6 +237,15 @@ int startDhcpClient(const DhcpClientProgram& client, const std::string& ifname, 
         ::close(go[1]);
         ::close(status[0]);
         ::setsid();
+        // A session of its own, so nothing of netsh's guard against the
+        // caller's terminal: the client starts with every signal's default.
+        for (int sig = 1; sig < NSIG; ++sig) {
+            if (sig != SIGKILL && sig != SIGSTOP)
+                ::signal(sig, SIG_DFL);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         const int in = ::open("/dev/null", O_RDONLY);
         const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (in < 0 || out < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0)
@@ -265,10 +296,22 @@ bool isDhcpClientProcess(int pid, const std::string& name)
     return named && sameNetNamespace(pid);
 }
 
+bool isStoppedDhcpClient(int pid, const std::string& name)
+{
+    char state = 0;
+    return isDhcpClientProcess(pid, name) && !statField(pid, &state).empty() && state == 'T';
+}
+
 void stopDhcpClient(int pid, const std::string& name)
 {
     if (!isDhcpClientProcess(pid, name))
         return;
+    // Held still by a run that ended before it could end it: the link has
+    // changed since, so it goes without acting.
+    if (isStoppedDhcpClient(pid, name)) {
+        killDhcpClient(pid, name);
+        return;
+    }
     // The client first, so that it deconfigures in order; then whatever of
     // its process group (it leads one of its own) is left.
     ::kill(pid, SIGTERM);

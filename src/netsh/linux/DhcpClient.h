@@ -35,6 +35,9 @@ int startDhcpClient(const DhcpClientProgram& client, const std::string& ifname,
 // True when `pid` is a live process named `name` in our network namespace.
 bool isDhcpClientProcess(int pid, const std::string& name);
 
+// True when that client is stopped (held still by a netsh run).
+bool isStoppedDhcpClient(int pid, const std::string& name);
+
 // Stops a client we started and waits (3 s at most, then kills it) until it is
 // gone. Any addresses it leaves behind are the caller's to remove.
 void stopDhcpClient(int pid, const std::string& name);

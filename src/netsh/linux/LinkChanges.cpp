@@ -3,6 +3,8 @@
 #include "netsh/linux/DnsBackend.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <linux/rtnetlink.h>
 
 namespace tarnwick::netsh
@@ -72,7 +74,21 @@ void makeDefaultRoutes(netlink::Socket& nl, int ifindex, const std::vector<netli
 FileLock lockState(const std::filesystem::path& dir)
 {
     makeStateFolder(dir);
-    return FileLock(dir / "lock");
+    // Longer than the longest a run of ours holds it (a client that takes
+    // its 3 s to stop).
+    std::chrono::milliseconds wait = std::chrono::seconds(5);
+    if (const char* ms = ::secure_getenv("TARNWICK_LOCK_WAIT_MS"))
+        wait = std::chrono::milliseconds(std::strtol(ms, nullptr, 10));
+    FileLock lock(dir / "lock", wait);
+    if (!lock.held()) {
+        const std::string who = lock.holder() > 0 ? "（pid " + std::to_string(lock.holder()) + "）" : "";
+        const auto tenths = wait.count() / 100;
+        const std::string secs
+            = std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "");
+        throw StateBusy(
+            "另一个进程" + who + "正持有网络设置的锁，等了 " + secs + " 秒仍未释放，未作任何更改。");
+    }
+    return lock;
 }
 
 LinkState stateOf(const std::string& ifname, int ifindex)

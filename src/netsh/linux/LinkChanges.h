@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,14 @@ namespace tarnwick::netsh
 {
 
 // Serialises the netsh runs (and DHCP client hooks) of one network namespace.
+// Waits a few seconds at most (TARNWICK_LOCK_WAIT_MS, unless set-user-ID):
+// a holder that stopped must not hang everyone else's switches. Throws
+// StateBusy, naming the holder, when the lock stayed taken.
 FileLock lockState(const std::filesystem::path& dir);
+
+struct StateBusy : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 // The link's record, with its interface index filled in (a fresh record when
 // there is none).

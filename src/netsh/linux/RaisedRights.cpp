@@ -15,6 +15,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -88,6 +89,19 @@ std::string groupName(gid_t group)
     return name;
 }
 
+// An interval timer outlives the exec: left running, the caller's timer would
+// end netsh at a moment of their choosing, half-way through a change.
+// (POSIX timers do not survive an exec.)
+bool clearTimers()
+{
+    const itimerval off {};
+    for (const int which : { ITIMER_REAL, ITIMER_VIRTUAL, ITIMER_PROF }) {
+        if (::setitimer(which, &off, nullptr) != 0)
+            return false;
+    }
+    return true;
+}
+
 void resetSignals()
 {
     for (int sig = 1; sig < NSIG; ++sig) {
@@ -97,6 +111,11 @@ void resetSignals()
     // A write past a file size limit fails and is undone like any failed
     // write, instead of ending netsh half-way through a change.
     ::signal(SIGXFSZ, SIG_IGN);
+    // The caller's terminal signals its foreground job whoever runs it: it
+    // could stop netsh holding the namespace's lock (everyone's switches
+    // would wait), or end it half-way. Started, netsh finishes.
+    for (const int sig : { SIGTSTP, SIGTTIN, SIGTTOU, SIGINT, SIGQUIT, SIGHUP })
+        ::signal(sig, SIG_IGN);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -163,6 +182,10 @@ StartRights settleStartRights()
     if (!::getauxval(AT_SECURE))
         return {};
     StartRights rights { true, {} };
+    if (!clearTimers()) {
+        rights.refusal = why("定时器");
+        return rights;
+    }
     if (!settleDescriptors()) {
         rights.refusal = why("描述符");
         return rights;
