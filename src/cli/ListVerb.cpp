@@ -1,6 +1,7 @@
 #include "cli/ConfigOption.h"
 #include "cli/StreamMessageSink.h"
 #include "cli/Verbs.h"
+#include "store/ConfigFile.h"
 #include "store/ConfigList.h"
 
 #include <exception>
@@ -25,7 +26,9 @@ std::string oneLine(std::string text)
 
 // `tarnwick list [--config FILE]`: the records a list refresh would load, one
 // line each: position, TAB, ID, TAB, caption. Reads the file and changes
-// nothing. Exit 0, 1 when the file is missing, 2 when it cannot be read.
+// nothing. Records that share an ID are all listed, after a warning naming
+// the IDs on stderr. Exit 0, 1 when the file is missing, 2 when the loader
+// refuses it (as `check` does).
 int runList(const std::vector<std::string>& args, Io io)
 {
     std::string path;
@@ -51,6 +54,8 @@ int runList(const std::vector<std::string>& args, Io io)
             io.err << "tarnwick: list: no configuration file at " << path << '\n';
             return 1;
         }
+        if (const auto ids = repeatedRecordIds(*table); !ids.empty())
+            sink.show(MessageSink::Kind::Warning, repeatedIdsMessage(ids));
         for (std::size_t i = 0; i < table->count(); ++i) {
             const ConfigRecord& r = table->records[i];
             io.out << i << '\t' << oneLine(r[ConfigField::Id]) << '\t' << oneLine(recordCaption(r, i))

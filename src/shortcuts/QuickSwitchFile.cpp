@@ -1,6 +1,7 @@
 #include "shortcuts/QuickSwitchFile.h"
 
 #include "base/AtomicFile.h"
+#include "base/BoundedRead.h"
 #include "store/XmlDocument.h"
 #include "store/XmlError.h"
 
@@ -57,15 +58,17 @@ QuickSwitch readQuickSwitchFile(const std::filesystem::path& path)
 {
     XmlDocument doc;
     try {
-        std::error_code ec;
-        if (const auto size = std::filesystem::file_size(path, ec); !ec && size > kMaxQuickSwitchBytes)
-            throw XmlError("大于 " + std::to_string(kMaxQuickSwitchBytes / 1024) + " KB");
-        const std::string bytes = readWholeFile(path);
+        const std::string bytes = readRegularFile(path, kMaxQuickSwitchBytes);
         // Refused before the parser sees it: entities are how a small file
         // costs gigabytes.
         if (bytes.find("<!DOCTYPE") != std::string::npos)
             throw XmlError("含有文档类型声明");
         doc.loadXml(bytes, path.string());
+    } catch (const FileRefused& e) {
+        if (e.why() == FileRefused::Why::NotRegular)
+            throw std::runtime_error("不是可读的快速切换文件（不是普通文件）");
+        throw std::runtime_error(
+            "不是可读的快速切换文件（大于 " + std::to_string(kMaxQuickSwitchBytes / 1024) + " KB）");
     } catch (const std::system_error& e) {
         throw std::runtime_error(std::string("不是可读的快速切换文件（") + e.what() + "）");
     } catch (const XmlError& e) {

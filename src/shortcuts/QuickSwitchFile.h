@@ -31,7 +31,9 @@ struct QuickSwitch {
     int cardId = -1; // -1: no adapter chosen
 };
 
-// Reads one, bounded: refused when larger than kMaxQuickSwitchBytes, with a
+// Reads one, bounded: refused when it is not a regular file (after links:
+// a pipe or a device from an archive would hang or never end), when larger
+// than kMaxQuickSwitchBytes (read no further), with a
 // document type declaration, with another root element, or without a CfgID
 // or a whole-number CardID. Throws std::runtime_error with a message that
 // says why (in the program's language).

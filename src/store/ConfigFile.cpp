@@ -3,9 +3,11 @@
 #include "store/StoreMessages.h"
 #include "store/XmlError.h"
 
+#include <charconv>
 #include <filesystem>
-#include <fstream>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace tarnwick
 {
@@ -14,18 +16,20 @@ namespace
 
 constexpr std::string_view kRoot = "ConfigBox";
 
-bool firstLineIsDeclaration(const std::string& path)
+bool firstLineIsDeclaration(std::string_view bytes)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::string head(XmlDocument::kDeclaration.size() + 1, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(in.gcount()));
-    if (std::string_view(head).substr(0, XmlDocument::kDeclaration.size()) != XmlDocument::kDeclaration)
+    if (!bytes.starts_with(XmlDocument::kDeclaration))
         return false;
     // The line must end right there: at a line break or at the end of the file.
-    return head.size() == XmlDocument::kDeclaration.size() || head.back() == '\n' || head.back() == '\r';
+    bytes.remove_prefix(XmlDocument::kDeclaration.size());
+    return bytes.empty() || bytes.front() == '\n' || bytes.front() == '\r';
+}
+
+// An ID of five million digits is named by its start.
+std::string shortened(const std::string& text)
+{
+    constexpr std::size_t kShown = 24;
+    return text.size() <= kShown ? text : text.substr(0, kShown) + "…";
 }
 
 } // namespace
@@ -39,17 +43,27 @@ std::string openConfigFile(const std::string& fileName, MessageSink& sink)
     return {};
 }
 
-ConfigCheck checkConfigFile(const std::string& path, MessageSink& sink)
+ConfigCheck checkConfigFile(
+    const std::string& path, MessageSink& sink, RepeatedIds repeated, std::string* why)
 {
     if (openConfigFile(path, sink).empty())
         return ConfigCheck::Missing;
-    if (!firstLineIsDeclaration(path))
-        return ConfigCheck::Invalid;
+    std::vector<std::string> ids;
     try {
         XmlDocument doc;
-        loadConfigDocument(doc, path);
-    } catch (const XmlError&) {
+        ids = repeatedRecordIds(readConfigTable(loadConfigDocument(doc, path)));
+    } catch (const XmlError& e) {
+        if (why)
+            *why = e.what();
         return ConfigCheck::Invalid;
+    }
+    if (!ids.empty()) {
+        if (repeated == RepeatedIds::Refuse) {
+            if (why)
+                *why = repeatedIdsMessage(ids);
+            return ConfigCheck::Invalid;
+        }
+        sink.show(MessageSink::Kind::Warning, repeatedIdsMessage(ids));
     }
     return ConfigCheck::Valid;
 }
@@ -62,25 +76,70 @@ bool validateConfigFile(const std::string& path, MessageSink& sink)
     return false;
 }
 
+std::optional<std::uint32_t> recordIdNumber(std::string_view text)
+{
+    std::uint32_t v = 0;
+    if (text.empty() || text.front() < '0' || text.front() > '9')
+        return std::nullopt;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return v;
+}
+
 XmlNode loadConfigDocument(XmlDocument& doc, const std::string& path)
 {
-    doc.load(path);
+    const std::string bytes = XmlDocument::readFile(path);
+    if (!firstLineIsDeclaration(bytes))
+        throw XmlError(path + "：第一行不是 " + std::string(XmlDocument::kDeclaration)
+            + "，配置文件须以 GB2312 编码保存");
+    doc.loadXml(bytes, path);
     const XmlNode box = doc.selectSingleNode("/ConfigBox");
     if (box.isNull())
         throw XmlError("cannot read " + path + ": the root element is not " + std::string(kRoot));
+    std::size_t position = 1;
+    for (XmlNode r = box.firstChild(); !r.isNull(); r = r.nextSibling(), ++position) {
+        const std::optional<std::string> id = r.attribute("ID");
+        if (!id)
+            throw XmlError(path + "：第 " + std::to_string(position) + " 条配置没有编号（ID）");
+        if (!recordIdNumber(*id))
+            throw XmlError(path + "：第 " + std::to_string(position) + " 条配置的编号（ID）“" + shortened(*id)
+                + "”不是 0 到 " + std::to_string(kMaxRecordId) + " 之间的整数");
+    }
     return box;
 }
 
 std::size_t recordCount(XmlNode configBox)
 {
-    if (!configBox.hasChildNodes())
-        return 0;
-    const std::optional<std::string> lastId = configBox.lastChild().attribute("ID");
-    std::size_t n = 1;
-    // Ends at the last child at the latest, which carries lastId.
-    for (XmlNode cur = configBox.firstChild(); cur.attribute("ID") != lastId; cur = cur.nextSibling())
+    std::size_t n = 0;
+    for (XmlNode cur = configBox.firstChild(); !cur.isNull(); cur = cur.nextSibling())
         ++n;
     return n;
+}
+
+std::vector<std::string> repeatedRecordIds(const ConfigTable& table)
+{
+    std::unordered_map<std::uint32_t, const std::string*> first;
+    std::unordered_set<std::uint32_t> named;
+    std::vector<std::string> ids;
+    for (const ConfigRecord& r : table.records) {
+        const std::optional<std::uint32_t> id = recordIdNumber(r[ConfigField::Id]);
+        if (!id)
+            continue;
+        const auto [it, isNew] = first.emplace(*id, &r[ConfigField::Id]);
+        if (!isNew && named.insert(*id).second)
+            ids.push_back(*it->second);
+    }
+    return ids;
+}
+
+std::string repeatedIdsMessage(const std::vector<std::string>& ids)
+{
+    std::string list;
+    for (const std::string& id : ids)
+        list += (list.empty() ? "" : "、") + id;
+    return "配置文件中有编号（ID）重复的配置：" + list
+        + "。按编号切换时只会用到其中的第一条，请删除多余的配置。";
 }
 
 std::size_t getRecordCount(const std::string& path)

@@ -32,7 +32,8 @@ std::string nextRecordId(XmlNode configBox)
         if (const auto id = decimal(r.attributeText("ID")); id && *id > highest)
             highest = *id;
     }
-    if (highest == UINT64_MAX)
+    // The loader refuses a larger ID, so the save must not write one.
+    if (highest >= kMaxRecordId)
         throw std::overflow_error("no record ID left after " + std::to_string(highest));
     return std::to_string(highest + 1);
 }

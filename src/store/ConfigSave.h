@@ -16,7 +16,8 @@ namespace tarnwick
 
 // The ID the next saved record gets: LastID + 1. Should LastID be missing,
 // not a number, or behind an ID already in the file, the count goes on from
-// the highest ID instead, so a new ID never repeats one in use.
+// the highest ID instead, so a new ID never repeats one in use. Throws
+// std::overflow_error when the next would not fit 32 bits.
 std::string nextRecordId(XmlNode configBox);
 
 // What a save did: the new record's ID when it is Done.

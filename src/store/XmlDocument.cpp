@@ -5,6 +5,7 @@
 #include "base/Text.h"
 
 #include "base/AtomicFile.h"
+#include "base/BoundedRead.h"
 #include "store/XmlError.h"
 
 #include <libxml/parser.h>
@@ -221,20 +222,29 @@ void XmlDocument::reset()
     m_loadFailed = false;
 }
 
+std::string XmlDocument::readFile(const std::filesystem::path& path, std::uintmax_t maxBytes)
+{
+    try {
+        return readRegularFile(path, maxBytes);
+    } catch (const FileRefused& e) {
+        if (e.why() == FileRefused::Why::TooLarge)
+            throw XmlError("cannot read " + path.string() + ": it is larger than any file of this kind gets ("
+                + std::to_string(maxBytes / 1024) + " KB)");
+        throw XmlError("cannot read " + path.string() + ": it is not a regular file");
+    } catch (const std::system_error& e) {
+        throw XmlError(e.what());
+    }
+}
+
 void XmlDocument::load(const std::filesystem::path& path, std::uintmax_t maxBytes)
 {
     std::string bytes;
     try {
-        std::error_code ec;
-        const std::uintmax_t size = std::filesystem::file_size(path, ec);
-        if (!ec && size > maxBytes)
-            throw XmlError("cannot read " + path.string() + ": it is " + std::to_string(size / (1024 * 1024))
-                + " MB, larger than any file of this kind gets (" + std::to_string(maxBytes / 1024) + " KB)");
-        bytes = readWholeFile(path);
-    } catch (const std::system_error& e) {
+        bytes = readFile(path, maxBytes);
+    } catch (const XmlError&) {
         reset();
         m_loadFailed = true;
-        throw XmlError(e.what());
+        throw;
     }
     loadXml(bytes, path.string());
 }

@@ -36,10 +36,14 @@ public:
     // the file, line and reason when the file cannot be read or does not
     // parse; the document is then unusable and refuses to be saved, so a
     // broken file is never overwritten with something made up.
-    // Refuses, before reading it, a file larger than `maxBytes`, and after
+    // Refuses what is not a regular file (a pipe would block, a device may
+    // never end), a file larger than `maxBytes` (read no further), and after
     // parsing, a document with a document type declaration (the formats have
     // none; entities could make a small file cost gigabytes to read).
     void load(const std::filesystem::path& path, std::uintmax_t maxBytes = kMaxDocumentBytes);
+    // The bytes load() parses, read by the same rules; throws XmlError.
+    static std::string readFile(
+        const std::filesystem::path& path, std::uintmax_t maxBytes = kMaxDocumentBytes);
     // The same from bytes in memory; `sourceName` names them in errors.
     void loadXml(std::string_view bytes, const std::string& sourceName = "(memory)");
 

@@ -1,6 +1,10 @@
 #include "Process.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
 
 using namespace tarnwick::test;
 
@@ -58,5 +62,23 @@ TEST(Cli, AnAdapterThatDoesNotExistIsNamedAndStatusIsOne)
         EXPECT_EQ(r.exitCode, 1) << verb;
         EXPECT_NE(r.err.find("no adapter 97"), std::string::npos) << verb << ": " << r.err;
         EXPECT_TRUE(r.out.empty()) << verb << ": " << r.out;
+    }
+}
+
+// `tarnwick apply` with a quick-switch file that is a pipe or a link to a
+// device: refused at once, named, status 1. The child is killed should it
+// hang, so the test ends either way.
+TEST(Cli, ApplyRefusesAQuickSwitchFileThatIsNotARegularFile)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.twk").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.twk");
+    for (const char* name : { "fifo.twk", "zero.twk" }) {
+        const std::string path = (dir / name).string();
+        const auto r = runProcessWithin({ binPath("tarnwick"), "apply", "--dry-run", path },
+            std::chrono::seconds(20), { { "TARNWICK_HOME", dir.path().string() } });
+        EXPECT_FALSE(r.timedOut) << name;
+        EXPECT_EQ(r.exitCode, 1) << name << r.err;
+        EXPECT_NE(r.err.find(path + ": 不是可读的快速切换文件（不是普通文件）"), std::string::npos) << r.err;
     }
 }

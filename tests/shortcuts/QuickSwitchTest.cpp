@@ -1,5 +1,6 @@
 // The quick-switch file, the launcher and the file type, on real files in a
 // temporary folder.
+#include "Process.h"
 #include "TempDir.h"
 #include "base/AtomicFile.h"
 #include "base/MemoryRegistryStore.h"
@@ -102,6 +103,47 @@ TEST(QuickSwitchFile, FilesFromAnywhereAreRefusedWithTheReason)
         } catch (const std::runtime_error& e) {
             EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
         }
+    }
+}
+
+// A .twk from an archive can be a pipe or a link to a device: the open
+// would wait for a writer for ever, the read never end.
+TEST(QuickSwitchFile, OnlyRegularFilesAreReadAndNoFurtherThanTheLimit)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.twk").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir / "zero.twk");
+    fs::create_symlink(dir / "fifo.twk", dir / "to-fifo.twk");
+    fs::create_directory(dir / "folder.twk");
+    // Regular, but claims 0 bytes and gives megabytes.
+    fs::create_symlink("/proc/kallsyms", dir / "proc.twk");
+    const struct {
+        const char* name;
+        const char* says;
+    } cases[] = {
+        { "fifo.twk", "不是普通文件" },
+        { "zero.twk", "不是普通文件" },
+        { "to-fifo.twk", "不是普通文件" },
+        { "folder.twk", "不是普通文件" },
+        { "proc.twk", "大于 64 KB" },
+    };
+    for (const auto& c : cases) {
+        const fs::path path = dir / c.name;
+        const int result = tarnwick::test::runForkedWithin(
+            [&] {
+                try {
+                    readQuickSwitchFile(path);
+                    return 1;
+                } catch (const std::runtime_error& e) {
+                    const std::string what = e.what();
+                    return what.find("不是可读的快速切换文件") != std::string::npos
+                            && what.find(c.says) != std::string::npos
+                        ? 0
+                        : 2;
+                }
+            },
+            std::chrono::seconds(20));
+        EXPECT_EQ(result, 0) << c.name << (result < 0 ? ": hung or ran out of memory" : "");
     }
 }
 

@@ -1,11 +1,15 @@
 #include "store/ConfigFile.h"
+#include "Process.h"
 #include "StoreTestUtil.h"
 #include "TempDir.h"
 #include "base/TextCodec.h"
+#include "store/ConfigList.h"
 #include "store/StoreMessages.h"
 #include "store/XmlError.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace tarnwick;
 using namespace tarnwick::test;
@@ -14,6 +18,15 @@ namespace
 {
 const std::string kDecl = "<?xml version=\"1.0\" encoding=\"GB2312\"?>";
 const std::string kBody = "<ConfigBox LastID=\"0\"/>\n";
+
+class StoppedClock : public Clock
+{
+public:
+    std::chrono::system_clock::time_point now() const override
+    {
+        return std::chrono::system_clock::from_time_t(1'800'000'000);
+    }
+};
 } // namespace
 
 TEST(CheckConfigFile, FirstLineMustBeTheDeclarationByteForByte)
@@ -75,14 +88,16 @@ TEST(CheckConfigFile, StartupValidationShowsTheInvalidFileMessage)
     EXPECT_EQ(sink.texts(), (std::vector<std::string> { msg::kConfigNotFound, msg::kConfigInvalid }));
 }
 
-TEST(RecordCount, StopsAtTheFirstRecordCarryingTheLastRecordsId)
+// A repeated ID no longer cuts the list short: the records after it were
+// kept in the file but shown nowhere.
+TEST(RecordCount, EveryRecordCountsAlsoWhenIdsRepeat)
 {
     const struct {
         const char* fixture;
         std::size_t expected;
     } fixtures[] = {
         { "config-sample.xml", 3 },
-        { "config-repeated-id.xml", 1 }, // IDs 1, 2, 1
+        { "config-repeated-id.xml", 3 }, // IDs 1, 2, 1
         { "config-gapped-ids.xml", 3 }, // IDs 3, 7, 9
         { "config-empty-box.xml", 0 },
     };
@@ -94,9 +109,9 @@ TEST(RecordCount, StopsAtTheFirstRecordCarryingTheLastRecordsId)
         std::size_t expected;
     } cases[] = {
         { { "1" }, 1 },
-        { { "4", "4" }, 1 },
-        { { "1", "2", "3", "2" }, 2 },
-        { { "1", "2", "2" }, 2 },
+        { { "4", "4" }, 2 },
+        { { "1", "2", "3", "2" }, 4 },
+        { { "1", "2", "2" }, 3 },
         { { "9", "8", "7" }, 3 },
     };
     for (const auto& c : cases) {
@@ -106,14 +121,95 @@ TEST(RecordCount, StopsAtTheFirstRecordCarryingTheLastRecordsId)
         XmlDocument doc;
         doc.loadXml(configFileBytes("9", records));
         EXPECT_EQ(recordCount(doc.documentElement()), c.expected) << testing::PrintToString(c.ids);
+        EXPECT_EQ(readConfigTable(doc.documentElement()).records, records);
     }
 }
 
-TEST(RecordCount, RecordsWithoutIdsAreCountedByTheSameRule)
+// The check, the list and the window's load give one verdict for a file;
+// only a repeated ID is judged apart: `check` refuses the file, while the
+// start-up passes it with a warning naming the ID (it worked before) and
+// the list and the window show every record.
+TEST(ConfigVerdict, CheckListAndWindowAgree)
 {
-    XmlDocument doc;
-    doc.loadXml("<ConfigBox><Record/><Record ID=\"1\"/><Record/></ConfigBox>");
-    EXPECT_EQ(recordCount(doc.documentElement()), 1u);
+    TempDir dir;
+    const auto path = (dir / "config.xml").string();
+    for (const VerdictCase& c : verdictCases()) {
+        SCOPED_TRACE(c.what);
+        writeBytes(path, c.bytes);
+
+        std::string why;
+        RecordingSink strict;
+        const ConfigCheck checked = checkConfigFile(path, strict, RepeatedIds::Refuse, &why);
+        EXPECT_TRUE(strict.messages.empty());
+        if (c.loads && c.repeatedId.empty()) {
+            EXPECT_EQ(checked, ConfigCheck::Valid);
+        } else {
+            EXPECT_EQ(checked, ConfigCheck::Invalid);
+            EXPECT_NE(why.find(c.reason), std::string::npos) << why;
+            if (!c.repeatedId.empty()) {
+                EXPECT_NE(why.find("：" + c.repeatedId + "。"), std::string::npos) << why;
+            }
+        }
+
+        RecordingSink startup;
+        EXPECT_EQ(checkConfigFile(path, startup), c.loads ? ConfigCheck::Valid : ConfigCheck::Invalid);
+        if (c.repeatedId.empty()) {
+            EXPECT_TRUE(startup.messages.empty());
+        } else {
+            ASSERT_EQ(startup.messages.size(), 1u);
+            EXPECT_EQ(startup.messages[0].first, MessageSink::Kind::Warning);
+            EXPECT_NE(startup.messages[0].second.find("：" + c.repeatedId + "。"), std::string::npos);
+        }
+
+        RecordingSink sink;
+        if (c.loads) {
+            std::size_t all = 0;
+            for (auto at = c.bytes.find("<Record"); at != std::string::npos;
+                 at = c.bytes.find("<Record", at + 1))
+                ++all;
+            const auto list = loadConfigTable(path, sink);
+            ASSERT_TRUE(list);
+            EXPECT_EQ(list->count(), all);
+            EXPECT_EQ(repeatedRecordIds(*list).empty(), c.repeatedId.empty());
+            const auto window = refreshConfigTable(path, sink, StoppedClock());
+            ASSERT_TRUE(window);
+            EXPECT_EQ(window->records, list->records);
+        } else {
+            try {
+                loadConfigTable(path, sink);
+                ADD_FAILURE() << "the list loaded it";
+            } catch (const XmlError& e) {
+                EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+            }
+            EXPECT_THROW(refreshConfigTable(path, sink, StoppedClock()), XmlError);
+            EXPECT_EQ(readBytes(path), c.bytes) << "the window's load changed a refused file";
+        }
+        EXPECT_TRUE(sink.messages.empty());
+    }
+}
+
+// A pipe has no end until a writer comes, a device may have none at all.
+TEST(ConfigLoader, RefusesWhatIsNotARegularFileAtOnce)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.xml").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.xml");
+    std::filesystem::create_directory(dir / "folder.xml");
+    for (const char* name : { "fifo.xml", "zero.xml", "folder.xml" }) {
+        const std::string path = (dir / name).string();
+        const int result = runForkedWithin(
+            [&] {
+                try {
+                    XmlDocument doc;
+                    loadConfigDocument(doc, path);
+                    return 1;
+                } catch (const XmlError& e) {
+                    return std::string(e.what()).find("not a regular file") != std::string::npos ? 0 : 2;
+                }
+            },
+            std::chrono::seconds(20));
+        EXPECT_EQ(result, 0) << name << (result < 0 ? ": hung or ran out of memory" : "");
+    }
 }
 
 TEST(RecordCount, BrokenFileRaisesAnError)

@@ -53,10 +53,12 @@ TEST(ListRefresh, StampsLastOpenTimeSavesAndReadsTheCountedRecords)
     const struct {
         const char* fixture;
         std::vector<std::string> ids;
+        const char* thirdName;
     } cases[] = {
-        { "config-sample.xml", { "1", "2", "3" } },
-        { "config-repeated-id.xml", { "1" } },
-        { "config-gapped-ids.xml", { "3", "7", "9" } },
+        { "config-sample.xml", { "1", "2", "3" }, "" },
+        // A repeated ID hides nothing.
+        { "config-repeated-id.xml", { "1", "2", "1" }, "copy of first" },
+        { "config-gapped-ids.xml", { "3", "7", "9" }, "nine" },
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -67,10 +69,10 @@ TEST(ListRefresh, StampsLastOpenTimeSavesAndReadsTheCountedRecords)
         EXPECT_EQ(ids(*table), c.ids) << c.fixture;
         EXPECT_TRUE(sink.messages.empty());
         EXPECT_EQ(attributeOfBox(path, "LastOpenTime"), "2027-01-15 08:00:00") << c.fixture;
-        // Records past the count stay in the file.
         XmlDocument doc;
-        EXPECT_EQ(readRecord(recordAt(loadConfigDocument(doc, path.string()), 2))[ConfigField::Name],
-            c.ids.size() == 1 ? "copy of first" : (c.ids[0] == "1" ? "" : "nine"));
+        EXPECT_EQ(
+            readRecord(recordAt(loadConfigDocument(doc, path.string()), 2))[ConfigField::Name], c.thirdName);
+        EXPECT_EQ(table->records[2][ConfigField::Name], c.thirdName);
         // The refresh reads what a fresh load would read.
         EXPECT_EQ(*table, *loadConfigTable(path.string(), sink));
     }

@@ -109,6 +109,57 @@ std::string configFileBytes(const std::string& lastId, const std::vector<ConfigR
     return utf8ToGb(xml);
 }
 
+namespace
+{
+
+std::string oneRecordWithId(const std::string& id)
+{
+    ConfigRecord r = sampleRecord("1", "x");
+    r[ConfigField::Id] = id;
+    return configFileBytes("1", { r });
+}
+
+// Little-endian UTF-16 with its byte-order mark; the text is ASCII.
+std::string utf16le(const std::string& ascii)
+{
+    std::string out = "\xFF\xFE";
+    for (const char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<VerdictCase> verdictCases()
+{
+    return {
+        { "good file", configFileBytes("3", { sampleRecord("1", "a"), sampleRecord("2", "b") }), true, "",
+            "" },
+        { "ID 0", oneRecordWithId("0"), true, "", "" },
+        { "largest 32-bit ID", oneRecordWithId("4294967295"), true, "", "" },
+        { "UTF-16 with a byte-order mark",
+            utf16le("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<ConfigBox LastID=\"1\"><Record "
+                    "ID=\"1\"><NAME>x</NAME></Record></ConfigBox>\n"),
+            false, "", "GB2312" },
+        { "repeated ID",
+            configFileBytes("3", { sampleRecord("1", "a"), sampleRecord("2", "b"), sampleRecord("1", "c") }),
+            true, "1", "ID" },
+        { "repeated ID written two ways",
+            configFileBytes("9", { sampleRecord("9", "a"), sampleRecord("09", "b") }), true, "9", "ID" },
+        { "5,000,000-digit ID", oneRecordWithId("1" + std::string(4999999, '0')), false, "", "编号（ID）" },
+        { "ID 4294967296", oneRecordWithId("4294967296"), false, "", "4294967296" },
+        { "ID -1", oneRecordWithId("-1"), false, "", "-1" },
+        { "ID with blanks", oneRecordWithId(" 7"), false, "", "编号（ID）" },
+        { "empty ID", oneRecordWithId(""), false, "", "编号（ID）" },
+        { "no ID",
+            "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<ConfigBox LastID=\"1\"><Record><NAME>x</NAME>"
+            "</Record></ConfigBox>\n",
+            false, "", "没有编号" },
+    };
+}
+
 bool isPureGb2312(const std::string& bytes)
 {
     iconv_t cd = iconv_open("UTF-8", "GB2312");

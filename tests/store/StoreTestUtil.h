@@ -36,6 +36,17 @@ ConfigRecord sampleRecord(const std::string& id, const std::string& name);
 // A whole configuration file (GB2312 bytes) holding these records in order.
 std::string configFileBytes(const std::string& lastId, const std::vector<ConfigRecord>& records);
 
+// One file of the table every reader of the configuration file must judge
+// alike: the check, the list and the window's load.
+struct VerdictCase {
+    std::string what;
+    std::string bytes;
+    bool loads = false; // the loader takes it (the list and the window show it)
+    std::string repeatedId; // an ID two records share: `check` refuses, the others warn
+    std::string reason; // part of the refusal's or the warning's text
+};
+std::vector<VerdictCase> verdictCases();
+
 // Strict GB2312 decoding; false when a byte sequence is not GB2312.
 bool isPureGb2312(const std::string& bytes);
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include <sys/stat.h>
@@ -78,7 +79,6 @@ TEST(ListVerb, PrintsWhatARefreshWouldLoadAndLeavesTheFileAlone)
         std::string expected;
     } cases[] = {
         { dataFile("config-sample.xml"), "0\t1\t家里\n1\t2\t办公室\n2\t3\tConfig2\n" },
-        { dataFile("config-repeated-id.xml"), "0\t1\tfirst\n" },
         { dataFile("config-gapped-ids.xml"), "0\t3\tthree\n1\t7\tseven\n2\t9\tnine\n" },
         { dataFile("config-empty-box.xml"), "" },
         { dataFile("config-gbk-name.xml"), "0\t1\t王喆的家\n" },
@@ -98,6 +98,46 @@ TEST(ListVerb, PrintsWhatARefreshWouldLoadAndLeavesTheFileAlone)
         EXPECT_EQ(after.mtime.tv_sec, before.mtime.tv_sec);
         EXPECT_EQ(after.mtime.tv_nsec, before.mtime.tv_nsec);
         EXPECT_EQ(after.names, before.names);
+    }
+}
+
+// One verdict for one file through the real program: `check` exits 0 for
+// exactly the files `list` shows without a warning; a refused file is 2 for
+// both with the reason; records that share an ID are all listed after a
+// warning naming the ID, and `check` refuses the file naming it.
+TEST(StoreVerbs, CheckAndListGiveOneVerdict)
+{
+    TempDir dir;
+    const auto path = dir / "config.xml";
+    for (const VerdictCase& c : verdictCases()) {
+        SCOPED_TRACE(c.what);
+        writeBytes(path, c.bytes);
+        const auto check = runProcess({ binPath("tarnwick"), "check", path.string() });
+        const auto list = runProcess({ binPath("tarnwick"), "list", "--config", path.string() });
+        EXPECT_EQ(readBytes(path), c.bytes);
+        if (!c.loads) {
+            EXPECT_EQ(check.exitCode, 2);
+            EXPECT_NE(check.err.find(c.reason), std::string::npos) << check.err;
+            EXPECT_EQ(list.exitCode, 2);
+            EXPECT_NE(list.err.find(c.reason), std::string::npos) << list.err;
+            EXPECT_EQ(list.out, "");
+            continue;
+        }
+        EXPECT_EQ(list.exitCode, 0) << list.err;
+        std::size_t records = 0;
+        for (auto at = c.bytes.find("<Record"); at != std::string::npos; at = c.bytes.find("<Record", at + 1))
+            ++records;
+        EXPECT_EQ(static_cast<std::size_t>(std::count(list.out.begin(), list.out.end(), '\n')), records);
+        if (c.repeatedId.empty()) {
+            EXPECT_EQ(check.exitCode, 0) << check.err;
+            EXPECT_EQ(check.err, "");
+            EXPECT_EQ(list.err, "");
+        } else {
+            EXPECT_EQ(check.exitCode, 2);
+            EXPECT_NE(check.err.find("：" + c.repeatedId + "。"), std::string::npos) << check.err;
+            EXPECT_NE(list.err.find("warning"), std::string::npos) << list.err;
+            EXPECT_NE(list.err.find("：" + c.repeatedId + "。"), std::string::npos) << list.err;
+        }
     }
 }
 

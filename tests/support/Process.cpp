@@ -3,11 +3,14 @@
 #include "TestPaths.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,8 +24,13 @@ std::string binPath(const std::string& name)
     return std::string(kBinDir) + "/" + name;
 }
 
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-    const std::string& workDir)
+namespace
+{
+
+constexpr rlim_t kDataLimit = rlim_t { 1 } << 30;
+
+ProcessResult run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+    const std::string& workDir, std::optional<std::chrono::milliseconds> limit)
 {
     std::map<std::string, std::string> merged;
     for (char** e = environ; *e; ++e) {
@@ -67,12 +75,34 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<st
         ::close(errPipe[0]);
         throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
     }
+    if (limit) {
+        // Set from outside just after the start: a runaway read fails its
+        // allocation instead of taking the machine's memory.
+        const rlimit data { kDataLimit, kDataLimit };
+        ::prlimit(pid, RLIMIT_DATA, &data, nullptr);
+    }
     ProcessResult result;
     pollfd fds[2] = { { outPipe[0], POLLIN, 0 }, { errPipe[0], POLLIN, 0 } };
     std::string* sinks[2] = { &result.out, &result.err };
     int open = 2;
+    const auto deadline = std::chrono::steady_clock::now() + limit.value_or(std::chrono::milliseconds(0));
     while (open > 0) {
-        if (::poll(fds, 2, -1) < 0) {
+        int wait = -1;
+        if (limit && !result.timedOut) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                // The pipes close when the child is gone.
+                ::kill(pid, SIGKILL);
+                result.timedOut = true;
+            } else {
+                wait = static_cast<int>(left.count());
+            }
+        }
+        const int ready = ::poll(fds, 2, wait);
+        if (ready == 0)
+            continue;
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             break;
@@ -95,6 +125,41 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<st
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+} // namespace
+
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+    const std::string& workDir)
+{
+    return run(argv, env, workDir, std::nullopt);
+}
+
+ProcessResult runProcessWithin(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
+    const std::map<std::string, std::string>& env)
+{
+    return run(argv, env, {}, limit);
+}
+
+int runForkedWithin(const std::function<int()>& body, std::chrono::seconds limit)
+{
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        const rlimit data { kDataLimit, kDataLimit };
+        ::setrlimit(RLIMIT_DATA, &data);
+        ::alarm(static_cast<unsigned>(limit.count()));
+        int code = 99;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace tarnwick::test

@@ -288,6 +288,27 @@ TEST(MainWindow, InvalidConfigurationFileIsRefused)
     QTRY_VERIFY(!w.isVisible());
 }
 
+// A file whose records share an ID worked before: it still opens, with a
+// warning naming the ID, and every record is listed (none hidden behind the
+// repeated one). `tarnwick check` refuses the same file.
+TEST(MainWindow, RepeatedIdsAreNamedAtStartAndEveryRecordIsListed)
+{
+    Harness h;
+    h.prepare();
+    fs::copy_file(
+        fs::path(kDataDir) / "config-repeated-id.xml", h.configFile(), fs::copy_options::overwrite_existing);
+    TFmain& w = h.start();
+    EXPECT_EQ(w.configFilePath(), h.configFile());
+    ASSERT_EQ(h.prompts.messages.size(), 1u);
+    EXPECT_NE(h.prompts.messages[0].find("编号（ID）重复的配置：1。"), std::string::npos)
+        << h.prompts.messages[0];
+    EXPECT_EQ(h.prompts.count(kConfigInvalid), 0);
+    auto* list = h.find<QListWidget>("cxLVconfig");
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("second"));
+    EXPECT_EQ(list->item(2)->text(), QStringLiteral("copy of first"));
+}
+
 TEST(MainWindow, ShowingRefreshesTheStatusAndResetsTheProbeDisplay)
 {
     Harness h;
