@@ -4,6 +4,7 @@
 #include "store/RecordBinding.h"
 #include "store/StoreMessages.h"
 #include "store/XmlDocument.h"
+#include "store/XmlError.h"
 
 #include "store/ConfigSave.h"
 
@@ -95,13 +96,12 @@ EditResult editConfigFile(const std::string& path, MessageSink& sink,
         return EditResult::FileMissing;
     const std::optional<std::string> refused = refusedWrite(path);
     std::optional<FileLock> lock;
+    std::optional<std::error_code> lockFailed;
     try {
         lock.emplace(lockFileBeside(path));
     } catch (const std::system_error& e) {
-        // A folder that takes no lock file takes no new content either; the
-        // file can still be read.
-        if (!refused)
-            throw XmlError(msg::cannotWriteFile(path, e.code()));
+        // Without the lock nothing is written; the file can still be read.
+        lockFailed = e.code();
     }
     // No other save of this file runs now: what killed ones left may go.
     if (lock)
@@ -118,18 +118,28 @@ EditResult editConfigFile(const std::string& path, MessageSink& sink,
         sink.show(MessageSink::Kind::Error, *refused);
         return EditResult::NotWritable;
     }
+    if (result == EditResult::Done && lockFailed)
+        throw XmlError(msg::cannotWriteFile(path, *lockFailed));
     bool changed = result == EditResult::Done;
     if (then && (result == EditResult::Done || result == EditResult::Unchanged)) {
         // One pass serves the count, the stamp and the reading.
         const std::size_t n = recordCount(box);
         then->table = readConfigTable(box, n);
-        if (n > 0 && !refused) {
+        if (n > 0 && !refused && !lockFailed) {
             box.setAttribute("LastOpenTime", formatLastOpenTime(then->clock.now()));
             changed = true;
         }
     }
-    if (changed)
-        doc.save(path);
+    if (changed) {
+        try {
+            doc.save(path);
+        } catch (const XmlError&) {
+            // Only the stamp was to be written, which nothing reads: the
+            // list stands without it.
+            if (result == EditResult::Done)
+                throw;
+        }
+    }
     return result;
 }
 

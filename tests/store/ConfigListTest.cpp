@@ -362,7 +362,7 @@ TEST(FileErrors, AFailedWriteNamesTheFileInChinese)
     TempDir dir;
     // The longest name a folder holds: the temporary file beside it cannot be named.
     const auto path = dir / (std::string(250, 'c') + ".xml");
-    writeBytes(path, configFileBytes("0", {}));
+    writeBytes(path, configFileBytes("1", { sampleRecord("1", "a") }));
     const std::string before = readBytes(path);
     RecordingSink sink;
     try {
@@ -373,6 +373,11 @@ TEST(FileErrors, AFailedWriteNamesTheFileInChinese)
             msg::cannotWriteFile(path.string(), std::make_error_code(std::errc::filename_too_long)));
         EXPECT_NE(std::string(e.what()).find("文件名太长"), std::string::npos);
     }
+    EXPECT_EQ(readBytes(path), before);
+    // A refresh lists it all the same: only its stamp could not be renewed.
+    const auto table = refreshConfigTable(path.string(), sink, FixedClock());
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->count(), 1u);
     EXPECT_EQ(readBytes(path), before);
 }
 

@@ -450,6 +450,9 @@ TEST(SaveDialog, AFailedSaveIsReportedAndTheProgramGoesOn)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         FolderWindow fw(c.name);
+        // Listed although the refresh could not renew the file's stamp.
+        EXPECT_EQ(fw.w->configTable().records, fourRecords());
+        EXPECT_TRUE(fw.h.prompts.messages.empty());
         if (c.readOnlyFolder)
             ::chmod(fw.folder.c_str(), 0555);
         const std::string before = readBytes(fw.file);
