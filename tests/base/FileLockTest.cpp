@@ -55,6 +55,7 @@ TEST(FileLock, ALimitedWaitGivesUpNamingTheHolderAndTakesAFreedLock)
         EXPECT_EQ(waited.holder(), holder);
     }
     end(holder);
+    EXPECT_TRUE(FileLock(file, FileLock::Mode::Try).held());
     FileLock first(file, std::chrono::milliseconds(100));
     EXPECT_TRUE(first.held());
     // Moved, the lock stays held: the function that took it hands it out.

@@ -212,12 +212,20 @@ int stoppedClients()
     };
     ::stat("/proc/self/ns/net", &mine);
     int stopped = 0;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
         const std::string name = entry.path().filename();
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        std::ifstream in(entry.path() / "stat");
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // Read plainly: a process may end while it is read.
+        char buf[512];
+        const int fd = ::open((entry.path() / "stat").c_str(), O_RDONLY | O_CLOEXEC);
+        const ssize_t n = fd < 0 ? -1 : ::read(fd, buf, sizeof buf);
+        if (fd >= 0)
+            ::close(fd);
+        if (n <= 0)
+            continue;
+        const std::string text(buf, static_cast<std::size_t>(n));
         const auto open = text.find('(');
         const auto close = text.rfind(')');
         if (open == std::string::npos || close == std::string::npos || close + 2 >= text.size())

@@ -208,8 +208,8 @@ void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd
         const PausedClient paused(state);
         try {
             // The files first: a resolver that cannot be written stops the
-            // command before the kernel is touched.
-            // The paused client stays on record until it is gone.
+            // command before the kernel is touched. The paused client stays
+            // on record until it is gone.
             state.dhcp = false;
             state.leaseAddress.clear();
             state.dhcpDns.clear();

@@ -74,8 +74,7 @@ void makeDefaultRoutes(netlink::Socket& nl, int ifindex, const std::vector<netli
 FileLock lockState(const std::filesystem::path& dir)
 {
     makeStateFolder(dir);
-    // Longer than the longest a run of ours holds it (a client that takes
-    // its 3 s to stop).
+    // Above what a run of ours takes, a client's stop (3 s at most) included.
     std::chrono::milliseconds wait = std::chrono::seconds(5);
     if (const char* ms = ::secure_getenv("TARNWICK_LOCK_WAIT_MS"))
         wait = std::chrono::milliseconds(std::strtol(ms, nullptr, 10));
