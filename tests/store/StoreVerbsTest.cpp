@@ -141,6 +141,27 @@ TEST(StoreVerbs, CheckAndListGiveOneVerdict)
     }
 }
 
+// A pipe or a device named as the configuration file is no file of ours:
+// both verbs say so at once (the child is killed should one hang).
+TEST(StoreVerbs, APipeOrADeviceIsNoConfigurationFile)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.xml").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.xml");
+    for (const char* name : { "fifo.xml", "zero.xml" }) {
+        const std::string path = (dir / name).string();
+        for (const std::vector<std::string>& argv : { std::vector<std::string> { "check", path },
+                 std::vector<std::string> { "list", "--config", path } }) {
+            std::vector<std::string> command { binPath("tarnwick") };
+            command.insert(command.end(), argv.begin(), argv.end());
+            const auto r = runProcessWithin(command, std::chrono::seconds(20));
+            EXPECT_FALSE(r.timedOut) << name << " " << argv[0];
+            EXPECT_EQ(r.exitCode, 1) << name << " " << argv[0] << r.err;
+            EXPECT_NE(r.err.find(msg::kConfigNotFound), std::string::npos) << r.err;
+        }
+    }
+}
+
 TEST(ListVerb, MissingAndBrokenFilesAreReported)
 {
     TempDir dir;
