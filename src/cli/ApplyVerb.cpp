@@ -13,6 +13,7 @@
 #include "cli/StreamMessageSink.h"
 #include "cli/Verbs.h"
 #include "shortcuts/QuickSwitchFile.h"
+#include "store/ConfigFile.h"
 #include "store/ConfigList.h"
 
 #include <exception>
@@ -170,6 +171,13 @@ int runApply(const std::vector<std::string>& args, Io io)
             const ConfigRecord& r = table->records[i];
             if (a->id ? r[ConfigField::Id] == *a->id : recordCaption(r, i) == *a->caption)
                 record = &r;
+        }
+        // The window takes the first of records sharing an ID too; say so.
+        if (const auto wanted = a->id ? recordIdNumber(*a->id) : std::nullopt) {
+            for (const std::string& id : repeatedRecordIds(*table)) {
+                if (recordIdNumber(id) == wanted)
+                    sink.show(MessageSink::Kind::Warning, repeatedIdsMessage({ id }));
+            }
         }
         if (!record) {
             io.err << "tarnwick: apply: no configuration "

@@ -141,6 +141,44 @@ TEST(StoreVerbs, CheckAndListGiveOneVerdict)
     }
 }
 
+// `apply --id` takes the first of the records sharing that ID, as the
+// window does, and says so; an ID used once gets no warning. Dry runs.
+TEST(StoreVerbs, ApplyByARepeatedIdWarns)
+{
+    TempDir dir;
+    const auto path = copyFixture("config-repeated-id.xml", dir.path());
+    const std::map<std::string, std::string> env = { { "TARNWICK_HOME", dir.path().string() } };
+    for (const char* id : { "1", "2" }) {
+        const auto r = runProcessWithin(
+            { binPath("tarnwick"), "apply", "--dry-run", "--config", path.string(), "--id", id },
+            std::chrono::seconds(60), env);
+        EXPECT_FALSE(r.timedOut);
+        const bool warned = r.err.find("warning: 配置文件中有编号（ID）重复的配置：1。") != std::string::npos;
+        EXPECT_EQ(warned, std::string(id) == "1") << id << ": " << r.err;
+    }
+}
+
+// A pipe or a device named as the configuration file is no file of ours:
+// both verbs say so at once (the child is killed should one hang).
+TEST(StoreVerbs, APipeOrADeviceIsNoConfigurationFile)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.xml").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.xml");
+    for (const char* name : { "fifo.xml", "zero.xml" }) {
+        const std::string path = (dir / name).string();
+        for (const std::vector<std::string>& argv : { std::vector<std::string> { "check", path },
+                 std::vector<std::string> { "list", "--config", path } }) {
+            std::vector<std::string> command { binPath("tarnwick") };
+            command.insert(command.end(), argv.begin(), argv.end());
+            const auto r = runProcessWithin(command, std::chrono::seconds(20));
+            EXPECT_FALSE(r.timedOut) << name << " " << argv[0];
+            EXPECT_EQ(r.exitCode, 1) << name << " " << argv[0] << r.err;
+            EXPECT_NE(r.err.find(msg::kConfigNotFound), std::string::npos) << r.err;
+        }
+    }
+}
+
 TEST(ListVerb, MissingAndBrokenFilesAreReported)
 {
     TempDir dir;

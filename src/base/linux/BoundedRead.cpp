@@ -42,19 +42,25 @@ private:
         path.string() + " is larger than " + std::to_string(maxBytes / 1024) + " KB");
 }
 
+[[noreturn]] void notRegular(const std::filesystem::path& path)
+{
+    throw FileRefused(FileRefused::Why::NotRegular, path.string() + " is not a regular file");
+}
+
 } // namespace
 
 std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t maxBytes)
 {
+    struct stat st {
+    };
     const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0)
         fail("cannot open", path, errno);
-    struct stat st {
-    };
+    // Judged by what was opened: a name checked first could be swapped.
     if (::fstat(fd.get(), &st) != 0)
         fail("cannot read", path, errno);
     if (!S_ISREG(st.st_mode))
-        throw FileRefused(FileRefused::Why::NotRegular, path.string() + " is not a regular file");
+        notRegular(path);
     if (st.st_size > 0 && static_cast<std::uintmax_t>(st.st_size) > maxBytes)
         tooLarge(path, maxBytes);
     std::string out;
