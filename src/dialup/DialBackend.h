@@ -35,8 +35,9 @@ public:
         int handle = 0; // what hangUp needs to end it
     };
     // Progress of a dial, from a thread of the back end's: a state, an error
-    // code (0 for none) and, with Connected, the link's local address.
-    using Notifier = std::function<void(int state, int error, const std::string& address)>;
+    // code (0 for none) and a detail: with Connected the link's local
+    // address, with a failure the service's own last words (maybe none).
+    using Notifier = std::function<void(int state, int error, const std::string& detail)>;
 
     virtual ~DialBackend() = default;
     virtual bool installed() const = 0;

@@ -27,7 +27,7 @@ struct TDialUp::Mailbox {
     int serial = 0;
     int state = 0;
     int error = 0;
-    std::string address;
+    std::string detail;
     TDialUp* owner = nullptr; // null once the component is gone: threads stop waiting
 };
 
@@ -119,7 +119,7 @@ void TDialUp::report(const std::string& text, bool error)
         OnStatusEvent(text, error);
 }
 
-void TDialUp::deliver(int serial, int state, int error, const std::string& address)
+void TDialUp::deliver(int serial, int state, int error, const std::string& detail)
 {
     const DialStatusText text = DescribeStatus(state, error);
     const bool ends = text.error || state == dialstate::Disconnected || state == dialstate::Connected;
@@ -129,9 +129,9 @@ void TDialUp::deliver(int serial, int state, int error, const std::string& addre
     report(text.text, text.error);
     if (outcome && OnDialOutcome) {
         if (state == dialstate::Connected && !text.error)
-            OnDialOutcome({ true, {}, address });
+            OnDialOutcome({ true, {}, detail });
         else
-            OnDialOutcome({ false, text.text, {} });
+            OnDialOutcome({ false, detail.empty() ? text.text : text.text + "：" + detail, {} });
     }
 }
 
@@ -164,7 +164,7 @@ bool TDialUp::Dial()
         const std::weak_ptr<Mailbox> weak = m_mailbox;
         const Post post = m_post;
         const int serial = ++m_serial;
-        const auto notify = [weak, post, serial](int state, int error, const std::string& address) {
+        const auto notify = [weak, post, serial](int state, int error, const std::string& detail) {
             const auto mailbox = weak.lock();
             if (!mailbox)
                 return;
@@ -176,7 +176,7 @@ bool TDialUp::Dial()
             mailbox->serial = serial;
             mailbox->state = state;
             mailbox->error = error;
-            mailbox->address = address;
+            mailbox->detail = detail;
             lock.unlock();
             post([weak] {
                 const auto box = weak.lock();
@@ -186,12 +186,12 @@ bool TDialUp::Dial()
                 if (!box->owner || !box->pending)
                     return;
                 const int n = box->serial, s = box->state, e = box->error;
-                const std::string linkAddress = box->address;
+                const std::string said = box->detail;
                 TDialUp* owner = box->owner;
                 box->pending = false;
                 taken.unlock();
                 box->emptied.notify_all();
-                owner->deliver(n, s, e, linkAddress);
+                owner->deliver(n, s, e, said);
             });
         };
         // Open before the back end starts: its first status may come at once.

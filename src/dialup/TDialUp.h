@@ -22,7 +22,8 @@ public:
     // thread for the failure reports of Dial().
     using StatusEvent = std::function<void(const std::string& messageText, bool error)>;
 
-    // How a dial ended: the link up with its local address, or the failure's text.
+    // How a dial ended: the link up with its local address, or the failure's
+    // text (the service's own words after it, when it gave any).
     struct DialOutcome {
         bool connected = false;
         std::string text;
@@ -69,7 +70,7 @@ public:
 private:
     struct Mailbox;
     void report(const std::string& text, bool error);
-    void deliver(int serial, int state, int error, const std::string& address);
+    void deliver(int serial, int state, int error, const std::string& detail);
     void fail(const std::string& text);
 
     std::unique_ptr<DialBackend> m_backend;

@@ -29,6 +29,7 @@ public:
     std::vector<Connection> active;
     std::vector<std::pair<int, int>> progress;
     std::string address; // reported with Connected
+    std::string said; // reported with Disconnected
     int paramsError = 0, storeError = 0, dialError = 0;
     std::vector<std::string> stored;
     int hangUps = 0;
@@ -55,7 +56,10 @@ public:
             return dialError;
         worker = std::thread([this, notify] {
             for (const auto& [state, error] : progress)
-                notify(state, error, state == dialstate::Connected ? address : std::string());
+                notify(state, error,
+                    state == dialstate::Connected          ? address
+                        : state == dialstate::Disconnected ? said
+                                                           : std::string());
         });
         return 0;
     }
@@ -178,16 +182,18 @@ TEST(DialEngine, ADialEndsInOneOutcomeUpWithItsAddressOrFailedWithItsReason)
         const char* outcome;
     } cases[] = {
         { "connected", { { ConnectDevice, 0 }, { Authenticate, 0 }, { Connected, 0 } }, "up 10.64.64.64" },
-        { "pppd quit at once", { { ConnectDevice, 0 }, { Disconnected, 10002 } }, "failed error 10002" },
+        { "pppd quit at once", { { ConnectDevice, 0 }, { Disconnected, 10002 } },
+            "failed error 10002：no driver" },
         { "refused password", { { Authenticate, 691 }, { Disconnected, 10019 } }, "failed error 691" },
         { "dropped without a code", { { Disconnected, 0 } },
-            "failed An error occured while trying to connect to dsl." },
+            "failed An error occured while trying to connect to dsl.：no driver" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Engine e;
         e.backend->progress = c.progress;
         e.backend->address = "10.64.64.64";
+        e.backend->said = "no driver";
         ASSERT_TRUE(e.dialer.Dial());
         EXPECT_TRUE(e.outcomes.empty()) << "accepted is not connected";
         ASSERT_TRUE(e.gui.serveUntil([&] { return e.reports.size() == c.progress.size(); }));

@@ -370,7 +370,7 @@ int PppdBackend::dial(const std::string& entry, Notifier notify)
         m_dial.detach();
     m_dial = std::thread([pid, fd = out[0], notify = std::move(notify)] {
         notify(dialstate::OpenPort, 0, {});
-        std::string pending, address;
+        std::string pending, address, lastWords;
         bool connected = false, authFailed = false;
         char buf[512];
         for (;;) {
@@ -382,8 +382,10 @@ int PppdBackend::dial(const std::string& entry, Notifier notify)
             pending.append(buf, static_cast<std::size_t>(n));
             for (std::size_t nl; (nl = pending.find('\n')) != std::string::npos; pending.erase(0, nl + 1)) {
                 const std::string line = pending.substr(0, nl);
+                bool progress = false;
                 for (const Progress& p : kProgress) {
                     if (line.starts_with(p.starts)) {
+                        progress = true;
                         if (p.state == dialstate::Projected)
                             address = firstWord(line.substr(std::string_view(p.starts).size()));
                         connected = connected || p.state == dialstate::Connected;
@@ -391,12 +393,15 @@ int PppdBackend::dial(const std::string& entry, Notifier notify)
                         notify(p.state, p.error, p.state == dialstate::Connected ? address : std::string());
                     }
                 }
+                // What pppd said last is why it gave up, when it does.
+                if (!progress && !firstWord(line).empty())
+                    lastWords = line.substr(0, 200);
             }
         }
         ::close(fd);
         const int status = waitForExit(pid);
         if (status != 0 && !authFailed)
-            notify(dialstate::Disconnected, pppderror::PppdExit + (status < 0 ? 5 : status), {});
+            notify(dialstate::Disconnected, pppderror::PppdExit + (status < 0 ? 5 : status), lastWords);
         else if (status == 0 && !connected)
             notify(dialstate::Connected, 0, address);
     });

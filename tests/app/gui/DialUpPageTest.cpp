@@ -273,7 +273,8 @@ TEST(DialUpPage, PppdQuittingAtOnceShowsWhyAndNoSuccess)
         const char* password;
         const char* says;
     } cases[] = {
-        { "plugin refused to this user", "pppoe", "right", "拨号失败!拨号选项有误（pppd 退出码 2）" },
+        { "plugin refused to this user", "pppoe", "right",
+            "拨号失败!拨号选项有误（pppd 退出码 2）：pppd: using the plugin option requires root privilege" },
         { "wrong password", "dsl", "wrong", "拨号失败!用户名或密码不正确，对方拒绝了身份验证" },
     };
     for (const auto& c : cases) {
