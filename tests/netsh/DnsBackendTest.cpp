@@ -1,5 +1,5 @@
-// Where a link's DNS servers go: the resolver file (real files, symbolic
-// links followed) or resolved through its resolvectl program, which a fake
+// Where a link's DNS servers go: the resolver file (real files, the system's
+// symbolic links followed) or resolved through its resolvectl program, which a fake
 // stands in for, since resolved does not run on a test machine.
 #include "netsh/linux/DnsBackend.h"
 #include "Process.h"
@@ -103,8 +103,8 @@ TEST(ResolvConfFile, OurBlockIsWrittenThroughASymbolicLinkAndTheRestStays)
 {
     TempDir dir;
     writeText(dir / "generated.conf", "search example.org\nnameserver 198.51.100.1\n");
-    fs::create_symlink(dir / "generated.conf", dir / "resolv.conf");
-    ResolvConfBackend backend(dir / "resolv.conf");
+    fs::create_symlink("generated.conf", dir / "resolv.conf");
+    ResolvConfBackend backend(dir.path(), "/resolv.conf", Links::RootOwned);
 
     backend.setServers("lan0", 2, { "192.0.2.53", "192.0.2.54" });
     EXPECT_TRUE(fs::is_symlink(dir / "resolv.conf")) << "the link stays a link";
@@ -121,7 +121,7 @@ TEST(ResolvConfFile, OurBlockIsWrittenThroughASymbolicLinkAndTheRestStays)
 TEST(ResolvConfFile, AMissingFileIsCreatedWithOnlyOurBlock)
 {
     TempDir dir;
-    ResolvConfBackend backend(dir / "resolv.conf");
+    ResolvConfBackend backend(dir.path(), "/resolv.conf", Links::None);
     backend.setServers("lan0", 2, { "192.0.2.53" });
     const std::string written = readText(dir / "resolv.conf");
     EXPECT_EQ(resolvConfServers(written, "lan0"), std::vector<std::string> { "192.0.2.53" });

@@ -1,12 +1,12 @@
 #include "netsh/linux/DnsBackend.h"
 
-#include "base/AtomicFile.h"
 #include "netsh/ResolvConf.h"
 #include "netsh/linux/Spawn.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -16,40 +16,130 @@ namespace tarnwick::netsh
 namespace
 {
 
-void writeInPlace(const std::filesystem::path& path, const std::string& bytes)
+[[noreturn]] void fail(const std::string& what, const std::string& path, int err)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw std::system_error(errno, std::generic_category(), "cannot open " + path.string());
-    std::string_view rest = bytes;
-    while (!rest.empty()) {
-        const ssize_t n = ::write(fd, rest.data(), rest.size());
+    throw std::system_error(err, std::generic_category(), what + " " + path);
+}
+
+// The file the walk found, opened again by name in its folder, which only
+// root may change; still the same file, so nothing was swapped in between.
+Fd openChecked(const CheckedResolverPath& file, int flags)
+{
+    Fd fd(openInFolder(file.folder.get(), file.name, flags | O_NONBLOCK | O_NOCTTY));
+    if (!fd)
+        fail("cannot open", file.shown, errno);
+    struct stat st {
+    };
+    if (::fstat(fd.get(), &st) != 0)
+        fail("cannot read", file.shown, errno);
+    if (!S_ISREG(st.st_mode) || st.st_dev != file.st.st_dev || st.st_ino != file.st.st_ino)
+        throw UnsafeResolverPath("解析器文件“" + file.shown + "”在检查后被替换，未作任何更改。");
+    return fd;
+}
+
+std::string readChecked(const CheckedResolverPath& file)
+{
+    const Fd fd = openChecked(file, O_RDONLY);
+    std::string out;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail("cannot read", file.shown, errno);
+        if (n == 0)
+            return out;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+void writeAll(int fd, std::string_view bytes, const std::string& shown)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            const int err = errno;
-            ::close(fd);
-            throw std::system_error(err, std::generic_category(), "cannot write " + path.string());
+            fail("cannot write", shown, errno);
         }
-        rest.remove_prefix(static_cast<std::size_t>(n));
+        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+}
+
+void writeInPlace(const CheckedResolverPath& file, const std::string& bytes)
+{
+    const Fd fd = openChecked(file, O_WRONLY);
+    writeAll(fd.get(), bytes, file.shown);
     // Truncate after writing, so a reader never sees an empty file.
-    const int truncated = ::ftruncate(fd, static_cast<off_t>(bytes.size()));
-    const int err = errno;
-    ::close(fd);
-    if (truncated != 0)
-        throw std::system_error(err, std::generic_category(), "cannot write " + path.string());
+    if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0)
+        fail("cannot write", file.shown, errno);
 }
 
 // A file bind-mounted over another (as `ip netns exec` does with the
 // resolver file) cannot be replaced by a rename.
-bool isMountRoot(const std::filesystem::path& path)
+bool isMountRoot(const CheckedResolverPath& file)
 {
     struct statx stx {
     };
-    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS, &stx) != 0)
+    if (::statx(file.folder.get(), file.name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &stx) != 0)
         return false;
     return (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+}
+
+// A fresh file beside the target, in the folder the walk holds open.
+std::pair<Fd, std::string> createTemporary(const CheckedResolverPath& file)
+{
+    static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[6];
+        if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
+            fail("cannot name a temporary file beside", file.shown, errno);
+        std::string name = "." + file.name + ".";
+        for (unsigned char c : random)
+            name += kChars[c % (sizeof kChars - 1)];
+        Fd fd(openInFolder(file.folder.get(), name, O_WRONLY | O_CREAT | O_EXCL, 0600));
+        if (fd)
+            return { std::move(fd), std::move(name) };
+        if (errno != EEXIST)
+            fail("cannot create a temporary file beside", file.shown, errno);
+    }
+    fail("cannot create a temporary file beside", file.shown, EEXIST);
+}
+
+// Whole or not at all: the bytes go to a temporary file that is renamed over
+// the target. Owned by root whoever started netsh; the old file's mode stays.
+// False when the target cannot be renamed over.
+bool replaceAtomically(const CheckedResolverPath& file, const std::string& bytes)
+{
+    auto [fd, tmp] = createTemporary(file);
+    const int folder = file.folder.get();
+    try {
+        writeAll(fd.get(), bytes, file.shown);
+        if (::fchown(fd.get(), 0, file.exists ? file.st.st_gid : 0) != 0)
+            fail("cannot set the owner of", tmp, errno);
+        if (::fchmod(fd.get(), file.exists ? (file.st.st_mode & 0755) : 0644) != 0)
+            fail("cannot set the mode of", tmp, errno);
+        if (::fsync(fd.get()) != 0)
+            fail("cannot flush", tmp, errno);
+        fd.reset();
+        if (::renameat(folder, tmp.c_str(), folder, file.name.c_str()) != 0) {
+            const int err = errno;
+            if (err == EBUSY || err == EXDEV) {
+                ::unlinkat(folder, tmp.c_str(), 0);
+                return false;
+            }
+            fail("cannot replace", file.shown, err);
+        }
+    } catch (...) {
+        ::unlinkat(folder, tmp.c_str(), 0);
+        throw;
+    }
+    // Make the rename itself durable.
+    const Fd dir(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir)
+        ::fsync(dir.get());
+    return true;
 }
 
 bool sameInode(const char* a, const char* b)
@@ -63,32 +153,17 @@ bool sameInode(const char* a, const char* b)
 
 void ResolvConfBackend::setServers(const std::string& ifname, int, const std::vector<std::string>& servers)
 {
-    std::error_code ec;
-    // A symbolic link (to a generated file) is followed, so the link stays.
-    std::filesystem::path target = std::filesystem::canonical(m_path, ec);
-    if (ec)
-        target = m_path;
-    std::string current;
-    try {
-        current = readWholeFile(target);
-    } catch (const std::system_error& e) {
-        if (e.code() != std::errc::no_such_file_or_directory)
-            throw;
-    }
+    const CheckedResolverPath file = checkResolverPath(m_root, m_path, m_links);
+    const std::string current = file.exists ? readChecked(file) : std::string();
     const std::string updated = updateResolvConf(current, ifname, servers);
     if (updated == current)
         return;
-    if (isMountRoot(target)) {
-        writeInPlace(target, updated);
+    if (file.exists && isMountRoot(file)) {
+        writeInPlace(file, updated);
         return;
     }
-    try {
-        writeFileAtomically(target, updated, 0644);
-    } catch (const std::system_error& e) {
-        if (e.code() != std::errc::device_or_resource_busy && e.code() != std::errc::cross_device_link)
-            throw;
-        writeInPlace(target, updated);
-    }
+    if (!replaceAtomically(file, updated))
+        writeInPlace(file, updated);
 }
 
 namespace
@@ -144,7 +219,7 @@ std::unique_ptr<DnsBackend> makeDnsBackend()
         if (!resolvconf.empty() && std::filesystem::canonical(resolvconf, ec).filename() != "resolvectl")
             return std::make_unique<ResolvconfBackend>(std::move(resolvconf));
     }
-    return std::make_unique<ResolvConfBackend>("/etc/resolv.conf");
+    return std::make_unique<ResolvConfBackend>("/", "/etc/resolv.conf", Links::RootOwned);
 }
 
 } // namespace tarnwick::netsh

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "netsh/linux/ResolverPath.h"
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -20,18 +22,24 @@ public:
 
 // Our marked block of the resolver file, written atomically; written in place
 // when the file is a mount point (a bind mount in a network namespace), where
-// renaming onto it fails.
+// renaming onto it fails. The file is `path` walked from `root` as
+// checkResolverPath does: one a user other than root could steer is refused,
+// and the system's own link is kept a link.
 class ResolvConfBackend : public DnsBackend
 {
 public:
-    explicit ResolvConfBackend(std::filesystem::path path)
-        : m_path(std::move(path))
+    ResolvConfBackend(std::filesystem::path root, std::string path, Links links)
+        : m_root(std::move(root))
+        , m_path(std::move(path))
+        , m_links(links)
     {
     }
     void setServers(const std::string& ifname, int ifindex, const std::vector<std::string>& servers) override;
 
 private:
-    std::filesystem::path m_path;
+    std::filesystem::path m_root;
+    std::string m_path;
+    Links m_links;
 };
 
 // systemd-resolved's per-link servers, through its resolvectl program.
