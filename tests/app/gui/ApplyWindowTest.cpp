@@ -124,3 +124,26 @@ TEST(ApplyWindow, ExitDuringARunEndsTheProgramOnlyAfterTheRun)
     later.join();
     EXPECT_EQ(h.runner.count(), 1u);
 }
+
+// A value no command could carry: the window says which, nothing runs, and
+// the run counts as not applied.
+TEST(ApplyWindow, ABadValueIsRefusedBeforeAnyCommand)
+{
+    Harness h;
+    h.prepare();
+    TFmain& w = h.start();
+    h.edit("cxTEIP")->setText(QStringLiteral("999.1.1.9"));
+    h.edit("cxTEDNSServer")->setText(QStringLiteral("192.0.2.99"));
+    h.click("cxBApply");
+    TFApply* a = w.applyWindow();
+    ASSERT_NE(a, nullptr);
+    QTRY_VERIFY(!a->running());
+    EXPECT_TRUE(h.runner.ran.empty());
+    EXPECT_EQ(logLines(*a).back(),
+        QStringLiteral("IP地址“999.1.1.9”不是有效的 IPv4 地址：应为四段 0 到 255 的十进制数，如 "
+                       "192.168.0.1。未作任何更改。"));
+    EXPECT_EQ(a->lastOutcome(), ApplySequence::Outcome::Refused);
+    EXPECT_TRUE(part(*a, "cxBretry")->isEnabled());
+    EXPECT_FALSE(part(*a, "cxProgressBar1")->isVisible());
+    EXPECT_FALSE(part(*a, "SP_TestGate")->isVisible());
+}

@@ -20,12 +20,20 @@ constexpr const char* kExported
     = "该配置的快捷方式已经保存到桌面，您可以通过双击该快捷方式来快速切换IP配置。";
 
 // Three configurations with IDs 1 to 3, the third without a name.
+// A sample record whose masks are masks, so that a switch to it runs.
+ConfigRecord switchable(const std::string& id, const std::string& name)
+{
+    ConfigRecord r = sampleRecord(id, name);
+    for (ConfigField mask : { ConfigField::Mask1, ConfigField::Mask2, ConfigField::Mask3 })
+        r[mask] = "255.0.0.0";
+    return r;
+}
+
 void prepareThree(Harness& h)
 {
     h.prepare();
     writeBytes(h.configFile(),
-        configFileBytes(
-            "3", { sampleRecord("1", "家里"), sampleRecord("2", "Office"), sampleRecord("3", "") }));
+        configFileBytes("3", { switchable("1", "家里"), switchable("2", "Office"), switchable("3", "") }));
 }
 
 std::vector<std::string> desktopFiles(Harness& h)
