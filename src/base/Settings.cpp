@@ -106,6 +106,7 @@ StartupSettings readStartupSettings(RegistryStore& store)
         if (configFile.empty())
             reg.WriteString(kConfigFile, kDefaultConfigFile);
         s.configFilePath = configFile.empty() ? std::string(kDefaultConfigFile) : configFile;
+        s.firstConfigFile = configFile.empty();
 
         s.shortcutChecked = switchIsOn(reg.ReadString(kShortcut));
 

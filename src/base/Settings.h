@@ -71,6 +71,8 @@ struct StartupSettings {
     // "ConfigFile", or "config.xml" written when it was empty. The window
     // then looks for the file (dialogs) and checks it; see writeConfigFile.
     std::string configFilePath { kNoConfigFile };
+    // No "ConfigFile" was stored yet: a first start, with no file to look for.
+    bool firstConfigFile = false;
     bool shortcutChecked = false; // "快捷方式"
     bool largeIcons = true; // view style of the configuration list
     bool narrowWindow = false; // narrow as "高级>>" does; the window is designed wide

@@ -48,6 +48,7 @@ TEST(Settings, FirstStartCreatesTheKeyWithItsDefaults)
     const st::StartupSettings s = st::readStartupSettings(store);
     EXPECT_EQ(s.error, "");
     EXPECT_EQ(s.configFilePath, "config.xml");
+    EXPECT_TRUE(s.firstConfigFile);
     EXPECT_FALSE(s.shortcutChecked);
     EXPECT_TRUE(s.largeIcons);
     EXPECT_FALSE(s.narrowWindow); // the first start stays wide although "Advanced" now reads "0"
@@ -61,6 +62,7 @@ TEST(Settings, FirstStartCreatesTheKeyWithItsDefaults)
     // The second start opens narrow; nothing else changes.
     const st::StartupSettings second = st::readStartupSettings(store);
     EXPECT_TRUE(second.narrowWindow);
+    EXPECT_FALSE(second.firstConfigFile); // from now on a missing file is asked for
     EXPECT_EQ(settingsValues(store),
         (V { { "Ver", "1.0" }, { "ConfigFile", "config.xml" }, { "IconSize", "0" }, { "Advanced", "0" },
             { "SetAgent", "0" } }));

@@ -254,10 +254,11 @@ void TFmain::FormCreate()
         }
         const ConfigFileOps ops = realConfigFileOps(m_ctx.checkConfigFile);
         const std::string path = resolveConfigFile(s.configFilePath, m_ctx.settingsFolder);
-        // The program's own default file is made where the settings live,
-        // without asking: a first start has nothing to look for yet.
-        if (!m_ctx.settingsFolder.empty() && s.configFilePath == settings::kDefaultConfigFile
-            && !ops.exists(path)) {
+        // A first start makes its file where the settings live, without
+        // asking: there is nothing to look for yet. A stored name whose file
+        // has gone is asked for, so a moved file is never replaced by an empty
+        // list without a word.
+        if (!m_ctx.settingsFolder.empty() && s.firstConfigFile && !ops.exists(path)) {
             try {
                 makePrivateFolder(std::filesystem::path(path).parent_path());
                 ops.createEmpty(path);

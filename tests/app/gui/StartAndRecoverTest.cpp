@@ -23,7 +23,9 @@ TEST(ConfigFileAtStart, ARelativeSettingIsTakenFromTheSettingsFolder)
     } cases[] = {
         // The first start makes an empty file there, without asking.
         { "first start", "", "config.xml", false, false },
-        { "default name, file gone", "config.xml", "config.xml", false, false },
+        // A stored name whose file has gone is asked for, the default too:
+        // an empty list in its place would look like lost configurations.
+        { "default name, file gone", "config.xml", "", false, true },
         { "default name", "config.xml", "config.xml", true, false },
         { "relative name", "sub/office.xml", "sub/office.xml", true, false },
         // A file the user chose that has gone is asked for, as before.
