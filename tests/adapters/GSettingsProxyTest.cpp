@@ -70,3 +70,33 @@ TEST_F(GSettingsProxy, TheApplysWriteIsWhatTheNextReadGives)
     EXPECT_FALSE(r.enabled);
     EXPECT_EQ(r.server, "10.0.0.1") << "no port: the host alone";
 }
+
+// Without a session bus that answers, dconf drops writes with only a warning:
+// the desktop's store must then not be chosen, or a lost proxy write would be
+// reported as written.
+TEST_F(GSettingsProxy, ABusThatDoesNotAnswerIsNoDesktopStore)
+{
+    test::TempDir runtime;
+    const std::string dead = "unix:path=" + (runtime / "no-bus-here").string();
+    const struct {
+        const char* what;
+        const char* address; // nullptr: unset
+    } cases[] = {
+        { "empty address", "" },
+        { "address of no listener", dead.c_str() },
+        { "no address, no runtime bus", nullptr },
+    };
+    const std::string backend = std::getenv("GSETTINGS_BACKEND");
+    ::unsetenv("GSETTINGS_BACKEND");
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.address)
+            ::setenv("DBUS_SESSION_BUS_ADDRESS", c.address, 1);
+        else
+            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        EXPECT_FALSE(linuxnet::GSettingsProxySource::available());
+    }
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    ::setenv("GSETTINGS_BACKEND", backend.c_str(), 1);
+}

@@ -44,18 +44,37 @@ std::string takeString(gchar* text)
     return out;
 }
 
+bool nonEmpty(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
 // The desktop's settings store takes writes over the session bus; without
-// one (a console, a service) writes are lost with a warning, so there is no
-// desktop proxy to keep. An explicit back end (tests, keyfile) is reachable.
+// one (a console, a service) writes are lost with only a warning, so the
+// proxy would be reported written when it was not. An explicit back end
+// (tests, keyfile) needs no bus; otherwise the bus must answer now.
 bool desktopSettingsReachable()
 {
-    if (std::getenv("GSETTINGS_BACKEND") || std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+    if (nonEmpty("GSETTINGS_BACKEND"))
         return true;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    struct stat st {
-    };
-    return runtime && *runtime && ::stat((std::string(runtime) + "/bus").c_str(), &st) == 0
-        && S_ISSOCK(st.st_mode);
+    if (!nonEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        // Only the runtime folder's socket: never let GIO autolaunch a bus.
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        struct stat st {
+        };
+        if (!runtime || !*runtime || ::stat((std::string(runtime) + "/bus").c_str(), &st) != 0
+            || !S_ISSOCK(st.st_mode))
+            return false;
+    }
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    if (!bus) {
+        g_clear_error(&error);
+        return false;
+    }
+    g_object_unref(bus);
+    return true;
 }
 
 } // namespace
