@@ -81,7 +81,7 @@ struct LabWindow {
         settings::writeSkin(dir / "config.ini", "Standard");
         MainWindowContext ctx { prompts, registry, dir / "config.ini", *adapters, *live, snapshot,
             [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, nullptr,
-            nullptr, nullptr, nullptr, [](const std::vector<std::string>&) {} };
+            nullptr, nullptr, nullptr, [](const std::vector<std::string>&) {}, dir.path() };
         window = std::make_unique<TFmain>(dm, ctx);
         if (beforeCreate)
             beforeCreate(*window);
