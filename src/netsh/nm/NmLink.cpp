@@ -4,6 +4,7 @@
 #include "netlink/linux/Addresses.h"
 #include "netlink/linux/Routes.h"
 #include "netlink/linux/Socket.h"
+#include "netsh/front/Beside.h"
 #include "netsh/linux/ShowConfig.h"
 
 #include <gio/gio.h>
@@ -73,23 +74,6 @@ std::string errorText(GError* error)
     std::string text = error->message;
     g_error_free(error);
     return text;
-}
-
-// The system bus socket named by the environment or the usual one.
-bool systemBusSocketExists()
-{
-    std::string path = "/run/dbus/system_bus_socket";
-    if (const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) {
-        const std::string a = address;
-        const std::string prefix = "unix:path=";
-        if (a.rfind(prefix, 0) != 0)
-            return true; // another transport: let GDBus judge it
-        path = a.substr(prefix.size(),
-            a.find(',') == std::string::npos ? std::string::npos : a.find(',') - prefix.size());
-    }
-    struct stat st {
-    };
-    return ::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
 } // namespace
