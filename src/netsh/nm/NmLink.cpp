@@ -457,7 +457,7 @@ private:
                 return true;
             if (std::chrono::steady_clock::now() >= deadline)
                 return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }
 
