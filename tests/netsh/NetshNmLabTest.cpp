@@ -11,9 +11,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <set>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 using namespace tarnwick::test;
 using namespace tarnwick::test::lab;
@@ -110,6 +117,54 @@ Link link()
     return Link { addressTexts(), defaultRoutes(), nameservers(), nmView() };
 }
 
+// A stand-in systemd-networkd on the lab's bus, claiming the links named.
+class FakeNetworkd
+{
+public:
+    explicit FakeNetworkd(const std::vector<std::string>& links)
+    {
+        std::vector<std::string> argv { binPath("fake_networkd") };
+        argv.insert(argv.end(), links.begin(), links.end());
+        std::vector<char*> args;
+        for (auto& a : argv)
+            args.push_back(a.data());
+        args.push_back(nullptr);
+        int out[2];
+        if (::pipe(out) != 0)
+            return;
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+        posix_spawn_file_actions_addclose(&fa, out[0]);
+        if (posix_spawn(&m_pid, args[0], &fa, nullptr, args.data(), environ) != 0)
+            m_pid = 0;
+        posix_spawn_file_actions_destroy(&fa);
+        ::close(out[1]);
+        char ready[6] = {};
+        m_ready = m_pid > 0 && ::read(out[0], ready, 5) == 5 && std::string(ready) == "ready";
+        ::close(out[0]);
+    }
+    ~FakeNetworkd()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    FakeNetworkd(const FakeNetworkd&) = delete;
+    FakeNetworkd& operator=(const FakeNetworkd&) = delete;
+    bool ready() const { return m_ready; }
+
+private:
+    pid_t m_pid = 0;
+    bool m_ready = false;
+};
+
+std::string addressesOf(const std::string& ifname)
+{
+    return runProcess({ "ip", "-4", "-o", "addr", "show", "dev", ifname }).out;
+}
+
 class NetshNmLab : public ::testing::Test
 {
 protected:
@@ -196,6 +251,33 @@ TEST_F(NetshNmLab, LeaseDnsBackRightAfterTheLease)
     EXPECT_EQ(nmView().dns, (std::vector<std::string> { "192.0.2.53", "192.0.2.54" }));
     EXPECT_EQ(nameservers(), (std::vector<std::string> { "192.0.2.53", "192.0.2.54" })) << resolvConf();
     expectOnlyNmClient("DHCP");
+}
+
+// A link NetworkManager leaves alone goes to the privileged helper as
+// before; one another manager holds is refused, naming the manager.
+TEST_F(NetshNmLab, OtherLinksGoToTheHelperOrAreRefused)
+{
+    ASSERT_EQ(
+        runProcess({ "ip", "link", "add", "lan1", "type", "veth", "peer", "name", "lan1p" }).exitCode, 0);
+    ASSERT_EQ(runProcess({ "ip", "link", "set", "lan1", "up" }).exitCode, 0);
+    const std::vector<std::string> setLan1 { "interface", "ip", "set", "address", "name=lan1",
+        "source=static", "addr=198.51.100.5", "mask=255.255.255.0" };
+    expectOk(netsh(setLan1), "a link NetworkManager does not manage");
+    EXPECT_NE(addressesOf("lan1").find("198.51.100.5/24"), std::string::npos) << addressesOf("lan1");
+    {
+        const FakeNetworkd networkd({ "lan1" });
+        ASSERT_TRUE(networkd.ready());
+        auto other = setLan1;
+        other[6] = "addr=198.51.100.6";
+        const auto r = netsh(other);
+        EXPECT_EQ(r.exitCode, 1) << r.out;
+        EXPECT_NE(r.err.find("systemd-networkd"), std::string::npos) << r.err;
+        EXPECT_NE(addressesOf("lan1").find("198.51.100.5/24"), std::string::npos) << addressesOf("lan1");
+        EXPECT_EQ(addressesOf("lan1").find("198.51.100.6"), std::string::npos) << addressesOf("lan1");
+        // NetworkManager's own link is still NetworkManager's.
+        expectOk(netsh(c8("192.0.2.53")), "C8 on lan0");
+    }
+    runProcess({ "ip", "link", "del", "lan1" });
 }
 
 // NetworkManager allows changes to root only (the lab's auth-polkit=root-only):
