@@ -391,8 +391,7 @@ public:
         if (activate)
             waitForLease();
         if (cmd.verb == Verb::SetAddressDhcp && !waitForLease())
-            return RunResult { kLeasePending, "10 秒内未获得 DHCP 租约，NetworkManager 继续在后台尝试。\n",
-                {} };
+            return RunResult { kLeasePending, "10 秒内未获得 DHCP 租约，DHCP 客户端继续在后台尝试。\n", {} };
         if (cmd.verb == Verb::SetAddressStatic || cmd.verb == Verb::AddAddress)
             waitForAddress(netlink::Address { *cmd.address, cmd.prefix, false });
         return RunResult { 0, kOk, {} };
