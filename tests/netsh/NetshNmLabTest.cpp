@@ -232,6 +232,8 @@ TEST_F(NetshNmLab, DhcpStaticDhcpStaticThroughNetworkManager)
     expectSurvivesReapply("static, two of each");
     expectOnlyNmClient("static, two of each");
 
+    EXPECT_EQ(stateText(), "") << "the privileged helper never touched NetworkManager's link";
+
     const auto shown = netsh({ "interface", "ip", "show", "config", "name=" + lan() });
     EXPECT_EQ(shown.exitCode, 0) << shown.err;
     EXPECT_NE(shown.out.find("DHCP 已启用:                          否"), std::string::npos) << shown.out;

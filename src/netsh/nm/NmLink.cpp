@@ -18,6 +18,7 @@
 #include <map>
 #include <net/if.h>
 #include <optional>
+#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 #include <vector>
@@ -394,6 +395,17 @@ public:
             return RunResult { kLeasePending, "10 秒内未获得 DHCP 租约，DHCP 客户端继续在后台尝试。\n", {} };
         if (cmd.verb == Verb::SetAddressStatic || cmd.verb == Verb::AddAddress)
             waitForAddress(netlink::Address { *cmd.address, cmd.prefix, false });
+        // NetworkManager hands the servers on after the reapply has returned.
+        if (ip.ignoreAutoDns)
+            waitUntil(kApplyWait, [&] { return nameservers() == ip.dns; });
+        else if (ip.method == "auto")
+            waitUntil(kApplyWait, [&] {
+                const auto inForce = nameservers();
+                const auto leased = leaseNameservers();
+                return std::all_of(leased.begin(), leased.end(), [&](const Ipv4& a) {
+                    return std::find(inForce.begin(), inForce.end(), a) != inForce.end();
+                });
+            });
         return RunResult { 0, kOk, {} };
     }
 
@@ -514,6 +526,45 @@ private:
         });
     }
 
+    // The servers NetworkManager has in force on the link.
+    std::vector<Ipv4> nameservers() const
+    {
+        std::vector<Ipv4> servers;
+        const std::string config = objectPathOf(m_bus.property(kNm, m_device, kDevice, "Ip4Config"));
+        if (config == "/")
+            return servers;
+        const Variant data
+            = m_bus.property(kNm, config, "org.freedesktop.NetworkManager.IP4Config", "NameserverData");
+        const auto n = g_variant_n_children(data.get());
+        for (gsize i = 0; i < n; ++i) {
+            const Variant d(g_variant_get_child_value(data.get(), i));
+            if (const auto a = dictAddress(d.get(), "address"))
+                servers.push_back(*a);
+        }
+        return servers;
+    }
+
+    // The servers the lease offers, from its options.
+    std::vector<Ipv4> leaseNameservers() const
+    {
+        std::vector<Ipv4> servers;
+        const std::string dhcp = objectPathOf(m_bus.property(kNm, m_device, kDevice, "Dhcp4Config"));
+        if (dhcp == "/")
+            return servers;
+        const Variant options
+            = m_bus.property(kNm, dhcp, "org.freedesktop.NetworkManager.DHCP4Config", "Options");
+        const char* text = nullptr;
+        if (!g_variant_lookup(options.get(), "domain_name_servers", "&s", &text))
+            return servers;
+        std::istringstream in(text);
+        std::string word;
+        while (in >> word) {
+            if (const auto a = parseIpv4(word))
+                servers.push_back(*a);
+        }
+        return servers;
+    }
+
     // What NetworkManager applied: its method and DNS choice, the kernel's
     // addresses and default routes, the servers NetworkManager put in force.
     std::string show() const
@@ -535,17 +586,8 @@ private:
             for (const auto& d : ip.dns)
                 view.dns.push_back(formatIpv4(d));
         } else {
-            const std::string config = objectPathOf(m_bus.property(kNm, m_device, kDevice, "Ip4Config"));
-            if (config != "/") {
-                const Variant servers = m_bus.property(
-                    kNm, config, "org.freedesktop.NetworkManager.IP4Config", "NameserverData");
-                const auto n = g_variant_n_children(servers.get());
-                for (gsize i = 0; i < n; ++i) {
-                    const Variant d(g_variant_get_child_value(servers.get(), i));
-                    if (const auto a = dictAddress(d.get(), "address"))
-                        view.dns.push_back(formatIpv4(*a));
-                }
-            }
+            for (const auto& d : nameservers())
+                view.dns.push_back(formatIpv4(d));
         }
         return formatConfig(view) + "\n";
     }
