@@ -255,6 +255,22 @@ TEST_F(NetshNmLab, LeaseDnsBackRightAfterTheLease)
     expectOnlyNmClient("DHCP");
 }
 
+// NetworkManager still manages a link it has disconnected, but nothing is
+// active on it to change: refused, saying so; `show config` shows the kernel's.
+TEST_F(NetshNmLab, DisconnectedLinkIsRefusedAndStillShown)
+{
+    ASSERT_EQ(runProcess({ "nmcli", "device", "disconnect", lan() }).exitCode, 0);
+    const auto r = netsh(c8("192.0.2.9"));
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.err.find("没有已激活的连接"), std::string::npos) << r.err;
+    const auto servers = nameservers();
+    EXPECT_EQ(std::find(servers.begin(), servers.end(), "192.0.2.9"), servers.end()) << resolvConf();
+    const auto shown = netsh({ "interface", "ip", "show", "config", "name=" + lan() });
+    EXPECT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_NE(shown.out.find("接口 \"" + lan() + "\" 的配置"), std::string::npos) << shown.out;
+    ASSERT_EQ(runProcess({ "nmcli", "connection", "up", "lab-dhcp" }).exitCode, 0);
+}
+
 // A link NetworkManager leaves alone goes to the privileged helper as
 // before; one another manager holds is refused, naming the manager.
 TEST_F(NetshNmLab, OtherLinksGoToTheHelperOrAreRefused)

@@ -414,7 +414,7 @@ private:
     {
         const std::string active = objectPathOf(m_bus.property(kNm, m_device, kDevice, "ActiveConnection"));
         if (active == "/")
-            throw NmFailure { "NetworkManager 管理接口“" + m_ifname + "”，但它没有已激活的连接" };
+            throw NmFailure { "接口“" + m_ifname + "”没有已激活的连接" };
         return objectPathOf(m_bus.property(kNm, active, kActive, "Connection"));
     }
 

@@ -40,8 +40,14 @@ int main(int argc, char** argv)
     const Command& command = std::get<Command>(parsed);
     if (!command.name.empty() && isValidInterfaceName(command.name)) {
         const nm::LinkManager manager = nm::findLinkManager(command.name);
-        if (manager.kind == nm::LinkManager::Kind::NetworkManager)
-            return finish(nm::runThroughNetworkManager(command, manager));
+        if (manager.kind == nm::LinkManager::Kind::NetworkManager) {
+            const RunResult result = nm::runThroughNetworkManager(command, manager);
+            // A link NetworkManager has not activated has nothing applied to
+            // show: the kernel's view, as on any other link.
+            if (command.verb == Verb::ShowConfig && result.exitCode != 0)
+                return execBeside(kHelperName, argv);
+            return finish(result);
+        }
         if (manager.kind == nm::LinkManager::Kind::Other && command.verb != Verb::ShowConfig)
             return finish(nm::refuseOtherManager(command, manager));
     }
