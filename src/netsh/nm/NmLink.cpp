@@ -13,13 +13,11 @@
 #include <arpa/inet.h>
 #include <cctype>
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <net/if.h>
 #include <optional>
 #include <sstream>
-#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -61,7 +59,7 @@ struct VariantUnref {
 };
 using Variant = std::unique_ptr<GVariant, VariantUnref>;
 
-// Takes a floating or owned reference.
+// Owns a value just built (a floating reference).
 Variant keep(GVariant* v)
 {
     return Variant(v ? g_variant_ref_sink(v) : nullptr);
@@ -234,7 +232,8 @@ Ipv4Setting readIpv4(const Setting& s)
                 ip.otherRoutes.push_back(std::move(d));
         }
     }
-    if (auto it = s.find("dns"); it != s.end()) {
+    if (auto it = s.find("dns");
+        it != s.end() && g_variant_is_of_type(it->second.get(), G_VARIANT_TYPE("au"))) {
         gsize n = 0;
         const auto* raw
             = static_cast<const guint32*>(g_variant_get_fixed_array(it->second.get(), &n, sizeof(guint32)));
