@@ -353,9 +353,10 @@ void change(Ipv4Setting& ip, const Command& cmd)
 class NmLink
 {
 public:
-    NmLink(const SystemBus& bus, std::string device, std::string ifname)
+    NmLink(const SystemBus& bus, std::string device, std::string active, std::string ifname)
         : m_bus(bus)
         , m_device(std::move(device))
+        , m_active(std::move(active))
         , m_ifname(std::move(ifname))
     {
     }
@@ -411,10 +412,9 @@ public:
 private:
     std::string activeProfile() const
     {
-        const std::string active = objectPathOf(m_bus.property(kNm, m_device, kDevice, "ActiveConnection"));
-        if (active == "/")
+        if (m_active == "/")
             throw NmFailure { "接口“" + m_ifname + "”没有已激活的连接" };
-        return objectPathOf(m_bus.property(kNm, active, kActive, "Connection"));
+        return objectPathOf(m_bus.property(kNm, m_active, kActive, "Connection"));
     }
 
     void update(const std::string& profilePath, GVariant* settings) const
@@ -593,6 +593,7 @@ private:
 
     const SystemBus& m_bus;
     std::string m_device;
+    std::string m_active; // the device's active connection when asked
     std::string m_ifname;
 };
 
@@ -666,25 +667,34 @@ LinkManager findLinkManager(const std::string& ifname)
     g_dbus_connection_set_exit_on_close(c, FALSE);
     found.bus = std::make_shared<SystemBus>(c);
     const SystemBus& bus = *found.bus;
-    if (bus.hasOwner(kNm)) {
-        try {
-            const Variant reply = bus.call(
-                kNm, kNmPath, kNm, "GetDeviceByIpIface", g_variant_new("(s)", ifname.c_str()), "(o)");
-            const Variant path(g_variant_get_child_value(reply.get(), 0));
-            const std::string device = g_variant_get_string(path.get(), nullptr);
-            // A NetworkManager of another network namespace may know a link
-            // of the same name: the hardware address tells them apart.
-            const std::string hw = stringOf(bus.property(kNm, device, kDevice, "HwAddress"));
-            if (!sameHardwareAddress(ifname, hw))
-                return found;
-            if (g_variant_get_boolean(bus.property(kNm, device, kDevice, "Managed").get())) {
-                found.kind = LinkManager::Kind::NetworkManager;
-                found.devicePath = device;
-                return found;
-            }
-        } catch (const NmFailure&) {
-            // A link NetworkManager does not know.
+    // Without NetworkManager on the bus the first call fails at once (no
+    // activation is asked for).
+    try {
+        const Variant reply
+            = bus.call(kNm, kNmPath, kNm, "GetDeviceByIpIface", g_variant_new("(s)", ifname.c_str()), "(o)");
+        const Variant path(g_variant_get_child_value(reply.get(), 0));
+        const std::string device = g_variant_get_string(path.get(), nullptr);
+        const Variant all = bus.call(kNm, device, "org.freedesktop.DBus.Properties", "GetAll",
+            g_variant_new("(s)", kDevice), "(a{sv})");
+        const Variant props(g_variant_get_child_value(all.get(), 0));
+        const char* hw = "";
+        gboolean managed = FALSE;
+        const char* active = "/";
+        g_variant_lookup(props.get(), "HwAddress", "&s", &hw);
+        g_variant_lookup(props.get(), "Managed", "b", &managed);
+        g_variant_lookup(props.get(), "ActiveConnection", "&o", &active);
+        // A NetworkManager of another network namespace may know a link of
+        // the same name: the hardware address tells them apart.
+        if (!sameHardwareAddress(ifname, hw))
+            return found;
+        if (managed) {
+            found.kind = LinkManager::Kind::NetworkManager;
+            found.devicePath = device;
+            found.activeConnection = active;
+            return found;
         }
+    } catch (const NmFailure&) {
+        // No NetworkManager, or a link it does not know.
     }
     if (bus.hasOwner("org.freedesktop.network1") && networkdManages(bus, ifname)) {
         found.kind = LinkManager::Kind::Other;
@@ -699,7 +709,7 @@ LinkManager findLinkManager(const std::string& ifname)
 RunResult runThroughNetworkManager(const Command& command, const LinkManager& manager)
 {
     try {
-        return NmLink(*manager.bus, manager.devicePath, command.name).run(command);
+        return NmLink(*manager.bus, manager.devicePath, manager.activeConnection, command.name).run(command);
     } catch (const NmFailure& f) {
         return RunResult { 1, {}, "NetworkManager 未能完成更改：" + f.message + "，未作任何更改。\n" };
     }

@@ -17,6 +17,7 @@ struct LinkManager {
     enum class Kind { None, NetworkManager, Other };
     Kind kind = Kind::None;
     std::string devicePath; // NetworkManager's device object
+    std::string activeConnection; // its active connection, "/" for none
     std::string otherName; // the other manager's name, for the refusal
     std::shared_ptr<SystemBus> bus;
 };
