@@ -14,6 +14,8 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <spawn.h>
 #include <sstream>
@@ -231,6 +233,14 @@ TEST_F(NetshNmLab, DhcpStaticDhcpStaticThroughNetworkManager)
     EXPECT_EQ(profileField("ipv4.ignore-auto-dns"), "yes\n") << "not merged with a lease's servers";
     expectSurvivesReapply("static, two of each");
     expectOnlyNmClient("static, two of each");
+    // In the profile's file too, so it lasts over a reconnect and a reboot.
+    std::ifstream file("/etc/NetworkManager/system-connections/lab-dhcp.nmconnection");
+    const std::string keyfile((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(keyfile.find("method=manual"), std::string::npos) << keyfile;
+    EXPECT_NE(keyfile.find("10.1.0.53"), std::string::npos) << keyfile;
+    const Link before = link();
+    ASSERT_EQ(runProcess({ "nmcli", "connection", "up", "lab-dhcp" }).exitCode, 0);
+    EXPECT_EQ(link(), before) << "after a reconnect";
 
     EXPECT_EQ(stateText(), "") << "the privileged helper never touched NetworkManager's link";
 
