@@ -124,7 +124,7 @@ protected:
         if (fs.f_flag & ST_NOSUID)
             GTEST_SKIP() << "the temporary folder is mounted nosuid";
         ::chmod(m_dir.path().c_str(), 0755);
-        fs::copy_file(binPath("netsh"), m_netsh);
+        fs::copy_file(binPath("netsh-helper"), m_netsh);
         ASSERT_EQ(::chown(m_netsh.c_str(), 0, kGroup), 0);
         ASSERT_EQ(::chmod(m_netsh.c_str(), 04750), 0);
     }

@@ -45,29 +45,35 @@ std::string listField(const std::string& label, const std::vector<std::string>& 
 std::string showConfig(netlink::Socket& nl, const netlink::Link& link)
 {
     const auto state = readLinkState(link.name);
-    const auto addresses = netlink::dumpAddresses(nl, link.index);
-    const bool dhcp = state
+    ConfigView view;
+    view.name = link.name;
+    view.addresses = netlink::dumpAddresses(nl, link.index);
+    view.dhcp = state
         ? state->dhcp
-        : std::any_of(addresses.begin(), addresses.end(), [](auto& a) { return a.dynamic; });
-    std::string out = "\n接口 \"" + printable(link.name) + "\" 的配置\n";
-    out += field("DHCP 已启用:", dhcp ? "是" : "否");
-    for (const auto& a : addresses) {
+        : std::any_of(view.addresses.begin(), view.addresses.end(), [](auto& a) { return a.dynamic; });
+    view.defaultRoutes = netlink::dumpDefaultRoutes(nl, link.index);
+    view.dnsAutomatic = !state || state->dnsAutomatic;
+    if (state)
+        view.dns = view.dnsAutomatic ? state->dhcpDns : state->staticDns;
+    return formatConfig(view);
+}
+
+std::string formatConfig(const ConfigView& view)
+{
+    std::string out = "\n接口 \"" + printable(view.name) + "\" 的配置\n";
+    out += field("DHCP 已启用:", view.dhcp ? "是" : "否");
+    for (const auto& a : view.addresses) {
         out += field("IP 地址:", formatIpv4(a.address));
         const Ipv4 mask = prefixMask(a.prefix);
         out += field("子网前缀:",
             formatIpv4(Ipv4 { a.address.value & mask.value }) + "/" + std::to_string(a.prefix) + " (掩码 "
                 + formatIpv4(mask) + ")");
     }
-    for (const auto& r : netlink::dumpDefaultRoutes(nl, link.index)) {
+    for (const auto& r : view.defaultRoutes) {
         out += field("默认网关:", formatIpv4(r.gateway));
         out += field("网关跃点数:", std::to_string(r.metric));
     }
-    const bool dnsAutomatic = !state || state->dnsAutomatic;
-    if (dnsAutomatic)
-        out += listField(
-            "通过 DHCP 配置的 DNS 服务器:", state ? state->dhcpDns : std::vector<std::string> {});
-    else
-        out += listField("静态配置的 DNS 服务器:", state->staticDns);
+    out += listField(view.dnsAutomatic ? "通过 DHCP 配置的 DNS 服务器:" : "静态配置的 DNS 服务器:", view.dns);
     return out;
 }
 
