@@ -115,7 +115,12 @@ std::string stateText()
 static std::string statField(const std::string& pid, char* state, std::string* ppid)
 {
     std::ifstream in("/proc/" + pid + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    try {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        return {}; // it ended while it was read
+    }
     const auto open = text.find('(');
     const auto close = text.rfind(')');
     if (open == std::string::npos || close == std::string::npos)
