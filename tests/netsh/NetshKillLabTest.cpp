@@ -8,6 +8,7 @@
 #include "Process.h"
 #include "base/FileLock.h"
 #include "linkstate/LinkState.h"
+#include "netsh/linux/ChangeIntent.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <iostream>
+#include <net/if.h>
 #include <random>
 #include <signal.h>
 #include <sys/wait.h>
@@ -220,4 +222,43 @@ TEST(NetshKillLab, EverySwitchCutOffIsWholeAfterTheNextRun)
               << ", undone by the next run: " << undone << ", ended on a lease: " << toDhcp
               << ", half-changed: " << half << "\n";
     EXPECT_EQ(half, 0);
+}
+
+// A record left by a run cut off after it moved the link half-way: the next
+// run, whichever command it carries, first puts the link back as the record
+// has it, and show config says so.
+TEST(NetshKillLab, ALeftRecordIsUndoneFirstByWhateverRunComesNext)
+{
+    ASSERT_NO_FATAL_FAILURE(resetLink());
+    const auto shownConfig = [] { return netsh({ "interface", "ip", "show", "config", lan() }); };
+    const std::vector<std::string> nextRuns[]
+        = { { "interface", "ip", "show", "config", lan() }, c8("192.0.2.53"), c9("192.0.2.54", 1) };
+    for (const auto& next : nextRuns) {
+        SCOPED_TRACE(next[2] + " " + next[3]);
+        expectOk(netsh(configA().command), "A");
+        const int ifindex = static_cast<int>(::if_nametoindex(lan().c_str()));
+        tarnwick::netlink::Socket nl;
+        tarnwick::netsh::ChangeIntent intent;
+        intent.ifindex = ifindex;
+        intent.command = "set address source=static addr=198.51.100.5/24 gateway=198.51.100.1";
+        intent.before = tarnwick::netsh::takeSnapshot(nl, lan(), ifindex);
+        tarnwick::netsh::writeChangeIntent(lan(), intent);
+        // Where the cut-off run got to: the new route and address beside the old.
+        runProcess({ "ip", "addr", "add", "198.51.100.5/24", "dev", lan() });
+        runProcess({ "ip", "route", "add", "default", "via", "198.51.100.1", "dev", lan(), "metric", "2" });
+        ASSERT_EQ(defaultRoutes().size(), 2u);
+        const auto r = netsh(next);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const Seen s = look();
+        EXPECT_EQ(texts(s.addresses), configA().addresses) << describe(s);
+        EXPECT_EQ(s.routes, configA().routes) << describe(s);
+        EXPECT_FALSE(s.intentLeft);
+        const std::string note
+            = "上次被中断的更改（" + intent.command + "）已撤销，接口已恢复到更改前的配置。";
+        if (next[2] == "show") {
+            EXPECT_NE(r.out.find("    " + note + "\n"), std::string::npos) << r.out;
+        }
+        // Said once: the record is gone.
+        EXPECT_EQ(shownConfig().out.find("已撤销"), std::string::npos);
+    }
 }
