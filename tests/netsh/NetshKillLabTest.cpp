@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <net/if.h>
 #include <random>
@@ -160,6 +161,17 @@ Seen settled()
     }
 }
 
+// True when the process is held still (state T), as a run of netsh holds a
+// client while the link changes under it.
+bool stopped(int pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    std::getline(in, text);
+    const auto close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'T';
+}
+
 int rounds()
 {
     const char* text = std::getenv("TARNWICK_KILL_ROUNDS");
@@ -181,7 +193,7 @@ TEST(NetshKillLab, EverySwitchCutOffIsWholeAfterTheNextRun)
     }
     std::mt19937 random(std::random_device {}());
     const StaticConfig* now = &configA();
-    int kills = 0, cutOff = 0, half = 0, undone = 0, toDhcp = 0;
+    int kills = 0, cutOff = 0, half = 0, undone = 0, completed = 0, toDhcp = 0;
     const int total = rounds();
     for (int round = 0; round < total && half < 5; ++round) {
         // Every fourth round leaves for DHCP; the client starts part-way.
@@ -208,8 +220,32 @@ TEST(NetshKillLab, EverySwitchCutOffIsWholeAfterTheNextRun)
                           << describe(s) << "show config:\n"
                           << shown.out;
         }
-        if (dhcp && onLease(s))
+        if (dhcp && onLease(s)) {
             ++toDhcp;
+            // And one more cut off on its way back to a static address: the
+            // client held still while the link changes is let go again or
+            // ended, never left stopped.
+            ++kills;
+            const auto back = std::chrono::microseconds(std::uniform_int_distribution<long long>(
+                0, static_cast<long long>(longest.count() * 3))(random));
+            if (runAndKill(next->command, back))
+                ++cutOff;
+            const auto again = netsh({ "interface", "ip", "show", "config", lan() });
+            if (again.out.find("已撤销") != std::string::npos)
+                ++undone;
+            if (again.out.find("已完成") != std::string::npos)
+                ++completed;
+            const Seen b = look();
+            const auto clients = clientPids();
+            const bool leased = onLease(b) && clients.size() == 1 && !stopped(clients.front());
+            if (!leased && !(holds(b, *next) && clients.empty())) {
+                ++half;
+                ADD_FAILURE() << "round " << round << " (back from DHCP), killed after " << back.count()
+                              << " µs: half-changed, " << clients.size() << " client(s)\n"
+                              << describe(b) << "show config:\n"
+                              << again.out;
+            }
+        }
         // And the switch after it works, from whatever the link holds.
         const auto r = netsh(next->command);
         expectOk(r, "switch after round " + std::to_string(round));
@@ -219,8 +255,8 @@ TEST(NetshKillLab, EverySwitchCutOffIsWholeAfterTheNextRun)
         now = next;
     }
     std::cout << "kills: " << kills << ", still running when killed: " << cutOff
-              << ", undone by the next run: " << undone << ", ended on a lease: " << toDhcp
-              << ", half-changed: " << half << "\n";
+              << ", undone by the next run: " << undone << ", completed by it: " << completed
+              << ", ended on a lease: " << toDhcp << ", half-changed: " << half << "\n";
     EXPECT_EQ(half, 0);
 }
 
