@@ -299,4 +299,14 @@ void LinkChange::undo()
     }
 }
 
+void LinkChange::undoAfterAll()
+{
+    FileLock again = lockState(namespaceStateDir());
+    try {
+        writeChangeIntent(m_ifname, m_intent);
+    } catch (const std::exception&) {
+    }
+    undo();
+}
+
 } // namespace tarnwick::netsh

@@ -62,6 +62,10 @@ public:
     void done();
     // Puts the link back and drops the record; never throws.
     void undo();
+    // After done() and unlock: the change failed after all (its client gave
+    // up). Undone under the lock again, with its record back on disk first.
+    // Throws StateBusy when the lock stays taken.
+    void undoAfterAll();
 
 private:
     std::string m_ifname;

@@ -206,8 +206,7 @@ std::string setAddressDhcp(const std::string& ifname, int ifindex, const Command
         return waitForLease(ifname, pid, client->name, dir);
     } catch (const Failure&) {
         try {
-            FileLock again = lockState(dir);
-            restoreSnapshot(change.nl(), ifname, ifindex, change.before());
+            change.undoAfterAll();
         } catch (const StateBusy&) {
         }
         throw;
