@@ -118,7 +118,7 @@ static std::string statField(const std::string& pid, char* state, std::string* p
     std::string text;
     try {
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::ios_base::failure&) {
+    } catch (const std::exception&) {
         return {}; // it ended while it was read
     }
     const auto open = text.find('(');

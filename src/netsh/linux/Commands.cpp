@@ -2,6 +2,7 @@
 
 #include "netlink/linux/Links.h"
 #include "netlink/linux/Routes.h"
+#include "netsh/linux/ChangeIntent.h"
 #include "netsh/linux/DhcpClient.h"
 #include "netsh/linux/LinkChanges.h"
 #include "netsh/linux/Rights.h"
@@ -93,21 +94,42 @@ private:
     int m_pid;
 };
 
-// Runs `change` under the namespace's lock. A change that fails part-way is
-// undone before the failure goes on, so the link is left as it was found.
-void changeLink(
-    const std::string& ifname, int ifindex, const std::function<void(netlink::Socket&, LinkState&)>& change)
+// The command as the record of an interrupted change names it.
+std::string describe(const Command& cmd)
 {
-    FileLock lock = lockState(namespaceStateDir());
-    netlink::Socket nl;
-    const LinkSnapshot before = takeSnapshot(nl, ifname, ifindex);
-    LinkState state = stateOf(ifname, ifindex);
-    try {
-        change(nl, state);
-    } catch (...) {
-        restoreSnapshot(nl, ifname, ifindex, before);
-        throw;
+    const auto ip = [](const std::optional<Ipv4>& a) { return a ? formatIpv4(*a) : std::string("none"); };
+    switch (cmd.verb) {
+    case Verb::SetAddressDhcp:
+        return "set address source=dhcp";
+    case Verb::SetAddressStatic:
+        return "set address source=static addr=" + ip(cmd.address) + "/" + std::to_string(cmd.prefix)
+            + (cmd.gateway ? " gateway=" + ip(cmd.gateway) : "");
+    case Verb::AddAddress:
+        return "add address addr=" + ip(cmd.address) + "/" + std::to_string(cmd.prefix);
+    case Verb::SetGateway:
+        return "set address gateway=" + ip(cmd.gateway);
+    case Verb::AddGateway:
+        return "add address gateway=" + ip(cmd.gateway);
+    case Verb::SetDnsDhcp:
+        return "set dns source=dhcp";
+    case Verb::SetDnsStatic:
+        return "set dns source=static addr=" + ip(cmd.dns);
+    case Verb::AddDns:
+        return "add dns addr=" + ip(cmd.dns);
+    case Verb::ShowConfig:
+        break;
     }
+    return "show config";
+}
+
+// Runs `change` as one LinkChange: a change that fails part-way, or is cut
+// off, is undone, so the link is left as it was found.
+void changeLink(const std::string& ifname, int ifindex, const Command& cmd,
+    const std::function<void(netlink::Socket&, LinkState&)>& change)
+{
+    LinkChange link(ifname, ifindex, describe(cmd));
+    change(link.nl(), link.state());
+    link.done();
 }
 
 // Waits until the client's hook has recorded a lease. The hook replaces the
@@ -150,46 +172,41 @@ std::string waitForLease(const std::string& ifname, int pid, const std::string& 
 
 // The addresses stay until a lease is in place (the hook replaces them then),
 // so a client that never gets one leaves the link as it was.
-std::string setAddressDhcp(const std::string& ifname, int ifindex)
+std::string setAddressDhcp(const std::string& ifname, int ifindex, const Command& cmd)
 {
     const auto client = findDhcpClient();
     if (!client)
         throw Failure { "找不到 DHCP 客户端程序（dhcpcd、dhclient 或 udhcpc），地址未更改。" };
     const fs::path dir = namespaceStateDir();
-    FileLock lock = lockState(dir);
-    LinkState state = stateOf(ifname, ifindex);
+    LinkChange change(ifname, ifindex, describe(cmd));
+    LinkState& state = change.state();
     if (state.dhcp && state.client == client->name && isDhcpClientProcess(state.clientPid, state.client)) {
         // Already ours: the client on record keeps its lease (and runs again
         // when a run that held it still ended before letting it go).
+        change.done();
         const int pid = state.clientPid;
         if (isStoppedDhcpClient(pid, state.client))
             ::kill(-pid, SIGCONT);
-        lock.unlock();
+        change.lock().unlock();
         return waitForLease(ifname, pid, client->name, dir);
     }
-    netlink::Socket nl;
-    const LinkSnapshot before = takeSnapshot(nl, ifname, ifindex);
-    int pid = 0;
-    try {
-        stopClient(ifname, state); // one that died, or another program
-        state.dhcp = true;
-        state.client = client->name;
-        pid = startDhcpClient(*client, ifname, dir, [&](int childPid) {
-            state.clientPid = childPid;
-            saveAndApplyDns(ifname, state);
-        });
-    } catch (...) {
-        restoreSnapshot(nl, ifname, ifindex, before);
-        throw;
-    }
+    stopClient(ifname, state); // one that died, or another program
+    state.dhcp = true;
+    state.client = client->name;
+    const int pid = startDhcpClient(*client, ifname, dir, [&](int childPid) {
+        state.clientPid = childPid;
+        saveAndApplyDns(ifname, state);
+    });
+    // The client runs and is on record: from here the lease is its to bring,
+    // also should this run be cut off while it waits.
+    change.done();
     // The client's script takes the lock to record the lease.
-    lock.unlock();
+    change.lock().unlock();
     try {
         return waitForLease(ifname, pid, client->name, dir);
     } catch (const Failure&) {
         try {
-            FileLock again = lockState(dir);
-            restoreSnapshot(nl, ifname, ifindex, before);
+            change.undoAfterAll();
         } catch (const StateBusy&) {
         }
         throw;
@@ -198,10 +215,9 @@ std::string setAddressDhcp(const std::string& ifname, int ifindex)
 
 void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd)
 {
-    FileLock lock = lockState(namespaceStateDir());
-    netlink::Socket nl;
-    const LinkSnapshot before = takeSnapshot(nl, ifname, ifindex);
-    LinkState state = stateOf(ifname, ifindex);
+    LinkChange change(ifname, ifindex, describe(cmd));
+    netlink::Socket& nl = change.nl();
+    LinkState& state = change.state();
     const netlink::Address wanted { *cmd.address, cmd.prefix, false };
     const int clientPid = state.clientPid;
     {
@@ -222,9 +238,12 @@ void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd
             // The last address of a link takes its routes along when it goes.
             replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
         } catch (...) {
-            restoreSnapshot(nl, ifname, ifindex, before);
+            // Back before the client runs on.
+            change.undo();
             throw;
         }
+        if (state.clientPid != 0)
+            change.finishing();
         if (paused.running())
             killDhcpClient(clientPid, state.client);
     }
@@ -232,6 +251,7 @@ void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd
         state.clientPid = 0;
         writeLinkState(ifname, state);
     }
+    change.done();
 }
 
 void changeDns(LinkState& state, const Command& cmd)
@@ -261,8 +281,23 @@ RunResult show(const Command& cmd)
     netlink::Socket nl;
     RunResult result;
     for (const auto& link : netlink::dumpLinks(nl)) {
-        if (cmd.name.empty() || link.name == cmd.name)
-            result.out += showConfig(nl, link);
+        if (!cmd.name.empty() && link.name != cmd.name)
+            continue;
+        // A change cut off part-way is undone before the link is shown, by
+        // whoever may change it; the others see it as it is.
+        std::string note;
+        bool unreadable = false;
+        if (hasNetAdmin() && (readChangeIntent(link.name, unreadable) || unreadable)) {
+            try {
+                FileLock lock = lockState(namespaceStateDir());
+                note = recoverInterruptedChange(nl, link.name, link.index);
+            } catch (const std::exception& e) {
+                note = std::string("上次被中断的更改未能处理：") + e.what();
+            }
+        }
+        result.out += showConfig(nl, link);
+        if (!note.empty())
+            result.out += "    " + note + "\n";
     }
     result.out += "\n";
     return result;
@@ -310,7 +345,7 @@ RunResult runCommand(const Command& cmd)
         RunResult result;
         switch (cmd.verb) {
         case Verb::SetAddressDhcp:
-            if (const std::string pending = setAddressDhcp(cmd.name, ifindex); !pending.empty()) {
+            if (const std::string pending = setAddressDhcp(cmd.name, ifindex, cmd); !pending.empty()) {
                 // Not yet done, so not "确定。": the apply tells this from a success.
                 return RunResult { kLeasePending, pending, {} };
             }
@@ -319,24 +354,24 @@ RunResult runCommand(const Command& cmd)
             setAddressStatic(cmd.name, ifindex, cmd);
             break;
         case Verb::AddAddress:
-            changeLink(cmd.name, ifindex, [&](netlink::Socket& nl, LinkState&) {
+            changeLink(cmd.name, ifindex, cmd, [&](netlink::Socket& nl, LinkState&) {
                 netlink::addAddress(nl, ifindex, netlink::Address { *cmd.address, cmd.prefix, false });
             });
             break;
         case Verb::SetGateway:
-            changeLink(cmd.name, ifindex, [&](netlink::Socket& nl, LinkState&) {
+            changeLink(cmd.name, ifindex, cmd, [&](netlink::Socket& nl, LinkState&) {
                 replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
             });
             break;
         case Verb::AddGateway:
-            changeLink(cmd.name, ifindex, [&](netlink::Socket& nl, LinkState&) {
+            changeLink(cmd.name, ifindex, cmd, [&](netlink::Socket& nl, LinkState&) {
                 netlink::addDefaultRoute(nl, ifindex, *cmd.gateway, cmd.metric, RTPROT_STATIC);
             });
             break;
         case Verb::SetDnsDhcp:
         case Verb::SetDnsStatic:
         case Verb::AddDns:
-            changeLink(cmd.name, ifindex, [&](netlink::Socket&, LinkState& state) {
+            changeLink(cmd.name, ifindex, cmd, [&](netlink::Socket&, LinkState& state) {
                 changeDns(state, cmd);
                 saveAndApplyDns(cmd.name, state);
             });
