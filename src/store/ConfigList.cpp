@@ -37,7 +37,9 @@ std::string openConfigFileForOperation(const std::string& path, MessageSink& sin
     std::error_code ec;
     if (!path.empty() && std::filesystem::is_regular_file(path, ec))
         return path;
-    sink.show(MessageSink::Kind::Error, msg::configFileGone(path));
+    // A pipe or a device under the name is there, but no file of ours.
+    const bool there = !path.empty() && std::filesystem::exists(path, ec);
+    sink.show(MessageSink::Kind::Error, there ? msg::configFileNotRegular(path) : msg::configFileGone(path));
     return {};
 }
 

@@ -20,6 +20,11 @@ std::string configFileGone(const std::string& path)
     return "配置文件" + quoted(path) + "已不存在，可能已被删除或移走，未作任何更改。";
 }
 
+std::string configFileNotRegular(const std::string& path)
+{
+    return "配置文件" + quoted(path) + "不是普通文件，不能作为配置文件使用，未作任何更改。";
+}
+
 std::string configFileReadOnly(const std::string& path)
 {
     return "配置文件" + quoted(path) + "是只读的，不能写入，未作任何更改。";

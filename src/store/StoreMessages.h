@@ -13,6 +13,7 @@ inline constexpr const char* kConfigInvalid = "所指定的配置文件无效或
 // The texts below name the file; the window shows them as they are.
 // The file an operation was to change is gone.
 std::string configFileGone(const std::string& path);
+std::string configFileNotRegular(const std::string& path);
 // The file or its folder is marked read-only or not the user's to write.
 std::string configFileReadOnly(const std::string& path);
 std::string configFolderReadOnly(const std::string& path);
