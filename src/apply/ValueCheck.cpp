@@ -17,7 +17,7 @@ constexpr std::array<const char*, 2> kGatewayLabels { "默认网关", "默认网
 constexpr std::array<const char*, 4> kDnsLabels { "首选DNS服务器", "备用DNS服务器", "DNS3", "DNS4" };
 constexpr const char* kNothingChanged = "未作任何更改。";
 
-enum class Role { Host, Gateway, Dns };
+using Role = AddressRole;
 
 std::string named(const std::string& label, const std::string& value)
 {
@@ -33,17 +33,8 @@ std::string addressFault(const std::string& text, Role role)
         return "不是有效的 IPv4 地址：应为四段 0 到 255 的十进制数，如 192.168.0.1";
     if (hasLeadingZero(text))
         return "含有以 0 开头的段，含义不明：请去掉前导 0";
-    const std::uint32_t v = ip->value;
-    if (v == 0)
-        return "不能使用：0.0.0.0 不指向任何主机";
-    if (v == 0xffffffffu)
-        return "不能使用：这是受限广播地址";
-    if ((v >> 28) == 0xe)
-        return "不能使用：这是组播地址（224.0.0.0/4）";
-    if ((v >> 28) == 0xf)
-        return "不能使用：这是保留地址（240.0.0.0/4）";
-    if ((v >> 24) == 127 && role != Role::Dns)
-        return "不能使用：这是本机回环地址（127.0.0.0/8）";
+    if (const std::string why = unusableAddress(*ip, role); !why.empty())
+        return "不能使用：" + why;
     return {};
 }
 

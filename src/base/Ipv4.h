@@ -37,4 +37,14 @@ bool hasLeadingZero(std::string_view dotted);
 std::optional<int> maskPrefix(Ipv4 mask);
 Ipv4 prefixMask(int prefix);
 
+// What an address is for: each role refuses the addresses no such value may be.
+enum class AddressRole { Host, Gateway, Dns };
+
+// Why `ip` cannot serve in `role` (one Chinese phrase), or empty when it can:
+// 0.0.0.0, the limited broadcast, multicast and class E for every role, and
+// loopback for all but a DNS server (a local resolver is one). The window's
+// check before a switch and netsh share it, so no step refuses what the check
+// let through.
+std::string unusableAddress(Ipv4 ip, AddressRole role);
+
 } // namespace tarnwick
