@@ -41,7 +41,6 @@ constexpr auto kApplyWait = std::chrono::seconds(5);
 // Update2: write the profile to disk, and do not let the change start an
 // activation on its own (we apply it ourselves).
 constexpr guint32 kToDisk = 0x1;
-constexpr guint32 kBlockAutoconnect = 0x20;
 constexpr guint32 kDeviceActivated = 100;
 constexpr guint32 kActiveActivated = 2;
 constexpr int kLeasePending = 2;
@@ -94,8 +93,12 @@ public:
     {
         GError* error = nullptr;
         GVariant* reply = g_dbus_connection_call_sync(m_bus, service, path.c_str(), iface, method, params,
-            replyType ? G_VARIANT_TYPE(replyType) : nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs,
-            nullptr, &error);
+            replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+            // Where NetworkManager's rules ask for a password, the desktop's
+            // agent prompts for it, as it does for NetworkManager's applet.
+            static_cast<GDBusCallFlags>(
+                G_DBUS_CALL_FLAGS_NO_AUTO_START | G_DBUS_CALL_FLAGS_ALLOW_INTERACTIVE_AUTHORIZATION),
+            timeoutMs, nullptr, &error);
         if (!reply)
             throw NmFailure { errorText(error) };
         return Variant(reply);
@@ -422,9 +425,8 @@ private:
         GVariantBuilder args;
         g_variant_builder_init(&args, G_VARIANT_TYPE("a{sv}"));
         m_bus.call(kNm, profilePath, kProfile, "Update2",
-            g_variant_new(
-                "(@a{sa{sv}}u@a{sv})", settings, kToDisk | kBlockAutoconnect, g_variant_builder_end(&args)),
-            "(a{sv})", kChangeMs);
+            g_variant_new("(@a{sa{sv}}u@a{sv})", settings, kToDisk, g_variant_builder_end(&args)), "(a{sv})",
+            kChangeMs);
     }
 
     // Without taking the link down where NetworkManager can; else the profile
