@@ -177,7 +177,9 @@ TEST_F(Pppd, ADialReportsItsProgressAndConnectsWithoutThePasswordInSight)
     EXPECT_EQ(readWholeFile(proc + "/cmdline").find("right"), std::string::npos);
     EXPECT_EQ(readWholeFile(proc + "/environ").find("right"), std::string::npos);
 
-    EXPECT_EQ(d.dialup.HangUpAll(), 1);
+    // A dial whose link is up may still be winding down its first process
+    // (slow under sanitizers); ending it as well counts it too.
+    EXPECT_GE(d.dialup.HangUpAll(), 1);
     EXPECT_TRUE(waitFor([&] { return PppdBackend().connections()->empty(); }));
     EXPECT_EQ(d.dialup.CurrentConnection(), "");
     EXPECT_EQ(d.dialup.HangUpAll(), 0) << "nothing left to end";

@@ -1,5 +1,6 @@
 #include "Process.h"
 
+#include "Sanitized.h"
 #include "TestPaths.h"
 
 #include <cerrno>
@@ -75,7 +76,7 @@ ProcessResult run(const std::vector<std::string>& argv, const std::map<std::stri
         ::close(errPipe[0]);
         throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
     }
-    if (limit) {
+    if (limit && !kSanitizedBuild) {
         // Set from outside just after the start: a runaway read fails its
         // allocation instead of taking the machine's memory.
         const rlimit data { kDataLimit, kDataLimit };
@@ -147,8 +148,10 @@ int runForkedWithin(const std::function<int()>& body, std::chrono::seconds limit
     if (pid < 0)
         throw std::runtime_error("fork failed");
     if (pid == 0) {
-        const rlimit data { kDataLimit, kDataLimit };
-        ::setrlimit(RLIMIT_DATA, &data);
+        if (!kSanitizedBuild) {
+            const rlimit data { kDataLimit, kDataLimit };
+            ::setrlimit(RLIMIT_DATA, &data);
+        }
         ::alarm(static_cast<unsigned>(limit.count()));
         int code = 99;
         try {
