@@ -317,4 +317,12 @@ ParseResult parseCommand(const std::vector<std::string>& args)
     }
 }
 
+std::string refusalText(const ParseError& error)
+{
+    std::string text = error.message + "\n";
+    if (error.showUsage)
+        text += usageText();
+    return text;
+}
+
 } // namespace tarnwick::netsh

@@ -16,6 +16,9 @@ ParseResult parseCommand(const std::vector<std::string>& args);
 // Lines of the usage text.
 const char* usageText();
 
+// What a refused command line prints: the reason, then the usage where it helps.
+std::string refusalText(const ParseError& error);
+
 constexpr int kMaxMetric = 9999;
 constexpr int kMaxDnsIndex = 99;
 

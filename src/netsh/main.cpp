@@ -2,6 +2,7 @@
 // a Linux interface. Started under the name of the DHCP client script link, it
 // handles the client's lease events instead.
 #include "netsh/CommandParser.h"
+#include "netsh/RunResult.h"
 #include "netsh/linux/Commands.h"
 #include "netsh/linux/DhcpClient.h"
 #include "netsh/linux/LeaseHook.h"
@@ -15,19 +16,6 @@
 #include <vector>
 
 extern char** environ;
-
-namespace
-{
-
-int finish(const tarnwick::netsh::RunResult& result)
-{
-    std::fputs(result.out.c_str(), stdout);
-    std::fflush(stdout);
-    std::fputs(result.err.c_str(), stderr);
-    return result.exitCode;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -51,11 +39,7 @@ int main(int argc, char** argv)
         return finish(runLeaseHook(self, args, env));
     }
     const ParseResult parsed = parseCommand(args);
-    if (const auto* error = std::get_if<ParseError>(&parsed)) {
-        std::string err = error->message + "\n";
-        if (error->showUsage)
-            err += usageText();
-        return finish(RunResult { 1, {}, err });
-    }
+    if (const auto* error = std::get_if<ParseError>(&parsed))
+        return finish(RunResult { 1, {}, refusalText(*error) });
     return finish(runCommand(std::get<Command>(parsed)));
 }

@@ -6,6 +6,7 @@
 // without NetworkManager pays for no library it does not use.
 #include "linkstate/LinkState.h"
 #include "netsh/CommandParser.h"
+#include "netsh/RunResult.h"
 #include "netsh/front/Beside.h"
 
 #include <cstdio>
@@ -19,13 +20,8 @@ int main(int argc, char** argv)
     if (argc < 1)
         return 1;
     const ParseResult parsed = parseCommand(std::vector<std::string>(argv + 1, argv + argc));
-    if (const auto* error = std::get_if<ParseError>(&parsed)) {
-        std::string err = error->message + "\n";
-        if (error->showUsage)
-            err += usageText();
-        std::fputs(err.c_str(), stderr);
-        return 1;
-    }
+    if (const auto* error = std::get_if<ParseError>(&parsed))
+        return finish(RunResult { 1, {}, refusalText(*error) });
     const Command& command = std::get<Command>(parsed);
     if (!command.name.empty() && isValidInterfaceName(command.name) && systemBusSocketExists())
         return execBeside(kNmFrontName, argv);

@@ -4,25 +4,13 @@
 // refused; any other link goes to the privileged helper.
 #include "linkstate/LinkState.h"
 #include "netsh/CommandParser.h"
+#include "netsh/RunResult.h"
 #include "netsh/front/Beside.h"
 #include "netsh/nm/NmLink.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
-
-namespace
-{
-
-int finish(const tarnwick::netsh::RunResult& result)
-{
-    std::fputs(result.out.c_str(), stdout);
-    std::fflush(stdout);
-    std::fputs(result.err.c_str(), stderr);
-    return result.exitCode;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -31,12 +19,8 @@ int main(int argc, char** argv)
     if (argc < 1)
         return 1;
     const ParseResult parsed = parseCommand(std::vector<std::string>(argv + 1, argv + argc));
-    if (const auto* error = std::get_if<ParseError>(&parsed)) {
-        std::string err = error->message + "\n";
-        if (error->showUsage)
-            err += usageText();
-        return finish(RunResult { 1, {}, err });
-    }
+    if (const auto* error = std::get_if<ParseError>(&parsed))
+        return finish(RunResult { 1, {}, refusalText(*error) });
     const Command& command = std::get<Command>(parsed);
     if (!command.name.empty() && isValidInterfaceName(command.name)) {
         const nm::LinkManager manager = nm::findLinkManager(command.name);
