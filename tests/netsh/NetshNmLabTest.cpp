@@ -308,22 +308,58 @@ TEST_F(NetshNmLab, OtherLinksGoToTheHelperOrAreRefused)
     runProcess({ "ip", "link", "del", "lan1" });
 }
 
-// NetworkManager allows changes to root only (the lab's auth-polkit=root-only):
-// an ordinary user's command is refused with NetworkManager's reason, and
-// link and profile stay as they were.
-TEST_F(NetshNmLab, RefusedCommandChangesNothing)
+// Who may change a link NetworkManager manages is for NetworkManager's rules
+// to say, per user, as for NetworkManager's own tools. A refused command
+// leaves link and profile as they were, also where NetworkManager took the
+// profile and then refused to apply it (the profile is put back).
+struct UserCase {
+    const char* user;
+    bool allowed;
+    const char* reason; // NetworkManager's, in the refusal
+};
+
+// The lab's rules (scripts/lab): with auth-polkit=root-only no one but root;
+// with polkit, user daemon may do everything, bin may edit the profile but not
+// apply it, and nobody gets NetworkManager's default, which without a session
+// refuses.
+std::vector<UserCase> usersFor(const std::string& auth)
 {
-    if (env("TARNWICK_LAB_NM_AUTH") != "root-only")
-        GTEST_SKIP() << "needs a lab with auth-polkit=root-only";
-    const Link before = link();
-    const std::string profile = profileField("ipv4");
-    auto args = c3("192.0.2.77", "255.255.255.0", "192.0.2.1");
-    args.insert(args.begin(), binPath("netsh"));
-    args.insert(args.begin(), { "setpriv", "--reuid", "nobody", "--regid", "nogroup", "--clear-groups" });
-    const auto r = runProcess(args);
-    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
-    EXPECT_NE(r.err.find("NetworkManager"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out.find("确定"), std::string::npos) << r.out;
-    EXPECT_EQ(link(), before);
-    EXPECT_EQ(profileField("ipv4"), profile);
+    if (auth == "root-only")
+        return { { "nobody", false, "Insufficient privileges" } };
+    if (auth == "polkit")
+        return {
+            { "bin", false, "Not authorized to control networking" },
+            { "nobody", false, "Insufficient privileges" },
+            { "daemon", true, nullptr },
+        };
+    return {};
+}
+
+TEST_F(NetshNmLab, NetworkManagersRulesDecideForEachUser)
+{
+    const auto cases = usersFor(env("TARNWICK_LAB_NM_AUTH"));
+    if (cases.empty())
+        GTEST_SKIP() << "needs a lab with TARNWICK_LAB_NM_AUTH=root-only or polkit";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.user);
+        const Link before = link();
+        const std::string profile = profileField("ipv4");
+        auto args = c3("192.0.2.77", "255.255.255.0", "192.0.2.1");
+        args.insert(args.begin(), binPath("netsh"));
+        args.insert(args.begin(), { "setpriv", "--reuid", c.user, "--regid", "nogroup", "--clear-groups" });
+        const auto r = runProcess(args);
+        if (c.allowed) {
+            EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+            EXPECT_NE(r.out.find("确定"), std::string::npos) << r.out;
+            EXPECT_TRUE(link().nm.addresses.count("192.0.2.77/24")) << link();
+            continue;
+        }
+        EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+        EXPECT_NE(r.err.find(std::string("NetworkManager 未能完成更改：") + c.reason), std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("未作任何更改"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("确定"), std::string::npos) << r.out;
+        EXPECT_EQ(link(), before);
+        EXPECT_EQ(profileField("ipv4"), profile);
+    }
 }

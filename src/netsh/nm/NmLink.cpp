@@ -47,6 +47,8 @@ constexpr int kLeasePending = 2;
 
 struct NmFailure {
     std::string message;
+    // Set when a refused change could not be put back: what is left of it.
+    std::string leftOver {};
 };
 
 struct VariantUnref {
@@ -71,6 +73,9 @@ std::string errorText(GError* error)
     g_dbus_error_strip_remote_error(error);
     std::string text = error->message;
     g_error_free(error);
+    // It is quoted inside a sentence of ours.
+    while (!text.empty() && (text.back() == '.' || text.back() == ' '))
+        text.pop_back();
     return text;
 }
 
@@ -380,17 +385,12 @@ public:
         // when a reapply turns them on again: only a new activation takes them.
         const bool activate = leaseDnsBack && !ip.ignoreAutoDns && ip.method == "auto";
         // Refused here (polkit, a setting NetworkManager rejects), nothing changed.
+        const auto addressesBefore = kernelAddresses();
         update(profilePath, buildProfile(profile));
         try {
             apply(profilePath, activate);
         } catch (const NmFailure& f) {
-            // Put the profile back and apply it as it was.
-            try {
-                update(profilePath, oldSettings.get());
-                apply(profilePath, false);
-            } catch (const NmFailure&) {
-            }
-            throw;
+            throw putBack(profilePath, oldSettings.get(), addressesBefore, f);
         }
         if (activate)
             waitForLease();
@@ -413,6 +413,27 @@ public:
     }
 
 private:
+    // The profile as it was, applied as it was; what could not be put back is
+    // said, never passed off as "nothing changed".
+    NmFailure putBack(const std::string& profilePath, GVariant* oldSettings,
+        const std::vector<netlink::Address>& addressesBefore, const NmFailure& failure) const
+    {
+        NmFailure result = failure;
+        try {
+            update(profilePath, oldSettings);
+        } catch (const NmFailure& back) {
+            result.leftOver = "连接配置未能恢复原样（" + back.message + "）";
+        }
+        try {
+            apply(profilePath, false);
+        } catch (const NmFailure&) {
+            // Refused too where the change itself was: the link is checked below.
+        }
+        if (kernelAddresses() != addressesBefore)
+            result.leftOver += std::string(result.leftOver.empty() ? "" : "，") + "接口的地址已与更改前不同";
+        return result;
+    }
+
     std::string activeProfile() const
     {
         if (m_active == "/")
@@ -713,6 +734,9 @@ RunResult runThroughNetworkManager(const Command& command, const LinkManager& ma
     try {
         return NmLink(*manager.bus, manager.devicePath, manager.activeConnection, command.name).run(command);
     } catch (const NmFailure& f) {
+        if (!f.leftOver.empty())
+            return RunResult { 1, {},
+                "NetworkManager 未能完成更改：" + f.message + "；" + f.leftOver + "。\n" };
         return RunResult { 1, {}, "NetworkManager 未能完成更改：" + f.message + "，未作任何更改。\n" };
     }
 }

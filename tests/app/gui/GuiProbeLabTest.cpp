@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -265,4 +266,64 @@ TEST(MainWindowLab, TheProbeAfterAnApplyTestsTheNewGateway)
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9]+ms$"))
                     .match(a->findChild<QLabel*>(QStringLiteral("cxLB_TestDNS"))->text())
                     .hasMatch());
+}
+
+// The window's switch on a link NetworkManager manages (scripts/lab run
+// --nm): from NetworkManager's DHCP profile to static and back, the kernel and
+// NetworkManager's profile follow, and the probe tests the values in force.
+TEST(MainWindowLab, ApplyThroughNetworkManager)
+{
+    if (env("TARNWICK_LAB_NM") != "1")
+        GTEST_SKIP() << "runs inside a lab with NetworkManager (scripts/lab run --nm)";
+    const std::string gateway = env("TARNWICK_LAB_GATEWAY");
+    const std::vector<std::string> servers { env("TARNWICK_LAB_DNS1"), env("TARNWICK_LAB_DNS2") };
+    const auto profileMethod = [] {
+        return runProcess({ "nmcli", "-g", "ipv4.method", "connection", "show", "lab-dhcp" }).out;
+    };
+    ASSERT_EQ(profileMethod(), "auto\n");
+
+    LabWindow lab;
+    TFmain* w = lab.window.get();
+    const auto field = [&](const char* name) { return w->findChild<QLineEdit*>(QString::fromLatin1(name)); };
+    const auto button
+        = [&](const char* name) { return w->findChild<QAbstractButton*>(QString::fromLatin1(name)); };
+    const auto startApply = [&] {
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cxBApply")), Qt::LeftButton);
+        return w->applyWindow();
+    };
+
+    button("cxRBUseIP")->click();
+    field("cxTEIP")->setText(QStringLiteral("192.0.2.44"));
+    field("cxTEMask")->setText(QStringLiteral("255.255.255.0"));
+    field("cxTEGateway")->setText(QString::fromStdString(gateway));
+    button("cxRBUseDNS")->click();
+    field("cxTEDNSServer")->setText(QString::fromStdString(servers[0]));
+    field("cxTEDNSServer2")->setText(QString::fromStdString(servers[1]));
+    TFApply* a = startApply();
+    ASSERT_NE(a, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(!a->running(), 30000);
+    const auto log = [&] { return a->findChild<QPlainTextEdit*>(QStringLiteral("cxMinfo"))->toPlainText(); };
+    EXPECT_TRUE(log().endsWith(QStringLiteral("设置完毕！"))) << log().toStdString();
+    EXPECT_EQ(lab::addressTexts(), std::vector<std::string> { "192.0.2.44/24" });
+    EXPECT_EQ(lab::defaultRoutes(), std::vector<std::string> { gateway + " 1" });
+    EXPECT_EQ(lab::nameservers(), servers) << lab::resolvConf();
+    EXPECT_EQ(profileMethod(), "manual\n");
+    QTRY_VERIFY_WITH_TIMEOUT(QRegularExpression(QStringLiteral("^[0-9]+ms$"))
+                                 .match(a->findChild<QLabel*>(QStringLiteral("cxLB_TestGate"))->text())
+                                 .hasMatch(),
+        5000);
+
+    QTest::mouseClick(a->findChild<QPushButton*>(QStringLiteral("cxBback")), Qt::LeftButton);
+    button("cxRBDHCP")->click();
+    button("cxRBAutoDNS")->click();
+    a = startApply();
+    ASSERT_NE(a, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(!a->running(), 30000);
+    EXPECT_TRUE(log().contains(QStringLiteral("设置完毕！"))) << log().toStdString();
+    const auto now = lab::addresses();
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_TRUE(now[0].dynamic) << now[0].text << ": NetworkManager's lease";
+    EXPECT_EQ(profileMethod(), "auto\n");
+    EXPECT_EQ(lab::nameservers(), servers) << "the lease's servers: " << lab::resolvConf();
+    EXPECT_TRUE(lab.prompts.messages.empty());
 }
