@@ -3,6 +3,8 @@
 #include "adapters/linux/DesktopProxySource.h"
 #include "adapters/linux/LinuxAdapterSource.h"
 #include "adapters/linux/LinuxLiveValuesSource.h"
+#include "adapters/linux/NetlinkLinkWatcher.h"
+#include "netlink/linux/Socket.h"
 
 namespace tarnwick
 {
@@ -23,6 +25,15 @@ std::unique_ptr<LiveValuesSource> makeLiveValuesSource(RegistryStore& store, Liv
 std::unique_ptr<ProxySource> makeProxySource(RegistryStore& store)
 {
     return std::make_unique<linuxnet::DesktopProxySource>(store);
+}
+
+std::unique_ptr<LinkWatcher> makeLinkWatcher(LinkWatcher::Handlers handlers)
+{
+    try {
+        return std::make_unique<linuxnet::NetlinkLinkWatcher>(std::move(handlers));
+    } catch (const netlink::NetlinkError&) {
+        return nullptr;
+    }
 }
 
 } // namespace tarnwick
