@@ -36,6 +36,26 @@ std::string tickPanel(const char* label, const std::string& text, const std::str
 
 } // namespace
 
+TcpIpConfig configInForce(const InterfaceReading& reading)
+{
+    TcpIpConfig c;
+    if (reading.dhcp) {
+        // The lease alone: a DHCP adapter shows no static extras.
+        c.ip[0] = firstOf<1>(reading.ip)[0];
+        c.mask[0] = firstOf<1>(reading.mask)[0];
+    } else {
+        c.ip = firstOf<3>(reading.ip);
+        c.mask = firstOf<3>(reading.mask);
+    }
+    // The gateways and DNS servers in force, a lease's included.
+    c.gateway = firstOf<2>(reading.gateway);
+    c.dns = splitNameServer(reading.nameServer);
+    c.fixedIp = !reading.dhcp;
+    // A static adapter always uses fixed servers; a lease's servers read as automatic.
+    c.fixedDns = !reading.dhcp || (!reading.dnsFromLease && !blankAfterTrimmingSpaces(reading.nameServer));
+    return c;
+}
+
 StatusUpdater::StatusUpdater(
     const AdapterTable& table, LiveValuesSource& source, LiveSnapshot& snapshot, LocalClock clock)
     : m_table(table)
@@ -65,47 +85,23 @@ StatusView StatusUpdater::updateStatusBar(int selected, bool full)
     const AdapterEntry& adapter = m_table.at(selected);
     const InterfaceReading reading = m_source.readInterface(adapter);
 
-    std::array<std::string, 3> ip;
-    std::array<std::string, 3> mask;
-    std::string mode;
-    if (reading.dhcp) {
-        // The lease alone: a DHCP adapter shows no static extras.
-        ip[0] = firstOf<1>(reading.ip)[0];
-        mask[0] = firstOf<1>(reading.mask)[0];
-        mode = "DHCP";
-    } else {
-        ip = firstOf<3>(reading.ip);
-        mask = firstOf<3>(reading.mask);
-        mode = ip[0];
-    }
-    // The gateways and DNS servers in force, a lease's included.
-    const std::array<std::string, 2> gateway = firstOf<2>(reading.gateway);
-    const std::array<std::string, 4> dns = splitNameServer(reading.nameServer);
-    // A static adapter always uses fixed servers; a lease's servers read as automatic.
-    const bool fixedDns
-        = !reading.dhcp || (!reading.dnsFromLease && !blankAfterTrimmingSpaces(reading.nameServer));
-
+    const TcpIpConfig inForce = configInForce(reading);
+    const std::string mode = reading.dhcp ? "DHCP" : inForce.ip[0];
     m_snapshot.update([&](LiveValues& v) {
         v.mode = mode;
-        v.config.ip = ip;
-        v.config.mask = mask;
-        v.config.gateway = gateway;
-        v.config.dns = dns;
-        v.config.fixedIp = !reading.dhcp;
-        v.config.fixedDns = fixedDns;
+        v.config.ip = inForce.ip;
+        v.config.mask = inForce.mask;
+        v.config.gateway = inForce.gateway;
+        v.config.dns = inForce.dns;
+        v.config.fixedIp = inForce.fixedIp;
+        v.config.fixedDns = inForce.fixedDns;
         v.gatewayInForce = reading.gatewayInForce;
         v.dnsInForce = reading.dnsInForce;
     });
 
     const bool reload = full || selected != m_shown.adapterIndex;
     if (reload) {
-        TcpIpConfig fields;
-        fields.ip = ip;
-        fields.mask = mask;
-        fields.gateway = gateway;
-        fields.dns = dns;
-        fields.fixedIp = !reading.dhcp;
-        fields.fixedDns = fixedDns;
+        TcpIpConfig fields = inForce;
         const ProxyReading proxy = m_source.readProxy();
         const HostPort hostPort = splitProxyServer(proxy.server);
         fields.proxyOn = proxy.enabled;
@@ -119,16 +115,18 @@ StatusView StatusUpdater::updateStatusBar(int selected, bool full)
         view.fields = std::move(fields);
         view.hint = adapterHint(adapter.connectionName, adapter.description, adapter.instanceId);
 
-        m_shown = { ip[0], mask[0], gateway[0], dns[0], selected };
-        view.panels[0] = kPanelIp + ip[0];
-        view.panels[1] = kPanelMask + mask[0];
-        view.panels[2] = kPanelGate + gateway[0];
+        m_shown = { inForce.ip[0], inForce.mask[0], inForce.gateway[0], inForce.dns[0], selected };
+        view.panels[0] = kPanelIp + inForce.ip[0];
+        view.panels[1] = kPanelMask + inForce.mask[0];
+        view.panels[2] = kPanelGate + inForce.gateway[0];
         view.panels[3] = kPanelDns + reading.nameServer;
     } else {
-        view.panels[0] = tickPanel(kPanelIp, ip[0], ip[0], m_shown.ip, kUpdatingWide);
-        view.panels[1] = tickPanel(kPanelMask, mask[0], mask[0], m_shown.mask, kUpdatingWide);
-        view.panels[2] = tickPanel(kPanelGate, gateway[0], gateway[0], m_shown.gateway, kUpdatingNarrow);
-        view.panels[3] = tickPanel(kPanelDns, reading.nameServer, dns[0], m_shown.dns, kUpdatingNarrow);
+        view.panels[0] = tickPanel(kPanelIp, inForce.ip[0], inForce.ip[0], m_shown.ip, kUpdatingWide);
+        view.panels[1] = tickPanel(kPanelMask, inForce.mask[0], inForce.mask[0], m_shown.mask, kUpdatingWide);
+        view.panels[2]
+            = tickPanel(kPanelGate, inForce.gateway[0], inForce.gateway[0], m_shown.gateway, kUpdatingNarrow);
+        view.panels[3]
+            = tickPanel(kPanelDns, reading.nameServer, inForce.dns[0], m_shown.dns, kUpdatingNarrow);
     }
     view.panels[4] = dateTimePanelText(m_clock());
     return view;

@@ -10,6 +10,11 @@
 namespace tarnwick
 {
 
+// A link's values in force as the fields would hold them: a DHCP link its
+// lease's address alone, the gateways and DNS servers in force whatever their
+// origin, and a lease's servers as automatic DNS.
+TcpIpConfig configInForce(const InterfaceReading& reading);
+
 // The status refresh of the main window: reads the selected adapter's values
 // in force, keeps the shared snapshot current and says what the window shows.
 // Runs on the GUI thread only; the snapshot is the one part other threads read.

@@ -1,9 +1,11 @@
 #include "adapters/PlatformSources.h"
 #include "adapters/StatusReadout.h"
+#include "adapters/StatusUpdater.h"
 #include "apply/ApplySequence.h"
 #include "apply/IcmpNetwork.h"
 #include "apply/NetworkProbe.h"
 #include "apply/PlainDispatcher.h"
+#include "apply/RestorePoint.h"
 #include "apply/ValueCheck.h"
 #include "base/Settings.h"
 #include "base/UserRegistry.h"
@@ -16,9 +18,14 @@
 #include "store/ConfigFile.h"
 #include "store/ConfigList.h"
 
+#include <cerrno>
+#include <charconv>
+#include <chrono>
 #include <exception>
 #include <optional>
 #include <ostream>
+#include <poll.h>
+#include <unistd.h>
 
 namespace tarnwick::cli
 {
@@ -26,14 +33,56 @@ namespace tarnwick::cli
 namespace
 {
 
+constexpr int kRestoredExit = 3;
+constexpr int kNotRestoredExit = 4;
+
 struct ApplyArgs {
     std::optional<std::string> config;
     std::optional<int> adapter;
     bool dryRun = false;
+    std::optional<int> trySeconds; // --try: undone unless confirmed within
     std::optional<std::string> id;
     std::optional<std::string> caption;
     std::optional<std::string> quickSwitchFile; // a .twk file names ID and adapter
 };
+
+// 1 to 3600: a confirmation window a person can use.
+std::optional<int> parseSeconds(const std::string& text)
+{
+    int n = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (ec != std::errc() || end != text.data() + text.size() || n < 1 || n > 3600)
+        return std::nullopt;
+    return n;
+}
+
+// True when a line arrives on standard input within `seconds`; false at the
+// end of input or of the time.
+bool confirmedWithin(int seconds)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd in { STDIN_FILENO, POLLIN, 0 };
+        const int ready = ::poll(&in, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        char c = 0;
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        if (c == '\n')
+            return true;
+    }
+}
 
 std::optional<ApplyArgs> parse(const std::vector<std::string>& args)
 {
@@ -45,8 +94,11 @@ std::optional<ApplyArgs> parse(const std::vector<std::string>& args)
             a.config = args[++i];
         else if (w == "--adapter" && hasValue && !a.adapter && (a.adapter = parseIndex(args[++i])))
             continue;
-        else if (w == "--dry-run")
+        else if (w == "--dry-run" && !a.trySeconds)
             a.dryRun = true;
+        else if (w == "--try" && hasValue && !a.trySeconds && !a.dryRun
+            && (a.trySeconds = parseSeconds(args[++i])))
+            continue;
         else if (w == "--id" && hasValue && !a.id && !a.caption)
             a.id = args[++i];
         else if (!w.starts_with("--") && w.ends_with(".twk") && !a.id && !a.caption && !a.quickSwitchFile)
@@ -133,16 +185,19 @@ public:
 
 } // namespace
 
-// `tarnwick apply [--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION | FILE.twk)`:
+// `tarnwick apply [--config FILE] [--adapter N] [--dry-run | --try SECONDS] (--id ID | CAPTION | FILE.twk)`:
 // the switch of the window's "应 用" for a stored configuration, its log on
 // standard output, then the probe's two results as `probe` prints them.
 // 0 when every setting took effect, 1 when not or when nothing could run.
+// --try then waits for Enter: without it the settings before the switch
+// are put back (3), or said not to be (4).
 int runApply(const std::vector<std::string>& args, Io io)
 {
     std::optional<ApplyArgs> a = parse(args);
     if (!a) {
-        io.err << "usage: tarnwick apply [--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION | "
-                  "FILE.twk)\n";
+        io.err
+            << "usage: tarnwick apply [--config FILE] [--adapter N] [--dry-run | --try SECONDS] (--id ID | "
+               "CAPTION | FILE.twk)\n";
         return kUsageExit;
     }
     StreamMessageSink sink(io.err);
@@ -252,7 +307,41 @@ int runApply(const std::vector<std::string>& args, Io io)
             probeView.print(io.out);
         if (!probeError.empty())
             io.err << "tarnwick: apply: probe: " << probeError << '\n';
-        return outcome == ApplySequence::Outcome::Done ? 0 : 1;
+        const int switched = outcome == ApplySequence::Outcome::Done ? 0 : 1;
+        if (!a->trySeconds || outcome == ApplySequence::Outcome::Refused)
+            return switched;
+
+        // The settings before the switch, put back unless the user keeps these.
+        const RestorePoint point = restorePointOf(connection, status.values, fields);
+        io.out << "按回车键保留这些设置，" << *a->trySeconds << " 秒后自动恢复原设置" << std::endl;
+        if (confirmedWithin(*a->trySeconds)) {
+            io.out << restoretext::kKept << '\n';
+            return switched;
+        }
+        io.out << '\n' << restoretext::kHeading << '\n';
+        io.out.flush();
+        const auto inForceNow = [&] { return configInForce(readInForce(connection)); };
+        if (const auto refusal = refuseValues(point.settings)) {
+            io.out << restoretext::kNotRestored << describeInForce(inForceNow()) << '\n';
+            io.err << "tarnwick: apply: " << *refusal << '\n';
+            return kNotRestoredExit;
+        }
+        snapshot.set(readStatusOnce(a->adapter).values);
+        RecordInputs back(connection, point.settings);
+        probeError.clear();
+        ApplySequence restore(back, snapshot, log, dispatcher, realRunner, *realProxy, runProbe, readInForce);
+        restore.run();
+        log.finish();
+        probeView.print(io.out);
+        if (!probeError.empty())
+            io.err << "tarnwick: apply: probe: " << probeError << '\n';
+        const TcpIpConfig now = inForceNow();
+        if (isRestored(point, now)) {
+            io.out << restoretext::kRestored << '\n';
+            return kRestoredExit;
+        }
+        io.out << restoretext::kNotRestored << describeInForce(now) << '\n';
+        return kNotRestoredExit;
     } catch (const std::exception& e) {
         sink.show(MessageSink::Kind::Error, e.what());
         return 1;

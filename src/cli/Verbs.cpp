@@ -19,8 +19,10 @@ const std::vector<Verb>& verbs()
         { "check", "FILE", "check a configuration file: 0 valid, 1 missing, 2 invalid", runCheck },
         { "list", "[--config FILE]", "the stored configurations: position, ID, caption", runList },
         { "probe", "[--adapter N]", "test the gateway and first DNS server in force", runProbe },
-        { "apply", "[--config FILE] [--adapter N] [--dry-run] (--id ID | CAPTION | FILE.twk)",
-            "switch the adapter to a stored configuration", runApply },
+        { "apply", "[--config FILE] [--adapter N] [--dry-run | --try SECONDS] (--id ID | CAPTION | FILE.twk)",
+            "switch the adapter to a stored configuration; with --try, put the settings before it back "
+            "unless Enter is pressed within SECONDS (then exit 3; 4 when they could not be put back)",
+            runApply },
     };
     return all;
 }

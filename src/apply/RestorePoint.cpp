@@ -1,0 +1,47 @@
+#include "apply/RestorePoint.h"
+
+#include "base/InForce.h"
+#include "base/Text.h"
+
+namespace tarnwick
+{
+
+RestorePoint restorePointOf(
+    const std::string& connectionName, const LiveValues& before, const TcpIpConfig& target)
+{
+    RestorePoint point { connectionName, before.config };
+    point.settings.proxyTakesPart = target.proxyTakesPart;
+    return point;
+}
+
+bool isRestored(const RestorePoint& point, const TcpIpConfig& inForceNow)
+{
+    if (!isInForce(point.settings, inForceNow))
+        return false;
+    return point.settings.fixedIp || !trimBlanks(inForceNow.ip[0]).empty();
+}
+
+std::string describeInForce(const TcpIpConfig& c)
+{
+    std::string text = c.fixedIp ? "静态：" : "DHCP：";
+    std::string addresses;
+    for (std::size_t i = 0; i < c.ip.size(); ++i) {
+        if (trimBlanks(c.ip[i]).empty())
+            continue;
+        addresses += (addresses.empty() ? "" : "，") + c.ip[i] + "/" + c.mask[i];
+    }
+    text += addresses.empty() ? "没有地址" : addresses;
+    std::string gateways;
+    for (const auto& g : c.gateway)
+        if (!trimBlanks(g).empty())
+            gateways += (gateways.empty() ? "" : ",") + g;
+    text += "，网关 " + (gateways.empty() ? std::string("无") : gateways);
+    std::string servers;
+    for (const auto& d : c.dns)
+        if (!trimBlanks(d).empty())
+            servers += (servers.empty() ? "" : ",") + d;
+    text += "，DNS " + (servers.empty() ? std::string("无") : servers);
+    return text;
+}
+
+} // namespace tarnwick
