@@ -3,6 +3,7 @@
 #include "adapters/LiveSnapshot.h"
 #include "adapters/LiveValuesSource.h"
 #include "adapters/ProxySource.h"
+#include "apply/ApplyPlan.h"
 #include "apply/CommandRunner.h"
 #include "base/Dispatcher.h"
 #include "base/TcpIpConfig.h"
@@ -15,7 +16,7 @@ namespace tarnwick
 {
 
 // What the sequence reads from the window (or what stands in for it), on the
-// GUI thread, each time a step needs it.
+// GUI thread, once at the start of a run.
 class ApplyInputs
 {
 public:
@@ -65,15 +66,11 @@ std::optional<std::string> refuseConnection(const std::string& connectionName);
 // The log line naming the address a switch to automatic addressing leased.
 std::string leaseLine(const InterfaceReading& inForce);
 
-// One comparison line of the log: label and current value trimmed as a
-// whole, padded with spaces to 26 bytes counted in GB2312, the arrow, the new value.
-std::string statusLine(const std::string& label, const std::string& current, const std::string& next);
-
-// The switch itself: the apply window's OnExecute. Turns the fields into the
-// netsh command lines, skipping what is already in force, runs them one
-// after the other with their output in the log, writes the proxy, and ends
-// with the network probe. Runs on the apply window's worker; every change of
-// the window goes through the dispatcher, in order.
+// The switch itself: the apply window's OnExecute. Reads the fields and the
+// values in force once, plans the switch (planApply), runs the plan's steps
+// one after the other with their output in the log, and ends with the network
+// probe. Runs on the apply window's worker; every change of the window goes
+// through the dispatcher, in order.
 class ApplySequence
 {
 public:
@@ -99,7 +96,9 @@ public:
 private:
     void ui(std::function<void()> action);
     void append(const std::string& line);
-    void deleteBlankLines();
+    // Logs the step and runs its command or writes its proxy; throws (after a
+    // log line) when that cannot be done at all.
+    void runStep(const ApplyStep& step);
     // Runs one command line and appends its output; notes an exit with an
     // error. Throws (after a log line) when the command cannot be started.
     void runCommand(const std::string& commandLine);

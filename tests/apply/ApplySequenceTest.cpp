@@ -387,6 +387,86 @@ TEST(ApplySequence, OnAWorkerEveryWindowChangeIsHandedOverInOrder)
     EXPECT_EQ(r.probes, 1);
 }
 
+namespace
+{
+
+// Runs each hand-over at once and then renews the values in force, as a
+// status refresh between any two hand-overs may; counts the hand-overs.
+class RefreshingDispatcher : public Dispatcher
+{
+public:
+    void invoke(std::function<void()> action) override
+    {
+        action();
+        ++handOvers;
+        if (afterEach)
+            afterEach(handOvers);
+    }
+    void serveUntil(const std::function<bool()>&) override { }
+    int handOvers = 0;
+    std::function<void(int)> afterEach;
+};
+
+class CountingInputs : public ApplyInputs
+{
+public:
+    explicit CountingInputs(const RefreshingDispatcher& d)
+        : m_dispatcher(d)
+    {
+    }
+    std::string connectionName() override
+    {
+        readAt.push_back(m_dispatcher.handOvers);
+        return "lan0";
+    }
+    TcpIpConfig fields() override
+    {
+        readAt.push_back(m_dispatcher.handOvers);
+        return form;
+    }
+    TcpIpConfig form;
+    std::vector<int> readAt; // hand-overs before each read
+
+private:
+    const RefreshingDispatcher& m_dispatcher;
+};
+
+} // namespace
+
+// The fields are read in one hand-over and the values in force once: with a
+// refresh flipping the address in force between every two hand-overs, the
+// comparison line and the commands still tell the same story.
+TEST(ApplySequence, OneReadingOfTheFieldsAndOfTheValuesInForceServesTheWholeRun)
+{
+    for (const bool flipFirst : { false, true }) {
+        SCOPED_TRACE(flipFirst ? "the address in force changes at the first refresh" : "at the second");
+        RefreshingDispatcher dispatcher;
+        CountingInputs inputs(dispatcher);
+        RecordingView view;
+        ScriptedRunner runner;
+        RecordingProxy proxy;
+        LiveSnapshot snapshot;
+        snapshot.set(workedExampleNow());
+        inputs.form = workedExampleFields(); // 192.168.0.9 where 192.168.0.5 is in force
+        dispatcher.afterEach = [&](int n) {
+            snapshot.update([&](LiveValues& v) {
+                v.config.ip[0] = (n % 2 == 1) == flipFirst ? "192.168.0.9" : "192.168.0.5";
+            });
+        };
+        ApplySequence s(inputs, snapshot, view, dispatcher, runner, proxy, nullptr);
+        EXPECT_EQ(s.run(), ApplySequence::Outcome::Done);
+
+        ASSERT_EQ(inputs.readAt.size(), 2u);
+        EXPECT_EQ(inputs.readAt[0], inputs.readAt[1]) << "connection name and fields in the same hand-over";
+        ASSERT_GE(view.log.size(), 3u);
+        const bool shownAsChanging = view.log[2] == pad("IP:    192.168.0.5") + "->     192.168.0.9";
+        EXPECT_TRUE(shownAsChanging || view.log[2] == pad("IP:    192.168.0.9") + "->     192.168.0.9")
+            << view.log[2];
+        EXPECT_EQ(runner.ran.size(), shownAsChanging ? 1u : 0u)
+            << "a command runs exactly when the comparison shows a change";
+    }
+}
+
 TEST(ApplySequence, ABadValueRefusesTheWholeSwitchAndRunsNothing)
 {
     struct Case {
