@@ -26,6 +26,10 @@ struct InterfaceReading {
     // nameServer holds the lease's servers: the DNS choice reads automatic.
     bool dnsFromLease = false;
 
+    // A DHCP server's address is in force: DHCP can be on with the client
+    // still asking, and an address left from before in force meanwhile.
+    bool leased = false;
+
     bool operator==(const InterfaceReading&) const = default;
 };
 

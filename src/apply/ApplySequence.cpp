@@ -34,7 +34,7 @@ std::vector<std::string> chunkLines(const std::string& chunk)
 
 std::string leaseLine(const InterfaceReading& inForce)
 {
-    if (!inForce.dhcp || inForce.ip.empty() || trimBlanks(inForce.ip[0]).empty())
+    if (!inForce.dhcp || !inForce.leased || inForce.ip.empty() || trimBlanks(inForce.ip[0]).empty())
         return applytext::kNoLease;
     std::string line = std::string(applytext::kLeased) + trimBlanks(inForce.ip[0]);
     if (!inForce.mask.empty() && !trimBlanks(inForce.mask[0]).empty())

@@ -1,5 +1,6 @@
 #include "apply/RestorePoint.h"
 
+#include "adapters/StatusUpdater.h"
 #include "base/InForce.h"
 #include "base/Text.h"
 
@@ -14,11 +15,11 @@ RestorePoint restorePointOf(
     return point;
 }
 
-bool isRestored(const RestorePoint& point, const TcpIpConfig& inForceNow)
+bool isRestored(const RestorePoint& point, const InterfaceReading& inForceNow)
 {
-    if (!isInForce(point.settings, inForceNow))
+    if (!isInForce(point.settings, configInForce(inForceNow)))
         return false;
-    return point.settings.fixedIp || !trimBlanks(inForceNow.ip[0]).empty();
+    return point.settings.fixedIp || inForceNow.leased;
 }
 
 std::string describeInForce(const TcpIpConfig& c)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "adapters/LiveSnapshot.h"
+#include "adapters/LiveValuesSource.h"
 #include "base/TcpIpConfig.h"
 
 #include <string>
@@ -36,7 +37,7 @@ RestorePoint restorePointOf(
 
 // Whether the values in force now are the point's: a DHCP point also needs a
 // lease again, not only the DHCP client asking for one.
-bool isRestored(const RestorePoint& point, const TcpIpConfig& inForceNow);
+bool isRestored(const RestorePoint& point, const InterfaceReading& inForceNow);
 
 // The values in force in a line of the log: "DHCP：192.0.2.149/255.255.255.0，
 // 网关 192.0.2.1，DNS 192.0.2.53,192.0.2.54", or "静态：…" for a static link.

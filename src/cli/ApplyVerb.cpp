@@ -320,9 +320,9 @@ int runApply(const std::vector<std::string>& args, Io io)
         }
         io.out << '\n' << restoretext::kHeading << '\n';
         io.out.flush();
-        const auto inForceNow = [&] { return configInForce(readInForce(connection)); };
+        const auto inForceNow = [&] { return readInForce(connection); };
         if (const auto refusal = refuseValues(point.settings)) {
-            io.out << restoretext::kNotRestored << describeInForce(inForceNow()) << '\n';
+            io.out << restoretext::kNotRestored << describeInForce(configInForce(inForceNow())) << '\n';
             io.err << "tarnwick: apply: " << *refusal << '\n';
             return kNotRestoredExit;
         }
@@ -335,12 +335,12 @@ int runApply(const std::vector<std::string>& args, Io io)
         probeView.print(io.out);
         if (!probeError.empty())
             io.err << "tarnwick: apply: probe: " << probeError << '\n';
-        const TcpIpConfig now = inForceNow();
+        const InterfaceReading now = inForceNow();
         if (isRestored(point, now)) {
             io.out << restoretext::kRestored << '\n';
             return kRestoredExit;
         }
-        io.out << restoretext::kNotRestored << describeInForce(now) << '\n';
+        io.out << restoretext::kNotRestored << describeInForce(configInForce(now)) << '\n';
         return kNotRestoredExit;
     } catch (const std::exception& e) {
         sink.show(MessageSink::Kind::Error, e.what());

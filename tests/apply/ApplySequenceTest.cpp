@@ -562,6 +562,7 @@ TEST(ApplySequence, ADhcpSwitchNamesTheLeasedAddressAfterTheLastLine)
     InterfaceReading leased;
     r.readInForce = [&](const std::string&) { return leased; };
     leased.dhcp = true;
+    leased.leased = true;
     leased.ip = { "192.0.2.150" };
     leased.mask = { "255.255.255.0" };
     EXPECT_EQ(r.go(), ApplySequence::Outcome::Done);
@@ -571,6 +572,14 @@ TEST(ApplySequence, ADhcpSwitchNamesTheLeasedAddressAfterTheLastLine)
 
     leased.ip.clear(); // no lease yet
     leased.mask.clear();
+    leased.leased = false;
+    r.go();
+    EXPECT_EQ(r.view.log.back(), applytext::kNoLease);
+
+    // The client still asking, the address from before still in force: that
+    // address is no lease.
+    leased.ip = { "192.168.0.5" };
+    leased.mask = { "255.255.255.0" };
     r.go();
     EXPECT_EQ(r.view.log.back(), applytext::kNoLease);
 

@@ -77,6 +77,7 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
     const bool leased = std::any_of(
         addresses.begin(), addresses.end(), [](const netlink::Address& a) { return a.dynamic; });
     r.dhcp = leased || (state && state->dhcp);
+    r.leased = leased;
 
     if (r.dhcp) {
         // The lease in force, whatever static extras sit beside it.

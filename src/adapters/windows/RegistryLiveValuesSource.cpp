@@ -68,6 +68,7 @@ InterfaceReading RegistryLiveValuesSource::readInterface(const AdapterEntry& ada
         if (r.dhcp) {
             r.ip.push_back(reg.ReadString("IPAutoconfigurationAddress"));
             r.mask.push_back(reg.ReadString("IPAutoconfigurationMask"));
+            r.leased = !r.ip.front().empty() && r.ip.front() != "0.0.0.0";
             // The lease's gateway and servers are in force: shown like static ones.
             r.gateway = addressList(m_store, key, "DhcpDefaultGateway");
             if (!r.gateway.empty())
