@@ -126,6 +126,8 @@ protected:
             GTEST_SKIP() << "the temporary folder is mounted nosuid";
         ::chmod(m_dir.path().c_str(), 0755);
         fs::copy_file(binPath("netsh-helper"), m_netsh);
+        // Its clients' lease hook, beside it as in an installation.
+        fs::copy_file(binPath("tarnwick-lease-hook"), m_dir / "tarnwick-lease-hook");
         ASSERT_EQ(::chown(m_netsh.c_str(), 0, kGroup), 0);
         ASSERT_EQ(::chmod(m_netsh.c_str(), 04750), 0);
     }
@@ -391,4 +393,26 @@ TEST_F(NetshHostileCaller, TheTerminalsStopSignalDoesNotStopIt)
     const MemberResult r = finish(run);
     expectDone(r, "C2 after ^Z");
     EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.78/24" });
+}
+
+// The member's DHCP switch hands its clients the lease hook, a program of its
+// own beside the helper; the helper itself, started under the hook's name,
+// is no hook: a forged lease event is a command line it refuses.
+TEST_F(NetshHostileCaller, LeaseEventsGoToTheHookProgramNeverToTheHelper)
+{
+    const MemberResult leased = finish(start(c1()));
+    EXPECT_EQ(leased.exitCode, 0) << leased.output;
+    std::error_code ec;
+    EXPECT_EQ(
+        fs::read_symlink(raisedStateFolder() + "/tarnwick-dhcp-hook", ec), m_dir / "tarnwick-lease-hook")
+        << ec.message();
+    const auto before = addressTexts();
+    const fs::path posing = m_dir / "tarnwick-dhcp-hook";
+    fs::create_symlink(m_netsh, posing);
+    const auto r = tarnwick::test::runProcess({ posing.string() },
+        { { "reason", "BOUND" }, { "interface", lan() }, { "new_ip_address", "192.0.2.150" },
+            { "new_subnet_mask", "255.255.255.0" } });
+    EXPECT_NE(r.exitCode, 0) << r.out;
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_EQ(addressTexts(), before);
 }
