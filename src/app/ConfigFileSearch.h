@@ -2,6 +2,7 @@
 
 #include "app/UserPrompts.h"
 #include "base/RegistryStore.h"
+#include "store/StoreMessages.h"
 
 #include <functional>
 #include <string>
@@ -9,8 +10,10 @@
 namespace tarnwick::gui
 {
 
+// At start-up the user is asked where the file is, so this not-found text
+// differs from the store's; an invalid file is the store's own text.
 inline constexpr const char* kConfigNotFound = "未找到配置文件,请选择配置文件所在的位置！";
-inline constexpr const char* kConfigInvalid = "所指定的配置文件无效或文件已损坏！";
+using msg::kConfigInvalid;
 // Said before the program ends for want of a configuration file.
 inline constexpr const char* kNoConfigFileEnds = "没有可用的配置文件，程序将退出。";
 

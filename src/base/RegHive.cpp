@@ -148,20 +148,4 @@ std::vector<std::string> RegHive::subkeyNames(std::string_view path) const
     return names;
 }
 
-bool RegHive::removeKey(std::string_view path)
-{
-    if (!find(path))
-        return false;
-    const std::string folded = foldCase(path);
-    std::erase_if(m_keys, [&](const RegKey& key) {
-        if (folded.empty())
-            return true;
-        const std::string k = foldCase(key.path);
-        return k == folded
-            || (k.size() > folded.size() && k.compare(0, folded.size(), folded) == 0
-                && k[folded.size()] == '\\');
-    });
-    return true;
-}
-
 } // namespace tarnwick

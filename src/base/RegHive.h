@@ -43,8 +43,6 @@ public:
     RegKey& create(std::string_view path);
     // Names of the direct subkeys, in the order they were created.
     std::vector<std::string> subkeyNames(std::string_view path) const;
-    // Removes the key and everything below it; false when it did not exist.
-    bool removeKey(std::string_view path);
 
     const std::vector<RegKey>& keys() const { return m_keys; }
     bool empty() const { return m_keys.empty(); }

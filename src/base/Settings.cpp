@@ -135,25 +135,6 @@ StartupSettings readStartupSettings(RegistryStore& store)
     return s;
 }
 
-std::string locateConfigFile(RegistryStore& store, std::string path,
-    const std::function<bool(const std::string&)>& exists,
-    const std::function<std::optional<std::string>()>& ask)
-{
-    while (path != kNoConfigFile && !exists(path)) {
-        const std::optional<std::string> chosen = ask();
-        if (!chosen || chosen->empty())
-            return std::string(kNoConfigFile);
-        path = *chosen;
-        writeConfigFile(store, path);
-    }
-    return path;
-}
-
-void resetConfigFile(RegistryStore& store)
-{
-    writeConfigFile(store, kDefaultConfigFile);
-}
-
 std::string readSkin(const std::filesystem::path& ini)
 {
     return TIniFile(ini).ReadString(kSettingSection, kSkinKey, kDefaultSkin);

@@ -91,22 +91,6 @@ struct StartupSettings {
 // with "Ver", "ConfigFile", "IconSize", "Advanced" and "SetAgent".
 StartupSettings readStartupSettings(RegistryStore& store);
 
-// The start-up search for the configuration file. While `path` is not "null"
-// and `exists(path)` is false, `ask()` runs: it shows the not-found message and
-// the save-file dialog and returns the chosen name, or nullopt or an empty
-// name when the user cancelled. A chosen name is written to "ConfigFile" and
-// tried next; a cancel ends the search with "null". (A dialog that offers the
-// last chosen name again on cancel must still report the cancel: otherwise a
-// user who once picked a missing file could never leave the loop.) The path
-// is taken as `exists` takes it: resolve a relative one first
-// (resolveConfigFile).
-std::string locateConfigFile(RegistryStore& store, std::string path,
-    const std::function<bool(const std::string&)>& exists,
-    const std::function<std::optional<std::string>()>& ask);
-
-// After the chosen file proved invalid: the next start tries "config.xml" again.
-void resetConfigFile(RegistryStore& store);
-
 // ---- config.ini -----------------------------------------------------------
 inline constexpr std::string_view kSettingSection = "Setting";
 inline constexpr std::string_view kSkinKey = "Sskin";

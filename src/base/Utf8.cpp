@@ -50,16 +50,6 @@ bool isValidUtf8(std::string_view bytes)
     return true;
 }
 
-std::size_t utf8Length(std::string_view text)
-{
-    std::size_t n = 0;
-    for (char c : text) {
-        if (!isContinuation(static_cast<unsigned char>(c)))
-            ++n;
-    }
-    return n;
-}
-
 std::string_view utf8Prefix(std::string_view text, std::size_t chars)
 {
     std::size_t n = 0;

@@ -9,9 +9,6 @@ namespace tarnwick
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
 bool isValidUtf8(std::string_view bytes);
 
-// Number of characters (code points) of well-formed UTF-8 text.
-std::size_t utf8Length(std::string_view text);
-
 // The longest prefix of at most `chars` characters; never splits a character.
 std::string_view utf8Prefix(std::string_view text, std::size_t chars);
 

@@ -39,6 +39,7 @@ public:
     // address, with a failure the service's own last words (maybe none).
     using Notifier = std::function<void(int state, int error, const std::string& detail)>;
 
+    // Ends (joins) the threads it notifies from: none reports after it is gone.
     virtual ~DialBackend() = default;
     virtual bool installed() const = 0;
     // Why this user cannot dial, in words for the user; empty when installed.

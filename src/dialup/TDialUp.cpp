@@ -47,6 +47,9 @@ TDialUp::~TDialUp()
         m_mailbox->owner = nullptr;
     }
     m_mailbox->emptied.notify_all();
+    // The back end joins its threads: freed from the mailbox above, none is
+    // still reporting (or posting to the GUI thread) once it is gone.
+    m_backend.reset();
 }
 
 bool TDialUp::RasInstalled() const

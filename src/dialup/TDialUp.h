@@ -74,7 +74,7 @@ private:
     void fail(const std::string& text);
 
     std::unique_ptr<DialBackend> m_backend;
-    // Shared with the back end's threads, which may outlive this component.
+    // Shared with the back end's threads, which end before the back end does.
     std::shared_ptr<Mailbox> m_mailbox;
     Post m_post;
     std::function<void()> m_processEvents;

@@ -13,14 +13,14 @@ struct _xmlNode;
 namespace tarnwick
 {
 
+// Larger than any configuration file gets (10,000 configurations take 6 MB).
+inline constexpr std::uintmax_t kMaxDocumentBytes = 64u * 1024 * 1024;
+
 // One XML document, loaded whole, edited as a tree and saved whole, over
 // libxml2. Strings in and out are UTF-8. Files are written in GB2312 with the
 // declaration alone on the first line; characters GB2312 lacks become
 // character references, so nothing is lost. Saves are atomic (temporary file
 // in the same folder, flushed, renamed over the old one).
-// Larger than any configuration file gets (10,000 configurations take 6 MB).
-inline constexpr std::uintmax_t kMaxDocumentBytes = 64u * 1024 * 1024;
-
 class XmlDocument
 {
 public:

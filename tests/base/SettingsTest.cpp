@@ -143,42 +143,6 @@ TEST(Settings, RefusedWriteEndsTheStartUpReadsAtThatStep)
     EXPECT_EQ(s.configFilePath, "null"); // nothing usable was read
 }
 
-TEST(Settings, ConfigFileSearchWritesEachChoiceAndEndsOnCancel)
-{
-    struct Case {
-        std::string start;
-        std::vector<std::optional<std::string>> answers; // what the dialog returns, in turn
-        std::string result;
-        std::string stored; // "ConfigFile" afterwards
-        std::size_t asked;
-    };
-    const Case cases[] = {
-        { "have.xml", {}, "have.xml", "start", 0 },
-        { "missing.xml", { std::nullopt }, "null", "start", 1 },
-        { "missing.xml", { std::string() }, "null", "start", 1 },
-        { "missing.xml", { "also-missing.xml", std::nullopt }, "null", "also-missing.xml", 2 },
-        { "missing.xml", { "also-missing.xml", "have.xml" }, "have.xml", "have.xml", 2 },
-        { "null", {}, "null", "start", 0 },
-    };
-    for (const Case& c : cases) {
-        MemoryRegistryStore store;
-        put(store, "ConfigFile", "start");
-        std::size_t asked = 0;
-        const std::string result = st::locateConfigFile(
-            store, c.start, [](const std::string& p) { return p == "have.xml"; },
-            [&]() -> std::optional<std::string> {
-                return asked < c.answers.size() ? c.answers[asked++] : std::nullopt;
-            });
-        EXPECT_EQ(result, c.result) << c.start;
-        EXPECT_EQ(asked, c.asked) << c.start;
-        EXPECT_EQ(st::readValue(store, "ConfigFile"), c.stored) << c.start;
-    }
-    MemoryRegistryStore store;
-    put(store, "ConfigFile", "bad.xml");
-    st::resetConfigFile(store);
-    EXPECT_EQ(st::readValue(store, "ConfigFile"), "config.xml");
-}
-
 TEST(Settings, ConfigIniHoldsSkinAndDialUpEntries)
 {
     test::TempDir dir;

@@ -185,6 +185,54 @@ TEST_F(Pppd, ADialReportsItsProgressAndConnectsWithoutThePasswordInSight)
     EXPECT_EQ(d.dialup.HangUpAll(), 0) << "nothing left to end";
 }
 
+// The component goes (the program ends) while the dial's reader is handing
+// over a status: the back end joins its reader first, so the hand-over ends
+// before the component's destructor returns, never reaching whatever the
+// post goes to (the data module) after it is gone.
+TEST_F(Pppd, NoStatusIsPostedOnceTheComponentIsGone)
+{
+    std::mutex m;
+    std::condition_variable cv;
+    bool inPost = false, destroying = false, destroyed = false, left = false, postedAfter = false;
+    auto dialer = std::make_unique<TDialUp>(
+        std::make_unique<PppdBackend>(),
+        [&](std::function<void()>) {
+            std::unique_lock lock(m);
+            postedAfter = postedAfter || destroyed;
+            if (inPost)
+                return;
+            inPost = true;
+            cv.notify_all();
+            cv.wait(lock, [&] { return destroying; });
+            // Still here when the destructor has returned: the fault. Joined,
+            // the destructor waits for this post instead.
+            cv.wait_for(lock, std::chrono::seconds(1), [&] { return destroyed; });
+            postedAfter = postedAfter || destroyed;
+            left = true;
+            cv.notify_all();
+        },
+        [] {});
+    dialer->ConnectTo = "dsl";
+    dialer->Username = "ann";
+    dialer->Password = "right";
+    ASSERT_TRUE(dialer->Dial());
+    {
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return inPost; });
+        destroying = true;
+    }
+    cv.notify_all();
+    dialer.reset();
+    {
+        std::lock_guard lock(m);
+        destroyed = true;
+    }
+    cv.notify_all();
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return left; });
+    EXPECT_FALSE(postedAfter) << "a status was still being posted after the component was gone";
+}
+
 // pppd quits at once (a user who may not load the peer's plugin): the dial
 // ends failed with pppd's reason, never up.
 TEST_F(Pppd, PppdQuittingAtOnceEndsTheDialFailed)

@@ -11,10 +11,13 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
+#include <iterator>
+#include <linux/capability.h>
 #include <regex>
 #include <sstream>
 #include <sys/file.h>
@@ -126,6 +129,8 @@ protected:
             GTEST_SKIP() << "the temporary folder is mounted nosuid";
         ::chmod(m_dir.path().c_str(), 0755);
         fs::copy_file(binPath("netsh-helper"), m_netsh);
+        // Its clients' lease hook, beside it as in an installation.
+        fs::copy_file(binPath("tarnwick-lease-hook"), m_dir / "tarnwick-lease-hook");
         ASSERT_EQ(::chown(m_netsh.c_str(), 0, kGroup), 0);
         ASSERT_EQ(::chmod(m_netsh.c_str(), 04750), 0);
     }
@@ -391,4 +396,44 @@ TEST_F(NetshHostileCaller, TheTerminalsStopSignalDoesNotStopIt)
     const MemberResult r = finish(run);
     expectDone(r, "C2 after ^Z");
     EXPECT_EQ(addressTexts(), std::vector<std::string> { "192.0.2.78/24" });
+}
+
+// The member's DHCP switch hands its clients the lease hook, a program of
+// its own beside the helper, and no capability the helper keeps for nothing;
+// the helper itself, started under the hook's name, is no hook: a forged
+// lease event is a command line it refuses.
+TEST_F(NetshHostileCaller, LeaseEventsGoToTheHookProgramNeverToTheHelper)
+{
+    const MemberResult leased = finish(start(c1()));
+    EXPECT_EQ(leased.exitCode, 0) << leased.output;
+    std::error_code ec;
+    EXPECT_EQ(
+        fs::read_symlink(raisedStateFolder() + "/tarnwick-dhcp-hook", ec), m_dir / "tarnwick-lease-hook")
+        << ec.message();
+    // Its client (and the hook it runs) can hold no capability beyond those
+    // the helper keeps for the code that needs them: no file access rights
+    // past their modes, no modules, no raw I/O.
+    std::ifstream record(raisedStateFolder() + "/" + lan() + ".state");
+    const std::string pid
+        = match(std::string(std::istreambuf_iterator<char>(record), {}), "client-pid=([0-9]+)");
+    ASSERT_FALSE(pid.empty());
+    std::ifstream status("/proc/" + pid + "/status");
+    const std::string bounding
+        = match(std::string(std::istreambuf_iterator<char>(status), {}), "CapBnd:\\s*([0-9a-f]+)");
+    std::uint64_t allowed = 0;
+    for (const int cap : { CAP_NET_ADMIN, CAP_KILL, CAP_SYS_PTRACE, CAP_SYS_ADMIN, CAP_NET_RAW,
+             CAP_NET_BIND_SERVICE, CAP_SETUID, CAP_SETGID, CAP_SYS_CHROOT, CAP_CHOWN })
+        allowed |= std::uint64_t(1) << cap;
+    ASSERT_FALSE(bounding.empty());
+    EXPECT_EQ(std::stoull(bounding, nullptr, 16) & ~allowed, 0u) << "CapBnd " << bounding;
+
+    const auto before = addressTexts();
+    const fs::path posing = m_dir / "tarnwick-dhcp-hook";
+    fs::create_symlink(m_netsh, posing);
+    const auto r = tarnwick::test::runProcess({ posing.string() },
+        { { "reason", "BOUND" }, { "interface", lan() }, { "new_ip_address", "192.0.2.150" },
+            { "new_subnet_mask", "255.255.255.0" } });
+    EXPECT_NE(r.exitCode, 0) << r.out;
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_EQ(addressTexts(), before);
 }

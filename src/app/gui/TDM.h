@@ -32,6 +32,8 @@ public:
 private:
     LookController m_look;
     QtDispatcher m_dispatcher;
+    // Last, so it goes first: its back end joins the dial's threads while
+    // this module, which their statuses are posted to, is still whole.
     std::unique_ptr<TDialUp> m_dialUp;
 };
 

@@ -2,25 +2,29 @@
 
 #include "base/AtomicFile.h"
 #include "base/Spawn.h"
+#include "dialup/linux/PppdFiles.h"
+#include "dialup/linux/PppdProcesses.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace tarnwick
 {
 
 namespace fs = std::filesystem;
+using pppdfiles::firstWord;
 
 namespace
 {
@@ -40,71 +44,12 @@ std::string readOrEmpty(const fs::path& path)
     }
 }
 
-// A word of pppd's option and secrets files, quoted.
-std::string quoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
-bool holdsControlCharacter(const std::string& text)
-{
-    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-}
-
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
-}
-
-std::string firstWord(const std::string& line)
-{
-    std::istringstream in(line);
-    std::string word;
-    in >> word;
-    return word;
-}
-
 // May this process write the file (or create it in its folder)?
 bool writable(const fs::path& path)
 {
     if (::access(path.c_str(), F_OK) == 0)
         return ::access(path.c_str(), W_OK) == 0;
     return ::access(path.parent_path().c_str(), W_OK) == 0;
-}
-
-// The arguments of a live process of the program `pppd`, or nothing for
-// another process (or one this user may not look into).
-std::optional<std::vector<std::string>> pppdArguments(const std::string& pid, const fs::path& pppd)
-{
-    const std::string comm = readOrEmpty("/proc/" + pid + "/comm");
-    if (comm != "pppd\n")
-        return std::nullopt;
-    std::error_code ec;
-    if (fs::read_symlink("/proc/" + pid + "/exe", ec) != pppd)
-        return std::nullopt;
-    const std::string stat = readOrEmpty("/proc/" + pid + "/stat");
-    if (const auto close = stat.rfind(')');
-        close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] == 'Z')
-        return std::nullopt;
-    std::vector<std::string> args;
-    std::string cmdline = readOrEmpty("/proc/" + pid + "/cmdline");
-    std::size_t at = 0;
-    while (at < cmdline.size()) {
-        const std::size_t end = cmdline.find('\0', at);
-        args.push_back(cmdline.substr(at, end - at));
-        at = end == std::string::npos ? cmdline.size() : end + 1;
-    }
-    return args;
 }
 
 // What pppd reports as it connects, mapped onto connection states.
@@ -123,6 +68,59 @@ constexpr Progress kProgress[] = {
     { "local  IP address ", dialstate::Projected, 0 },
     { "remote IP address ", dialstate::Connected, 0 },
 };
+
+// Reads a dial's progress from its pppd's output `fd` until pppd detaches or
+// ends, then reports how it ended; or until `stop` is readable (the back end
+// goes): then at once, reporting nothing more.
+void readProgress(pid_t pid, int fd, int stop, const DialBackend::Notifier& notify)
+{
+    notify(dialstate::OpenPort, 0, {});
+    std::string pending, address, lastWords;
+    bool connected = false, authFailed = false;
+    char buf[512];
+    for (;;) {
+        pollfd watched[2] = { { fd, POLLIN, 0 }, { stop, POLLIN, 0 } };
+        if (::poll(watched, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (watched[1].revents != 0) {
+            ::close(fd);
+            ::waitpid(pid, nullptr, WNOHANG);
+            return;
+        }
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        pending.append(buf, static_cast<std::size_t>(n));
+        for (std::size_t nl; (nl = pending.find('\n')) != std::string::npos; pending.erase(0, nl + 1)) {
+            const std::string line = pending.substr(0, nl);
+            bool progress = false;
+            for (const Progress& p : kProgress) {
+                if (line.starts_with(p.starts)) {
+                    progress = true;
+                    if (p.state == dialstate::Projected)
+                        address = firstWord(line.substr(std::string_view(p.starts).size()));
+                    connected = connected || p.state == dialstate::Connected;
+                    authFailed = authFailed || p.error != 0;
+                    notify(p.state, p.error, p.state == dialstate::Connected ? address : std::string());
+                }
+            }
+            // What pppd said last is why it gave up, when it does.
+            if (!progress && !firstWord(line).empty())
+                lastWords = line.substr(0, 200);
+        }
+    }
+    ::close(fd);
+    const int status = waitForExit(pid);
+    if (status != 0 && !authFailed)
+        notify(dialstate::Disconnected, pppderror::PppdExit + (status < 0 ? 5 : status), lastWords);
+    else if (status == 0 && !connected)
+        notify(dialstate::Connected, 0, address);
+}
 
 // May `who` run the program, by its mode bits? Root may when anyone may.
 bool mayExecute(const struct stat& st, const DialerIdentity& who)
@@ -175,16 +173,37 @@ PppdPaths PppdPaths::current()
     return p;
 }
 
+struct PppdBackend::Reader {
+    std::thread thread;
+    std::atomic<bool> finished = false;
+};
+
 PppdBackend::PppdBackend(PppdPaths paths, DialerIdentity who)
     : m_paths(std::move(paths))
     , m_who(std::move(who))
 {
+    if (::pipe2(m_stop, O_CLOEXEC) != 0)
+        m_stop[0] = m_stop[1] = -1; // dial() refuses then
 }
 
 PppdBackend::~PppdBackend()
 {
-    if (m_dial.joinable())
-        m_dial.detach(); // it holds copies of all it uses and ends with its pppd
+    if (m_stop[1] >= 0)
+        ::close(m_stop[1]);
+    for (const auto& reader : m_readers)
+        reader->thread.join();
+    if (m_stop[0] >= 0)
+        ::close(m_stop[0]);
+}
+
+void PppdBackend::joinFinishedReaders()
+{
+    std::erase_if(m_readers, [](const std::unique_ptr<Reader>& reader) {
+        if (!reader->finished)
+            return false;
+        reader->thread.join();
+        return true;
+    });
 }
 
 bool PppdBackend::installed() const
@@ -240,37 +259,7 @@ bool PppdBackend::validEntry(const std::string& entry) const
 
 std::optional<std::vector<DialBackend::Connection>> PppdBackend::connections() const
 {
-    DIR* dir = ::opendir("/proc");
-    if (!dir)
-        return std::nullopt;
-    std::error_code ec;
-    const fs::path program = fs::canonical(m_paths.pppd, ec);
-    std::vector<Connection> out;
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string pid = e->d_name;
-        if (pid.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        const auto args = pppdArguments(pid, program);
-        if (!args)
-            continue;
-        Connection c;
-        c.handle = std::stoi(pid);
-        for (std::size_t i = 1; i + 1 < args->size(); ++i) {
-            if ((*args)[i] == "call" || (*args)[i] == "linkname")
-                c.entry = (*args)[i + 1];
-        }
-        // pppd's linkname file: its pid, then the interface once the link is up.
-        const auto pidFile = lines(readOrEmpty(m_paths.run / ("ppp-" + c.entry + ".pid")));
-        if (!c.entry.empty() && pidFile.size() >= 2 && pidFile[0] == pid) {
-            c.device = pidFile[1];
-            c.connected = true;
-        }
-        out.push_back(c);
-    }
-    ::closedir(dir);
-    std::sort(
-        out.begin(), out.end(), [](const Connection& a, const Connection& b) { return a.handle < b.handle; });
-    return out;
+    return pppdConnections(m_paths.pppd, m_paths.run);
 }
 
 void PppdBackend::hangUp(const Connection& connection)
@@ -292,47 +281,24 @@ int PppdBackend::storeCredentials(
 {
     if (!validEntry(entry))
         return pppderror::NoSuchEntry;
-    if (user.empty() || holdsControlCharacter(user) || holdsControlCharacter(password))
+    if (user.empty() || pppdfiles::holdsControlCharacter(user) || pppdfiles::holdsControlCharacter(password))
         return pppderror::UnusableText;
     const fs::path peer = m_paths.peers / entry;
     const std::string options = readOrEmpty(peer);
-    // The secrets its authentication reads: both, unless the peer refuses one.
     std::vector<fs::path> secrets;
-    if (options.find("refuse-pap") == std::string::npos)
+    if (pppdfiles::readsPapSecrets(options))
         secrets.push_back(m_paths.secrets / "pap-secrets");
-    if (options.find("refuse-chap") == std::string::npos)
+    if (pppdfiles::readsChapSecrets(options))
         secrets.push_back(m_paths.secrets / "chap-secrets");
     // All or nothing: every file must be writable before any is written.
     if (!writable(peer) || !std::all_of(secrets.begin(), secrets.end(), writable))
         return pppderror::AccessDenied;
     try {
-        std::string updated;
-        for (const std::string& line : lines(options)) {
-            if (firstWord(line) != "user")
-                updated += line + "\n";
-        }
-        updated += "user " + quoted(user) + "\n";
-        if (updated != options)
+        if (const std::string updated = pppdfiles::withUser(options, user); updated != options)
             writeFileAtomically(peer, updated, 0644);
-        // This entry's line alone, marked so that it is found again.
-        const std::string mark = "# tarnwick:" + entry;
-        const std::string ours = quoted(user) + " * " + quoted(password) + " " + mark;
-        for (const fs::path& file : secrets) {
-            std::string text;
-            bool replaced = false;
-            for (const std::string& line : lines(readOrEmpty(file))) {
-                if (line.ends_with(" " + mark)) {
-                    if (!replaced)
-                        text += ours + "\n";
-                    replaced = true;
-                } else {
-                    text += line + "\n";
-                }
-            }
-            if (!replaced)
-                text += ours + "\n";
-            writeFileAtomically(file, text, 0600, FileAccess::Private);
-        }
+        for (const fs::path& file : secrets)
+            writeFileAtomically(file, pppdfiles::withSecret(readOrEmpty(file), entry, user, password), 0600,
+                FileAccess::Private);
     } catch (const std::system_error&) {
         return pppderror::AccessDenied;
     }
@@ -354,7 +320,7 @@ int PppdBackend::dial(const std::string& entry, Notifier notify)
     // link so its pid file tells which line it is.
     argv.insert(argv.end(), { "updetach", "linkname", entry });
     int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0)
+    if (m_stop[0] < 0 || ::pipe2(out, O_CLOEXEC) != 0)
         return pppderror::CannotStart;
     pid_t pid = -1;
     try {
@@ -366,45 +332,23 @@ int PppdBackend::dial(const std::string& entry, Notifier notify)
         ::close(out[0]);
         return pppderror::CannotStart;
     }
-    if (m_dial.joinable())
-        m_dial.detach();
-    m_dial = std::thread([pid, fd = out[0], notify = std::move(notify)] {
-        notify(dialstate::OpenPort, 0, {});
-        std::string pending, address, lastWords;
-        bool connected = false, authFailed = false;
-        char buf[512];
-        for (;;) {
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            pending.append(buf, static_cast<std::size_t>(n));
-            for (std::size_t nl; (nl = pending.find('\n')) != std::string::npos; pending.erase(0, nl + 1)) {
-                const std::string line = pending.substr(0, nl);
-                bool progress = false;
-                for (const Progress& p : kProgress) {
-                    if (line.starts_with(p.starts)) {
-                        progress = true;
-                        if (p.state == dialstate::Projected)
-                            address = firstWord(line.substr(std::string_view(p.starts).size()));
-                        connected = connected || p.state == dialstate::Connected;
-                        authFailed = authFailed || p.error != 0;
-                        notify(p.state, p.error, p.state == dialstate::Connected ? address : std::string());
-                    }
-                }
-                // What pppd said last is why it gave up, when it does.
-                if (!progress && !firstWord(line).empty())
-                    lastWords = line.substr(0, 200);
-            }
-        }
-        ::close(fd);
-        const int status = waitForExit(pid);
-        if (status != 0 && !authFailed)
-            notify(dialstate::Disconnected, pppderror::PppdExit + (status < 0 ? 5 : status), lastWords);
-        else if (status == 0 && !connected)
-            notify(dialstate::Connected, 0, address);
-    });
+    joinFinishedReaders();
+    auto reader = std::make_unique<Reader>();
+    try {
+        m_readers.reserve(m_readers.size() + 1);
+        Reader& self = *reader;
+        self.thread = std::thread([&self, pid, fd = out[0], stop = m_stop[0], notify = std::move(notify)] {
+            readProgress(pid, fd, stop, notify);
+            self.finished = true;
+        });
+    } catch (const std::exception&) {
+        // Unread, pppd would fill its pipe and hang: it goes.
+        ::close(out[0]);
+        ::kill(pid, SIGTERM);
+        waitForExit(pid);
+        return pppderror::CannotStart;
+    }
+    m_readers.push_back(std::move(reader));
     return 0;
 }
 

@@ -3,9 +3,8 @@
 #include "dialup/DialBackend.h"
 
 #include <filesystem>
-#include <mutex>
+#include <memory>
 #include <sys/types.h>
-#include <thread>
 #include <vector>
 
 namespace tarnwick
@@ -48,13 +47,18 @@ inline constexpr int PppdExit = 10000;
 // phone book, the user name goes
 // into the peer file and the password into the secrets files its
 // authentication reads, a dial is pppd started for the peer (no shell), its
-// progress read from what it reports until it detaches.
+// progress read from what it reports until it detaches, by a thread this
+// back end owns: it is joined before the back end is gone, so no progress is
+// reported after that.
 class PppdBackend : public DialBackend
 {
 public:
     explicit PppdBackend(
         PppdPaths paths = PppdPaths::current(), DialerIdentity who = DialerIdentity::current());
+    // Stops the dials' readers (their pppd runs on, unread) and joins them.
     ~PppdBackend() override;
+    PppdBackend(const PppdBackend&) = delete;
+    PppdBackend& operator=(const PppdBackend&) = delete;
 
     // pppd is there and the user may run it (the distribution lets only
     // one group run it: dip).
@@ -72,9 +76,15 @@ public:
 private:
     bool validEntry(const std::string& entry) const;
 
+    struct Reader;
+    void joinFinishedReaders();
+
     PppdPaths m_paths;
     DialerIdentity m_who;
-    std::thread m_dial; // reads the running dial's progress
+    // Closing the write end tells every reader to stop.
+    int m_stop[2] = { -1, -1 };
+    // One per dial still read (an earlier one may still be winding down).
+    std::vector<std::unique_ptr<Reader>> m_readers;
 };
 
 } // namespace tarnwick

@@ -14,6 +14,7 @@
 #include <functional>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
+#include <optional>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <system_error>
@@ -70,29 +71,17 @@ void stopClient(const std::string& ifname, LinkState& state)
 }
 
 // Holds the link's running client still while the link changes under it: it
-// can neither fight the change nor be lost when the change fails.
-class PausedClient
+// can neither fight the change nor be lost when the change fails. It is not
+// let go here: a change that fails is undone first (which resumes it), one
+// that succeeds ends it. Returns its pid, 0 when none runs.
+int holdClientStill(const LinkState& state)
 {
-public:
-    explicit PausedClient(const LinkState& state)
-        : m_pid(isDhcpClientProcess(state.clientPid, state.client) ? state.clientPid : 0)
-    {
-        // It leads a process group of its own: its helpers stop too.
-        if (m_pid > 0)
-            ::kill(-m_pid, SIGSTOP);
-    }
-    ~PausedClient()
-    {
-        if (m_pid > 0)
-            ::kill(-m_pid, SIGCONT);
-    }
-    PausedClient(const PausedClient&) = delete;
-    PausedClient& operator=(const PausedClient&) = delete;
-    bool running() const { return m_pid > 0; }
-
-private:
-    int m_pid;
-};
+    if (!isDhcpClientProcess(state.clientPid, state.client))
+        return 0;
+    // It leads a process group of its own: its helpers stop too.
+    ::kill(-state.clientPid, SIGSTOP);
+    return state.clientPid;
+}
 
 // The command as the record of an interrupted change names it.
 std::string describe(const Command& cmd)
@@ -120,16 +109,6 @@ std::string describe(const Command& cmd)
         break;
     }
     return "show config";
-}
-
-// Runs `change` as one LinkChange: a change that fails part-way, or is cut
-// off, is undone, so the link is left as it was found.
-void changeLink(const std::string& ifname, int ifindex, const Command& cmd,
-    const std::function<void(netlink::Socket&, LinkState&)>& change)
-{
-    LinkChange link(ifname, ifindex, describe(cmd));
-    change(link.nl(), link.state());
-    link.done();
 }
 
 // Waits until the client's hook has recorded a lease. The hook replaces the
@@ -170,88 +149,97 @@ std::string waitForLease(const std::string& ifname, int pid, const std::string& 
     return outcome;
 }
 
-// The addresses stay until a lease is in place (the hook replaces them then),
-// so a client that never gets one leaves the link as it was.
-std::string setAddressDhcp(const std::string& ifname, int ifindex, const Command& cmd)
+// A client a change started or kept, whose lease the command waits for once
+// the change is complete and the lock given up.
+struct LeaseWait {
+    int pid = 0;
+    std::string client;
+    // The change started it: should it quit without a lease, the change is undone.
+    bool undoWithoutLease = false;
+};
+
+// A command's own part of a change of the link.
+using ChangeStep = std::function<std::optional<LeaseWait>(LinkChange&)>;
+
+// The one way every command changes a link: under the namespace's lock, with
+// the link's snapshot and the intent on disk (LinkChange), the command's step
+// runs; a step that throws, or a run cut off, leaves the link as it was found.
+std::string changeLink(const std::string& ifname, int ifindex, const Command& cmd, const ChangeStep& step)
 {
-    const auto client = findDhcpClient();
-    if (!client)
-        throw Failure { "找不到 DHCP 客户端程序（dhcpcd、dhclient 或 udhcpc），地址未更改。" };
-    const fs::path dir = namespaceStateDir();
     LinkChange change(ifname, ifindex, describe(cmd));
-    LinkState& state = change.state();
-    if (state.dhcp && state.client == client->name && isDhcpClientProcess(state.clientPid, state.client)) {
-        // Already ours: the client on record keeps its lease (and runs again
-        // when a run that held it still ended before letting it go).
-        change.done();
-        const int pid = state.clientPid;
-        if (isStoppedDhcpClient(pid, state.client))
-            ::kill(-pid, SIGCONT);
-        change.lock().unlock();
-        return waitForLease(ifname, pid, client->name, dir);
-    }
-    stopClient(ifname, state); // one that died, or another program
-    state.dhcp = true;
-    state.client = client->name;
-    const int pid = startDhcpClient(*client, ifname, dir, [&](int childPid) {
-        state.clientPid = childPid;
-        saveAndApplyDns(ifname, state);
-    });
-    // The client runs and is on record: from here the lease is its to bring,
-    // also should this run be cut off while it waits.
+    const std::optional<LeaseWait> wait = step(change);
+    // From here the lease is the client's to bring, also should this run be
+    // cut off while it waits.
     change.done();
+    if (!wait)
+        return {};
     // The client's script takes the lock to record the lease.
     change.lock().unlock();
     try {
-        return waitForLease(ifname, pid, client->name, dir);
+        return waitForLease(ifname, wait->pid, wait->client, namespaceStateDir());
     } catch (const Failure&) {
-        try {
-            change.undoAfterAll();
-        } catch (const StateBusy&) {
+        if (wait->undoWithoutLease) {
+            try {
+                change.undoAfterAll();
+            } catch (const StateBusy&) {
+            }
         }
         throw;
     }
 }
 
-void setAddressStatic(const std::string& ifname, int ifindex, const Command& cmd)
+// The addresses stay until a lease is in place (the hook replaces them then),
+// so a client that never gets one leaves the link as it was.
+std::optional<LeaseWait> setAddressDhcp(
+    LinkChange& change, const std::string& ifname, const DhcpClientProgram& client)
 {
-    LinkChange change(ifname, ifindex, describe(cmd));
+    LinkState& state = change.state();
+    if (state.dhcp && state.client == client.name && isDhcpClientProcess(state.clientPid, state.client)) {
+        // Already ours: the client on record keeps its lease (and runs again
+        // when a run that held it still ended before letting it go).
+        const int pid = state.clientPid;
+        if (isStoppedDhcpClient(pid, state.client))
+            ::kill(-pid, SIGCONT);
+        return LeaseWait { pid, client.name, false };
+    }
+    stopClient(ifname, state); // one that died, or another program
+    state.dhcp = true;
+    state.client = client.name;
+    const int pid = startDhcpClient(client, ifname, namespaceStateDir(), [&](int childPid) {
+        state.clientPid = childPid;
+        saveAndApplyDns(ifname, state);
+    });
+    return LeaseWait { pid, client.name, true };
+}
+
+void setAddressStatic(LinkChange& change, const std::string& ifname, int ifindex, const Command& cmd)
+{
     netlink::Socket& nl = change.nl();
     LinkState& state = change.state();
     const netlink::Address wanted { *cmd.address, cmd.prefix, false };
-    const int clientPid = state.clientPid;
-    {
-        const PausedClient paused(state);
-        try {
-            // The files first: a resolver that cannot be written stops the
-            // command before the kernel is touched. The paused client stays
-            // on record until it is gone.
-            state.dhcp = false;
-            state.leaseAddress.clear();
-            state.dhcpDns.clear();
-            saveAndApplyDns(ifname, state);
-            // Then the kernel judges the gateway (on-link while the old subnet
-            // is still in place) before any address goes.
-            if (cmd.gateway)
-                netlink::addDefaultRoute(nl, ifindex, *cmd.gateway, cmd.metric, RTPROT_STATIC);
-            replaceAddresses(nl, ifindex, wanted);
-            // The last address of a link takes its routes along when it goes.
-            replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
-        } catch (...) {
-            // Back before the client runs on.
-            change.undo();
-            throw;
-        }
-        if (state.clientPid != 0)
-            change.finishing();
-        if (paused.running())
-            killDhcpClient(clientPid, state.client);
-    }
+    const int held = holdClientStill(state);
+    // The files first: a resolver that cannot be written stops the command
+    // before the kernel is touched. The held client stays on record until it
+    // is gone.
+    state.dhcp = false;
+    state.leaseAddress.clear();
+    state.dhcpDns.clear();
+    saveAndApplyDns(ifname, state);
+    // Then the kernel judges the gateway (on-link while the old subnet is
+    // still in place) before any address goes.
+    if (cmd.gateway)
+        netlink::addDefaultRoute(nl, ifindex, *cmd.gateway, cmd.metric, RTPROT_STATIC);
+    replaceAddresses(nl, ifindex, wanted);
+    // The last address of a link takes its routes along when it goes.
+    replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
+    if (state.clientPid != 0)
+        change.finishing();
+    if (held > 0)
+        killDhcpClient(held, state.client);
     if (state.clientPid != 0) {
         state.clientPid = 0;
         writeLinkState(ifname, state);
     }
-    change.done();
 }
 
 void changeDns(LinkState& state, const Command& cmd)
@@ -342,43 +330,59 @@ RunResult runCommand(const Command& cmd)
         }
         if (cmd.verb == Verb::ShowConfig)
             return show(cmd);
-        RunResult result;
+        const std::string& ifname = cmd.name;
+        ChangeStep step;
         switch (cmd.verb) {
-        case Verb::SetAddressDhcp:
-            if (const std::string pending = setAddressDhcp(cmd.name, ifindex, cmd); !pending.empty()) {
-                // Not yet done, so not "确定。": the apply tells this from a success.
-                return RunResult { kLeasePending, pending, {} };
-            }
+        case Verb::SetAddressDhcp: {
+            const auto client = findDhcpClient();
+            if (!client)
+                throw Failure { "找不到 DHCP 客户端程序（dhcpcd、dhclient 或 udhcpc），地址未更改。" };
+            step = [&, client = *client](
+                       LinkChange& change) { return setAddressDhcp(change, ifname, client); };
             break;
+        }
         case Verb::SetAddressStatic:
-            setAddressStatic(cmd.name, ifindex, cmd);
+            step = [&](LinkChange& change) {
+                setAddressStatic(change, ifname, ifindex, cmd);
+                return std::optional<LeaseWait>();
+            };
             break;
         case Verb::AddAddress:
-            changeLink(cmd.name, ifindex, cmd, [&](netlink::Socket& nl, LinkState&) {
-                netlink::addAddress(nl, ifindex, netlink::Address { *cmd.address, cmd.prefix, false });
-            });
+            step = [&](LinkChange& change) {
+                netlink::addAddress(
+                    change.nl(), ifindex, netlink::Address { *cmd.address, cmd.prefix, false });
+                return std::optional<LeaseWait>();
+            };
             break;
         case Verb::SetGateway:
-            changeLink(cmd.name, ifindex, cmd, [&](netlink::Socket& nl, LinkState&) {
-                replaceDefaultRoutes(nl, ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
-            });
+            step = [&](LinkChange& change) {
+                replaceDefaultRoutes(change.nl(), ifindex, cmd.gateway, cmd.metric, RTPROT_STATIC);
+                return std::optional<LeaseWait>();
+            };
             break;
         case Verb::AddGateway:
-            changeLink(cmd.name, ifindex, cmd, [&](netlink::Socket& nl, LinkState&) {
-                netlink::addDefaultRoute(nl, ifindex, *cmd.gateway, cmd.metric, RTPROT_STATIC);
-            });
+            step = [&](LinkChange& change) {
+                netlink::addDefaultRoute(change.nl(), ifindex, *cmd.gateway, cmd.metric, RTPROT_STATIC);
+                return std::optional<LeaseWait>();
+            };
             break;
         case Verb::SetDnsDhcp:
         case Verb::SetDnsStatic:
         case Verb::AddDns:
-            changeLink(cmd.name, ifindex, cmd, [&](netlink::Socket&, LinkState& state) {
-                changeDns(state, cmd);
-                saveAndApplyDns(cmd.name, state);
-            });
+            step = [&](LinkChange& change) {
+                changeDns(change.state(), cmd);
+                saveAndApplyDns(ifname, change.state());
+                return std::optional<LeaseWait>();
+            };
             break;
         case Verb::ShowConfig:
             break;
         }
+        if (const std::string pending = changeLink(ifname, ifindex, cmd, step); !pending.empty()) {
+            // A lease not yet come: not "确定。", so the apply tells this from a success.
+            return RunResult { kLeasePending, pending, {} };
+        }
+        RunResult result;
         result.out += kOk;
         return result;
     } catch (const Failure& f) {

@@ -39,6 +39,9 @@ namespace fs = std::filesystem;
     ::_exit(127);
 }
 
+// The link points to the lease hook beside this program. A root client runs
+// whatever it names: it must be a plain program of the same owner as this
+// one that no one else can write.
 void makeHookLink(const fs::path& stateDir)
 {
     char self[4096];
@@ -46,10 +49,18 @@ void makeHookLink(const fs::path& stateDir)
     if (n <= 0)
         fail("cannot find this program", errno);
     self[n] = '\0';
+    const fs::path hook = fs::path(self).parent_path() / kLeaseHookProgram;
+    struct stat mine {
+    }, theirs {};
+    if (::stat("/proc/self/exe", &mine) != 0 || ::stat(hook.c_str(), &theirs) != 0)
+        fail("cannot find the lease hook " + hook.string(), errno);
+    if (!S_ISREG(theirs.st_mode) || theirs.st_uid != mine.st_uid || (theirs.st_mode & (S_IWGRP | S_IWOTH))
+        || (theirs.st_mode & (S_ISUID | S_ISGID)))
+        fail("the lease hook " + hook.string() + " is not a plain program of this one's owner", EPERM);
     const fs::path link = stateDir / kHookName;
     const fs::path tmp = stateDir / (std::string(kHookName) + ".new");
     ::unlink(tmp.c_str());
-    if (::symlink(self, tmp.c_str()) != 0 || ::rename(tmp.c_str(), link.c_str()) != 0)
+    if (::symlink(hook.c_str(), tmp.c_str()) != 0 || ::rename(tmp.c_str(), link.c_str()) != 0)
         fail("cannot create the client script link " + link.string(), errno);
 }
 

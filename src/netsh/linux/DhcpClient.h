@@ -20,9 +20,11 @@ struct DhcpClientProgram {
 std::optional<DhcpClientProgram> findDhcpClient();
 
 // Name of the client script link in the namespace's state folder. The DHCP
-// client runs it for every event; it points to this program, which recognises
-// the name and handles the event (no shell involved).
+// client runs it for every event; it points to the lease hook program beside
+// this one, which finds the state folder from the link's path (no shell
+// involved, and the client passes on none of our environment).
 constexpr const char* kHookName = "tarnwick-dhcp-hook";
+constexpr const char* kLeaseHookProgram = "tarnwick-lease-hook";
 
 // Starts the client for `ifname`, detached from us, with its files (pid,
 // lease, socket, configuration, log) in `stateDir` and our hook as its script.

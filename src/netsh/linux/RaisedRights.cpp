@@ -24,17 +24,45 @@ namespace tarnwick::netsh
 namespace
 {
 
-// What netsh does (netlink, the resolver, signals to its clients, the mount
-// namespace of dhcpcd, telling its client's namespace after dhcpcd became
-// user dhcpcd) and what the DHCP clients do (raw and port-68 sockets;
-// dhcpcd's privilege separation changes user, chroots and owns its folders).
-constexpr int kKept[]
-    = { CAP_NET_ADMIN, CAP_NET_RAW, CAP_NET_BIND_SERVICE, CAP_SYS_ADMIN, CAP_KILL, CAP_SYS_PTRACE, CAP_SETUID,
-          CAP_SETGID, CAP_SYS_CHROOT, CAP_CHOWN, CAP_FOWNER, CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH };
+// Every capability a raised run keeps, with the code that needs it. Those of
+// the helper's own code are effective; the others stay only permitted (and
+// in the bounding set) for the root DHCP clients it starts: with
+// no_new_privs an exec gains no capability beyond the permitted set, so this
+// table is all that the clients, and the lease hook they run, can ever hold.
+struct KeptCapability {
+    int cap;
+    bool helper; // used by the helper's own code (effective); else only by its clients
+};
+constexpr KeptCapability kKept[] = {
+    // Addresses and default routes over rtnetlink (LinkChanges.cpp, Commands.cpp;
+    // the lease hook's LeaseHook.cpp under the client).
+    { CAP_NET_ADMIN, true },
+    // Stopping, resuming and ending a client's process group, whose
+    // privilege-separated dhcpcd processes run as user dhcpcd (DhcpClient.cpp,
+    // holdClientStill in Commands.cpp).
+    { CAP_KILL, true },
+    // Telling the network namespace of such a process (/proc/PID/ns/net in
+    // DhcpClient.cpp's sameNetNamespace), so that no other namespace's client
+    // is taken for ours.
+    { CAP_SYS_PTRACE, true },
+    // dhcpcd's private mount namespace and bind mounts, made in the forked
+    // child before the exec (bindDhcpcdFolders in DhcpClient.cpp).
+    { CAP_SYS_ADMIN, true },
+    // The clients: DHCP's raw socket and port 68.
+    { CAP_NET_RAW, false },
+    { CAP_NET_BIND_SERVICE, false },
+    // dhcpcd's privilege separation: it becomes user dhcpcd, chroots and
+    // hands its folders to that user.
+    { CAP_SETUID, false },
+    { CAP_SETGID, false },
+    { CAP_SYS_CHROOT, false },
+    { CAP_CHOWN, false },
+};
 
 bool kept(int cap)
 {
-    return std::find(std::begin(kKept), std::end(kKept), cap) != std::end(kKept);
+    return std::any_of(
+        std::begin(kKept), std::end(kKept), [cap](const KeptCapability& k) { return k.cap == cap; });
 }
 
 std::string why(const char* what)
@@ -165,9 +193,10 @@ bool keepOnlyNeededCapabilities()
     }
     __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
     __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
-    for (const int cap : kKept) {
-        data[cap / 32].effective |= 1u << (cap % 32);
-        data[cap / 32].permitted |= 1u << (cap % 32);
+    for (const auto& k : kKept) {
+        if (k.helper)
+            data[k.cap / 32].effective |= 1u << (k.cap % 32);
+        data[k.cap / 32].permitted |= 1u << (k.cap % 32);
     }
     if (::syscall(SYS_capset, &header, data) != 0)
         return false;

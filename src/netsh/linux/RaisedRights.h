@@ -18,7 +18,8 @@ struct StartRights {
 // descriptors beyond 0-2, environment, working folder, umask, signal
 // dispositions and mask, resource limits; the run becomes wholly root, so the
 // caller can no longer signal or trace it, and keeps only the capabilities
-// netsh and its DHCP clients use, for itself and all it starts.
+// its own code uses (effective) and those its DHCP clients use (permitted
+// only), for itself and all it starts.
 StartRights settleStartRights();
 
 } // namespace tarnwick::netsh
