@@ -1,5 +1,7 @@
 #include "apply/ApplySequence.h"
 
+#include "adapters/StatusUpdater.h"
+
 #include "base/Text.h"
 
 #include <exception>
@@ -135,7 +137,6 @@ InterfaceReading ApplySequence::inForceNow(const std::string& connectionName)
 
 ApplySequence::Outcome ApplySequence::run()
 {
-    m_failed = false;
     // Read once, in one hand-over: the values checked are the values every
     // step applies, even should the user edit the main window meanwhile.
     std::string conn;
@@ -146,12 +147,53 @@ ApplySequence::Outcome ApplySequence::run()
     });
     // And the values in force once: every skip is decided against the same
     // reading, however often the status timer renews it during the run.
-    const ApplyPlan plan = planApply(m_snapshot.get(), form, conn);
+    const LiveValues inForce = m_snapshot.get();
+    const Outcome outcome = runPlan(conn, form, inForce, {});
+    if (outcome == Outcome::Refused)
+        m_restorePoint.reset();
+    else
+        m_restorePoint = restorePointOf(conn, inForce, form);
+    return outcome;
+}
+
+ApplySequence::RestoreResult ApplySequence::restore(const RestorePoint& point)
+{
+    // Planned against what a refresh may not have seen yet: the switch being
+    // undone has just changed it.
+    LiveValues inForce = m_snapshot.get();
+    if (m_readInForce) {
+        const InterfaceReading now = inForceNow(point.connectionName);
+        const TcpIpConfig proxy = inForce.config;
+        inForce.mode = now.dhcp ? "DHCP" : (now.ip.empty() ? "" : now.ip.front());
+        inForce.config = configInForce(now);
+        inForce.config.proxyOn = proxy.proxyOn;
+        inForce.config.proxyHost = proxy.proxyHost;
+        inForce.config.proxyPort = proxy.proxyPort;
+        inForce.gatewayInForce = now.gatewayInForce;
+        inForce.dnsInForce = now.dnsInForce;
+    }
+    const Outcome outcome = runPlan(point.connectionName, point.settings, inForce, restoretext::kHeading);
+    const InterfaceReading after = inForceNow(point.connectionName);
+    const bool restored = outcome != Outcome::Refused && isRestored(point, after);
+    ui([&] {
+        m_view.appendLine(restored ? std::string(restoretext::kRestored)
+                                   : restoretext::kNotRestored + describeInForce(configInForce(after)));
+    });
+    return { outcome, restored };
+}
+
+ApplySequence::Outcome ApplySequence::runPlan(
+    const std::string& conn, const TcpIpConfig& form, const LiveValues& inForce, const std::string& heading)
+{
+    m_failed = false;
+    const ApplyPlan plan = planApply(inForce, form, conn);
 
     // Preparation.
     ui([&] {
         m_view.setRetryEnabled(false);
         m_view.clearLog();
+        if (!heading.empty())
+            m_view.appendLine(heading);
         m_view.appendLine("连接名称: " + conn);
         m_view.appendLine("");
         m_view.setProbeAreaVisible(false);

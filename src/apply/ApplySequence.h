@@ -5,6 +5,7 @@
 #include "adapters/ProxySource.h"
 #include "apply/ApplyPlan.h"
 #include "apply/CommandRunner.h"
+#include "apply/RestorePoint.h"
 #include "base/Dispatcher.h"
 #include "base/TcpIpConfig.h"
 
@@ -93,7 +94,22 @@ public:
 
     Outcome run();
 
+    // The settings in force before the last run's first command; none before
+    // a run, or after one that was refused before any command.
+    std::optional<RestorePoint> restorePoint() const { return m_restorePoint; }
+
+    struct RestoreResult {
+        Outcome outcome;
+        bool restored; // the point's settings are in force again (a lease included)
+    };
+    // Puts the point back: the same steps and log as a switch, under the
+    // heading "恢复原设置...", planned against the values in force now, then
+    // the probe and a line that says whether the point is in force again.
+    RestoreResult restore(const RestorePoint& point);
+
 private:
+    Outcome runPlan(const std::string& conn, const TcpIpConfig& form, const LiveValues& inForce,
+        const std::string& heading);
     void ui(std::function<void()> action);
     void append(const std::string& line);
     // Logs the step and runs its command or writes its proxy; throws (after a
@@ -113,6 +129,7 @@ private:
     Probe m_probe;
     ReadInForce m_readInForce;
     bool m_failed = false;
+    std::optional<RestorePoint> m_restorePoint; // written by the worker, read after the run
 };
 
 } // namespace tarnwick

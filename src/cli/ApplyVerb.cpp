@@ -312,36 +312,24 @@ int runApply(const std::vector<std::string>& args, Io io)
             return switched;
 
         // The settings before the switch, put back unless the user keeps these.
-        const RestorePoint point = restorePointOf(connection, status.values, fields);
+        const std::optional<RestorePoint> point = sequence.restorePoint();
+        if (!point)
+            return switched;
         io.out << "按回车键保留这些设置，" << *a->trySeconds << " 秒后自动恢复原设置" << std::endl;
         if (confirmedWithin(*a->trySeconds)) {
             io.out << restoretext::kKept << '\n';
             return switched;
         }
-        io.out << '\n' << restoretext::kHeading << '\n';
-        io.out.flush();
-        const auto inForceNow = [&] { return readInForce(connection); };
-        if (const auto refusal = refuseValues(point.settings)) {
-            io.out << restoretext::kNotRestored << describeInForce(configInForce(inForceNow())) << '\n';
-            io.err << "tarnwick: apply: " << *refusal << '\n';
-            return kNotRestoredExit;
-        }
-        snapshot.set(readStatusOnce(a->adapter).values);
-        RecordInputs back(connection, point.settings);
+        io.out << '\n';
         probeError.clear();
-        ApplySequence restore(back, snapshot, log, dispatcher, realRunner, *realProxy, runProbe, readInForce);
-        restore.run();
+        const ApplySequence::RestoreResult back = sequence.restore(*point);
         log.finish();
-        probeView.print(io.out);
+        if (back.outcome == ApplySequence::Outcome::Done
+            || back.outcome == ApplySequence::Outcome::NotAllApplied)
+            probeView.print(io.out);
         if (!probeError.empty())
             io.err << "tarnwick: apply: probe: " << probeError << '\n';
-        const InterfaceReading now = inForceNow();
-        if (isRestored(point, now)) {
-            io.out << restoretext::kRestored << '\n';
-            return kRestoredExit;
-        }
-        io.out << restoretext::kNotRestored << describeInForce(configInForce(now)) << '\n';
-        return kNotRestoredExit;
+        return back.restored ? kRestoredExit : kNotRestoredExit;
     } catch (const std::exception& e) {
         sink.show(MessageSink::Kind::Error, e.what());
         return 1;

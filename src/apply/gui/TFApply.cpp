@@ -43,6 +43,7 @@ TFApply::TFApply(Parts parts)
     connect(m_ui->cxBretry, &QPushButton::clicked, this, &TFApply::cxBretryClick);
     connect(m_ui->cxBback, &QPushButton::clicked, this, &TFApply::cxBbackClick);
     connect(m_ui->cxBclose, &QPushButton::clicked, this, &TFApply::cxBcloseClick);
+    connect(m_ui->cxBrestore, &QPushButton::clicked, this, &TFApply::cxBrestoreClick);
 
     m_probe = std::make_unique<NetworkProbe>(
         m_parts.icmp, m_parts.ticks, m_parts.snapshot, m_parts.dispatcher, *this);
@@ -62,6 +63,9 @@ TFApply::~TFApply()
 
 void TFApply::ApplyConfig()
 {
+    if (running())
+        return;
+    m_ui->cxBrestore->hide();
     m_bmdThread1->Start();
 }
 
@@ -80,14 +84,43 @@ void TFApply::cxBcloseClick()
     m_parts.endProgram();
 }
 
+void TFApply::cxBrestoreClick()
+{
+    if (running() || !m_restorePoint)
+        return;
+    m_restoring = true;
+    ApplyConfig();
+}
+
 // On the worker thread; the window changes only through the dispatcher.
 void TFApply::BMDThread1Execute()
 {
+    if (m_restoring) {
+        const ApplySequence::RestoreResult back = m_sequence->restore(*m_restorePoint);
+        m_parts.dispatcher.invoke([this, back] {
+            m_restoring = false;
+            m_lastOutcome = back.outcome;
+            emit runFinished();
+        });
+        return;
+    }
     const ApplySequence::Outcome outcome = m_sequence->run();
-    m_parts.dispatcher.invoke([this, outcome] {
+    const std::optional<RestorePoint> point = m_sequence->restorePoint();
+    m_parts.dispatcher.invoke([this, outcome, point] {
         m_lastOutcome = outcome;
+        if (point)
+            m_restorePoint = point;
+        showRestoreOffer(outcome);
         emit runFinished();
     });
+}
+
+void TFApply::showRestoreOffer(ApplySequence::Outcome outcome)
+{
+    const bool cutOff = outcome == ApplySequence::Outcome::NotAllApplied
+        || outcome == ApplySequence::Outcome::Stopped
+        || (outcome == ApplySequence::Outcome::Done && !m_gatewayAnswered);
+    m_ui->cxBrestore->setVisible(cutOff && m_restorePoint.has_value());
 }
 
 void TFApply::showEvent(QShowEvent* event)
@@ -114,6 +147,7 @@ void TFApply::hideEvent(QHideEvent* event)
 
 void TFApply::FormHide()
 {
+    m_ui->cxBrestore->hide();
     m_ui->cxMinfo->clear();
     m_ui->cxLabel1->hide();
     m_ui->cxProgressBar1->setValue(0);
@@ -180,6 +214,8 @@ void TFApply::setProbeAreaVisible(bool visible)
 void TFApply::showIndicator(ProbeTarget target, const IndicatorState& state)
 {
     const bool gate = target == ProbeTarget::Gateway;
+    if (gate)
+        m_gatewayAnswered = state.colour == indicator::answered(0).colour;
     ProbeIndicator* circle = gate ? m_ui->SP_TestGate : m_ui->SP_TestDNS;
     QLabel* result = gate ? m_ui->cxLB_TestGate : m_ui->cxLB_TestDNS;
     result->setText(QString::fromStdString(state.text));

@@ -61,6 +61,8 @@ public:
     void cxBretryClick();
     void cxBbackClick();
     void cxBcloseClick();
+    // Puts back the settings in force before the last switch.
+    void cxBrestoreClick();
 
 signals:
     // After a run has ended (tests wait on it).
@@ -84,12 +86,19 @@ protected:
 private:
     void FormHide();
     void BMDThread1Execute();
+    // After a switch that cut the gateway off or failed, with a point to go back to.
+    void showRestoreOffer(ApplySequence::Outcome outcome);
 
     std::unique_ptr<Ui::TFApply> m_ui;
     Parts m_parts;
     std::unique_ptr<NetworkProbe> m_probe; // its PingServer's numbers go on across applies
     std::unique_ptr<ApplySequence> m_sequence;
     std::optional<ApplySequence::Outcome> m_lastOutcome;
+    // GUI thread: the settings before the last switch, and whether the next
+    // run puts them back; the worker reads both only between Start and its end.
+    std::optional<RestorePoint> m_restorePoint;
+    bool m_restoring = false;
+    bool m_gatewayAnswered = false;
     // Declared last: destroyed first, while everything its job touches exists.
     std::unique_ptr<TBMDThread> m_bmdThread1;
 };

@@ -146,4 +146,5 @@ TEST(ApplyWindow, ABadValueIsRefusedBeforeAnyCommand)
     EXPECT_TRUE(part(*a, "cxBretry")->isEnabled());
     EXPECT_FALSE(part(*a, "cxProgressBar1")->isVisible());
     EXPECT_FALSE(part(*a, "SP_TestGate")->isVisible());
+    EXPECT_FALSE(part(*a, "cxBrestore")->isVisible()) << "nothing ran: nothing to put back";
 }

@@ -34,6 +34,7 @@
 #include <fstream>
 #include <functional>
 #include <thread>
+#include <tuple>
 
 using namespace tarnwick;
 using namespace tarnwick::gui;
@@ -326,4 +327,62 @@ TEST(MainWindowLab, ApplyThroughNetworkManager)
     EXPECT_EQ(profileMethod(), "auto\n");
     EXPECT_EQ(lab::nameservers(), servers) << "the lease's servers: " << lab::resolvConf();
     EXPECT_TRUE(lab.prompts.messages.empty());
+}
+
+// A switch that cuts the gateway off offers "恢复原设置", which puts back the
+// settings in force before it through the same steps and log; a switch whose
+// gateway answers offers nothing.
+TEST(MainWindowLab, ASilentGatewayOffersToPutBackTheSettingsBefore)
+{
+    if (env("TARNWICK_LAB").empty())
+        GTEST_SKIP() << "runs inside the lab (scripts/lab run)";
+    const std::string lan = env("TARNWICK_LAB_IF");
+    const std::string gateway = env("TARNWICK_LAB_GATEWAY");
+    if (env("TARNWICK_LAB_NM").empty()) {
+        runProcess({ "ip", "-4", "addr", "flush", "dev", lan });
+        must({ "ip", "addr", "add", "192.0.2.23/24", "dev", lan });
+        must({ "ip", "route", "replace", "default", "via", gateway });
+    }
+    LabWindow lab;
+    TFmain* w = lab.window.get();
+    const auto field = [&](const char* name) { return w->findChild<QLineEdit*>(QString::fromLatin1(name)); };
+    const auto applyFields = [&](const char* ip, const std::string& gw) {
+        w->findChild<QAbstractButton*>(QStringLiteral("cxRBUseIP"))->click();
+        field("cxTEIP")->setText(QString::fromLatin1(ip));
+        field("cxTEMask")->setText(QStringLiteral("255.255.255.0"));
+        field("cxTEGateway")->setText(QString::fromStdString(gw));
+        w->findChild<QAbstractButton*>(QStringLiteral("cxRBUseDNS"))->click();
+        field("cxTEDNSServer")->setText(QString::fromStdString(env("TARNWICK_LAB_DNS1")));
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cxBApply")), Qt::LeftButton);
+    };
+
+    applyFields("192.0.2.44", gateway);
+    TFApply* a = w->applyWindow();
+    ASSERT_NE(a, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(!a->running(), 30000);
+    auto* restore = a->findChild<QPushButton*>(QStringLiteral("cxBrestore"));
+    ASSERT_NE(restore, nullptr);
+    EXPECT_FALSE(restore->isVisible()) << "the gateway answers: nothing to offer";
+    const auto before = std::make_tuple(lab::addressTexts(), lab::defaultRoutes(), lab::nameservers());
+    QTest::mouseClick(a->findChild<QPushButton*>(QStringLiteral("cxBback")), Qt::LeftButton);
+    w->Timer1Timer(); // the refresh the clock would make meanwhile
+
+    applyFields("192.0.2.45", "192.0.2.99"); // no such host in the lab
+    QTRY_VERIFY_WITH_TIMEOUT(!a->running(), 30000);
+    EXPECT_EQ(lab::defaultRoutes(), std::vector<std::string> { "192.0.2.99 1" });
+    ASSERT_TRUE(restore->isVisible()) << "the gateway is silent";
+    EXPECT_EQ(restore->text(), QStringLiteral("恢复原设置"));
+
+    QTest::mouseClick(restore, Qt::LeftButton);
+    EXPECT_FALSE(restore->isVisible()) << "hidden while it runs";
+    QTRY_VERIFY_WITH_TIMEOUT(!a->running(), 30000);
+    const QString log = a->findChild<QPlainTextEdit*>(QStringLiteral("cxMinfo"))->toPlainText();
+    EXPECT_TRUE(log.startsWith(QStringLiteral("恢复原设置...\n连接名称: "))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("\n已恢复原设置。"))) << log.toStdString();
+    EXPECT_EQ(std::make_tuple(lab::addressTexts(), lab::defaultRoutes(), lab::nameservers()), before);
+    EXPECT_FALSE(restore->isVisible()) << "nothing more to put back";
+    QTRY_VERIFY_WITH_TIMEOUT(QRegularExpression(QStringLiteral("^[0-9]+ms$"))
+                                 .match(a->findChild<QLabel*>(QStringLiteral("cxLB_TestGate"))->text())
+                                 .hasMatch(),
+        5000);
 }
