@@ -34,12 +34,20 @@ void printUsage(std::ostream& out)
     for (const Verb& v : verbs())
         rows.emplace_back(std::string(v.name) + (*v.arguments ? " " : "") + v.arguments, v.summary);
     rows.emplace_back("--help | --version", "this text; the program's version");
+    // A form too long for the column puts its summary on a line of its own.
+    constexpr std::size_t kColumn = 32;
     std::size_t width = 0;
     for (const auto& row : rows)
-        width = std::max(width, row.first.size());
+        if (row.first.size() <= kColumn)
+            width = std::max(width, row.first.size());
     const char* lead = "usage: ";
+    const std::string indent(std::string("usage: tarnwick ").size() + width + 2, ' ');
     for (const auto& [form, summary] : rows) {
-        out << lead << "tarnwick " << form << std::string(width - form.size() + 2, ' ') << summary << '\n';
+        out << lead << "tarnwick " << form;
+        if (form.size() > width)
+            out << '\n' << indent << summary << '\n';
+        else
+            out << std::string(width - form.size() + 2, ' ') << summary << '\n';
         lead = "       ";
     }
 }

@@ -20,8 +20,8 @@ const std::vector<Verb>& verbs()
         { "list", "[--config FILE]", "the stored configurations: position, ID, caption", runList },
         { "probe", "[--adapter N]", "test the gateway and first DNS server in force", runProbe },
         { "apply", "[--config FILE] [--adapter N] [--dry-run | --try SECONDS] (--id ID | CAPTION | FILE.twk)",
-            "switch the adapter to a stored configuration; with --try, put the settings before it back "
-            "unless Enter is pressed within SECONDS (then exit 3; 4 when they could not be put back)",
+            "switch the adapter to a stored configuration; --try: put back unless Enter comes within SECONDS "
+            "(exit 3; 4 if it cannot be)",
             runApply },
     };
     return all;
