@@ -20,6 +20,9 @@ struct LiveValues {
     // fields above are empty.
     std::string gatewayInForce;
     std::string dnsInForce;
+    // The metrics of config.gateway's gateways (1 and 2 where the system
+    // keeps none): what a restore gives them back.
+    std::array<int, 2> gatewayMetric { 1, 2 };
 
     bool operator==(const LiveValues&) const = default;
 };

@@ -29,6 +29,8 @@ struct InterfaceReading {
     // A DHCP server's address is in force: DHCP can be on with the client
     // still asking, and an address left from before in force meanwhile.
     bool leased = false;
+    // The metric of each default gateway above, where the system has one.
+    std::vector<int> gatewayMetric {};
 
     bool operator==(const InterfaceReading&) const = default;
 };

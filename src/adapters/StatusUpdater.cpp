@@ -97,6 +97,9 @@ StatusView StatusUpdater::updateStatusBar(int selected, bool full)
         v.config.fixedDns = inForce.fixedDns;
         v.gatewayInForce = reading.gatewayInForce;
         v.dnsInForce = reading.dnsInForce;
+        v.gatewayMetric = { 1, 2 };
+        for (std::size_t i = 0; i < v.gatewayMetric.size() && i < reading.gatewayMetric.size(); ++i)
+            v.gatewayMetric[i] = reading.gatewayMetric[i];
     });
 
     const bool reload = full || selected != m_shown.adapterIndex;

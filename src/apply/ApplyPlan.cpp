@@ -43,10 +43,10 @@ std::string staticAddress(const std::string& conn, const std::string& ip, const 
         + " mask=" + quoted(mask);
 }
 
-std::string staticAddressWithGateway(
-    const std::string& conn, const std::string& ip, const std::string& mask, const std::string& gw)
+std::string staticAddressWithGateway(const std::string& conn, const std::string& ip, const std::string& mask,
+    const std::string& gw, int metric)
 {
-    return staticAddress(conn, ip, mask) + " gateway=" + quoted(gw) + " gwmetric=1";
+    return staticAddress(conn, ip, mask) + " gateway=" + quoted(gw) + " gwmetric=" + std::to_string(metric);
 }
 
 std::string addAddress(const std::string& conn, const std::string& ip, const std::string& mask)
@@ -55,16 +55,16 @@ std::string addAddress(const std::string& conn, const std::string& ip, const std
         + " mask=" + quoted(mask);
 }
 
-std::string setGateway(const std::string& conn, const std::string& gw)
+std::string setGateway(const std::string& conn, const std::string& gw, int metric)
 {
     return std::string(kNetsh) + "set address name=" + quoted(conn) + " gateway=" + quoted(gw)
-        + " gwmetric=1";
+        + " gwmetric=" + std::to_string(metric);
 }
 
-std::string addGateway(const std::string& conn, const std::string& gw)
+std::string addGateway(const std::string& conn, const std::string& gw, int metric)
 {
     return std::string(kNetsh) + "add address name=" + quoted(conn) + " gateway=" + quoted(gw)
-        + " gwmetric=2";
+        + " gwmetric=" + std::to_string(metric);
 }
 
 std::string dhcpDns(const std::string& conn)
@@ -216,7 +216,8 @@ std::string statusLine(const std::string& label, const std::string& current, con
     return line + "->     " + next;
 }
 
-ApplyPlan planApply(const LiveValues& inForce, const TcpIpConfig& f, const std::string& conn)
+ApplyPlan planApply(
+    const LiveValues& inForce, const TcpIpConfig& f, const std::string& conn, const GatewayMetrics& metrics)
 {
     using K = ApplyStep::Kind;
     ApplyPlan plan;
@@ -260,7 +261,7 @@ ApplyPlan planApply(const LiveValues& inForce, const TcpIpConfig& f, const std::
         if ((ipChanged || gatewayChanged) && extrasEmpty) {
             steps.push_back(step(K::StaticAddress, false, "更改 IP ...      ",
                 v.gw[0].empty() ? staticAddress(conn, v.ip[0], v.mask[0])
-                                : staticAddressWithGateway(conn, v.ip[0], v.mask[0], v.gw[0])));
+                                : staticAddressWithGateway(conn, v.ip[0], v.mask[0], v.gw[0], metrics[0])));
         } else {
             if (ipChanged) {
                 steps.push_back(
@@ -274,10 +275,11 @@ ApplyPlan planApply(const LiveValues& inForce, const TcpIpConfig& f, const std::
             }
             if (gatewayChanged) {
                 if (!v.gw[0].empty())
-                    steps.push_back(step(K::Gateway, true, "更改网关...    ", setGateway(conn, v.gw[0])));
-                if (!v.gw[1].empty())
                     steps.push_back(
-                        step(K::SecondGateway, true, "更改网关2...   ", addGateway(conn, v.gw[1])));
+                        step(K::Gateway, true, "更改网关...    ", setGateway(conn, v.gw[0], metrics[0])));
+                if (!v.gw[1].empty())
+                    steps.push_back(step(
+                        K::SecondGateway, true, "更改网关2...   ", addGateway(conn, v.gw[1], metrics[1])));
             }
         }
     }

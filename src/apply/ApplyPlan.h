@@ -73,6 +73,10 @@ std::string statusLine(const std::string& label, const std::string& current, con
 // The whole switch from the values in force (one reading) to the fields (as
 // typed), for the named connection: the refusal of a value no command can
 // carry, or the steps in order, leaving out what is already in force.
-ApplyPlan planApply(const LiveValues& inForce, const TcpIpConfig& fields, const std::string& connectionName);
+// A switch gives its gateways metrics 1 and 2; a restore gives them back
+// the metrics they had.
+using GatewayMetrics = std::array<int, 2>;
+ApplyPlan planApply(const LiveValues& inForce, const TcpIpConfig& fields, const std::string& connectionName,
+    const GatewayMetrics& metrics = { 1, 2 });
 
 } // namespace tarnwick

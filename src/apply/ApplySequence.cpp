@@ -172,7 +172,8 @@ ApplySequence::RestoreResult ApplySequence::restore(const RestorePoint& point)
         inForce.gatewayInForce = now.gatewayInForce;
         inForce.dnsInForce = now.dnsInForce;
     }
-    const Outcome outcome = runPlan(point.connectionName, point.settings, inForce, restoretext::kHeading);
+    const Outcome outcome
+        = runPlan(point.connectionName, point.settings, inForce, restoretext::kHeading, point.gatewayMetric);
     const InterfaceReading after = inForceNow(point.connectionName);
     const bool restored = outcome != Outcome::Refused && isRestored(point, after);
     ui([&] {
@@ -182,11 +183,11 @@ ApplySequence::RestoreResult ApplySequence::restore(const RestorePoint& point)
     return { outcome, restored };
 }
 
-ApplySequence::Outcome ApplySequence::runPlan(
-    const std::string& conn, const TcpIpConfig& form, const LiveValues& inForce, const std::string& heading)
+ApplySequence::Outcome ApplySequence::runPlan(const std::string& conn, const TcpIpConfig& form,
+    const LiveValues& inForce, const std::string& heading, const GatewayMetrics& metrics)
 {
     m_failed = false;
-    const ApplyPlan plan = planApply(inForce, form, conn);
+    const ApplyPlan plan = planApply(inForce, form, conn, metrics);
 
     // Preparation.
     ui([&] {

@@ -109,7 +109,7 @@ public:
 
 private:
     Outcome runPlan(const std::string& conn, const TcpIpConfig& form, const LiveValues& inForce,
-        const std::string& heading);
+        const std::string& heading, const GatewayMetrics& metrics = { 1, 2 });
     void ui(std::function<void()> action);
     void append(const std::string& line);
     // Logs the step and runs its command or writes its proxy; throws (after a

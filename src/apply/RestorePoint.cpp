@@ -10,7 +10,7 @@ namespace tarnwick
 RestorePoint restorePointOf(
     const std::string& connectionName, const LiveValues& before, const TcpIpConfig& target)
 {
-    RestorePoint point { connectionName, before.config };
+    RestorePoint point { connectionName, before.config, before.gatewayMetric };
     point.settings.proxyTakesPart = target.proxyTakesPart;
     return point;
 }

@@ -26,6 +26,8 @@ struct RestorePoint {
     // As the fields would hold them: static or DHCP, addresses and masks,
     // gateways, DNS servers; the proxy as it was where the switch changes it.
     TcpIpConfig settings;
+    // The gateways' metrics.
+    std::array<int, 2> gatewayMetric { 1, 2 };
 
     bool operator==(const RestorePoint&) const = default;
 };

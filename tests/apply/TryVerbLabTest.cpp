@@ -153,3 +153,27 @@ TEST_F(TryVerbLab, ALeaseThatCannotComeBackIsSaidNotRestored)
     EXPECT_EQ(r.out.find("已恢复原设置。"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("未能恢复原设置。现在生效的设置：DHCP："), std::string::npos) << r.out;
 }
+
+// Settings another tool made come back as they were, the gateway's metric
+// included.
+TEST_F(TryVerbLab, AnotherToolsGatewayMetricComesBack)
+{
+    if (networkManager())
+        GTEST_SKIP() << "NetworkManager's link is NetworkManager's to set up";
+    // Static first (no DHCP client left from before), then another tool's route.
+    ASSERT_EQ(apply({ "lab-static" }).exitCode, 0);
+    ASSERT_EQ(runProcess({ "ip", "route", "del", "default", "dev", lan() }).exitCode, 0);
+    ASSERT_EQ(
+        runProcess({ "ip", "route", "add", "default", "via", "192.0.2.1", "dev", lan(), "metric", "50" })
+            .exitCode,
+        0);
+    const LinkState a = now();
+    ASSERT_EQ(a.routes, std::vector<std::string> { "192.0.2.1 50" });
+
+    Interactive run(argv({ "--try", "30", "lab-silent" }), env());
+    ASSERT_TRUE(run.waitForOutput(kPrompt, 60s));
+    run.closeInput();
+    const ProcessResult r = run.finish(60s);
+    EXPECT_EQ(r.exitCode, 3) << r.out << r.err;
+    EXPECT_EQ(now(), a);
+}

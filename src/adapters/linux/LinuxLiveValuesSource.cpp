@@ -58,13 +58,16 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
 
     std::vector<netlink::Address> addresses;
     std::vector<std::string> gateways;
+    std::vector<int> metrics;
     try {
         if (!m_socket)
             m_socket = std::make_unique<netlink::Socket>();
         addresses = netlink::dumpAddresses(*m_socket, ifindex);
         for (const netlink::DefaultRoute& route : netlink::dumpDefaultRoutes(*m_socket, ifindex)) {
-            if (route.gateway.value != 0)
+            if (route.gateway.value != 0) {
                 gateways.push_back(formatIpv4(route.gateway));
+                metrics.push_back(route.metric);
+            }
         }
     } catch (const std::exception&) {
         // A socket in a bad state is replaced on the next tick; this one
@@ -97,6 +100,7 @@ InterfaceReading LinuxLiveValuesSource::readInterface(const AdapterEntry& adapte
     }
     // A lease's gateway is as much in force as a static one: shown either way.
     r.gateway = gateways;
+    r.gatewayMetric = metrics;
     if (!gateways.empty())
         r.gatewayInForce = gateways.front();
 
