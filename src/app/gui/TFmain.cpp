@@ -1,7 +1,6 @@
 #include "app/gui/TFmain.h"
 #include "ui_TFmain.h"
 
-#include "adapters/PlatformSources.h"
 #include "app/ConfigFileSearch.h"
 #include "app/SkinCatalog.h"
 #include "app/WindowRules.h"
@@ -99,10 +98,8 @@ TFmain::TFmain(TDM& dm, MainWindowContext context, QWidget* parent)
     m_timer1->setInterval(1000);
     connect(m_timer1, &QTimer::timeout, this, &TFmain::Timer1Timer);
 
-    if (!m_ctx.icmp)
-        m_systemIcmp = makeSystemIcmpNetwork();
-    m_probe = std::make_unique<NetworkProbe>(m_ctx.icmp ? *m_ctx.icmp : *m_systemIcmp,
-        m_ctx.ticks ? *m_ctx.ticks : m_systemTicks, m_ctx.snapshot, m_dm.dispatcher(), *this);
+    m_probe
+        = std::make_unique<NetworkProbe>(m_ctx.icmp, m_ctx.ticks, m_ctx.snapshot, m_dm.dispatcher(), *this);
     m_bmdThread1 = std::make_unique<TBMDThread>(m_dm.dispatcher());
     m_bmdThread1->SetOnExecute([this](TBMDThread&) { BMDThread1Execute(); });
 }
@@ -405,15 +402,8 @@ void TFmain::cxBApplyClick()
         return;
     }
     if (!m_apply) {
-        if (!m_ctx.runner)
-            m_systemRunner = std::make_unique<ProcessCommandRunner>();
-        if (!m_ctx.proxy)
-            m_systemProxy = makeProxySource(m_ctx.registry);
-        if (!m_ctx.icmp)
-            m_applyIcmp = makeSystemIcmpNetwork();
         m_apply = std::make_unique<TFApply>(TFApply::Parts { *this, m_ctx.snapshot, m_dm.dispatcher(),
-            m_ctx.runner ? *m_ctx.runner : *m_systemRunner, m_ctx.proxy ? *m_ctx.proxy : *m_systemProxy,
-            m_ctx.icmp ? *m_ctx.icmp : *m_applyIcmp, m_ctx.ticks ? *m_ctx.ticks : m_systemTicks, this,
+            m_ctx.runner, m_ctx.proxy, m_ctx.icmp, m_ctx.ticks, this,
             [this] {
                 m_keepFieldsOnce = m_apply && !m_apply->running() && m_apply->lastOutcome()
                     && *m_apply->lastOutcome() != ApplySequence::Outcome::Done;

@@ -228,17 +228,12 @@ private:
     ConfigTable m_configTable;
     std::unique_ptr<TFSaveConfig> m_saveConfig;
     SystemClock m_clock;
-    // The network test: its own echo client, and a worker declared last so
-    // it is destroyed first, while everything its job touches still exists.
-    std::unique_ptr<IcmpNetwork> m_systemIcmp;
-    SteadyTickClock m_systemTicks;
+    // The network test, and a worker declared after it so it is destroyed
+    // first, while everything its job touches still exists.
     std::unique_ptr<NetworkProbe> m_probe;
     std::unique_ptr<TBMDThread> m_bmdThread1;
-    // The apply window and what it runs with; it goes first, waiting for a
-    // running switch while the fields it reads still exist.
-    std::unique_ptr<CommandRunner> m_systemRunner;
-    std::unique_ptr<ProxySource> m_systemProxy;
-    std::unique_ptr<IcmpNetwork> m_applyIcmp;
+    // The apply window goes first, waiting for a running switch while the
+    // fields it reads still exist.
     std::unique_ptr<TFApply> m_apply;
 };
 
