@@ -12,6 +12,7 @@
 #include "apply/gui/TFApply.h"
 #include "base/Settings.h"
 #include "base/StorePaths.h"
+#include "dialup/gui/DialUpPage.h"
 #include "store/ConfigList.h"
 #include "store/ConfigRecord.h"
 #include "store/gui/TFSaveConfig.h"
@@ -47,6 +48,8 @@ namespace
 {
 
 constexpr int kClientWidth = kWideOuterWidth - kFrameExtra;
+constexpr const char* kNotice = "提示";
+constexpr int kBalloonMs = 10000;
 
 QString q(const std::string& s)
 {
@@ -152,12 +155,12 @@ void TFmain::connectHandlers()
     connect(ui.cxBabout, &QPushButton::clicked, this, [this] { guarded([this] { aboutClick(); }); });
     connect(ui.cxBexit, &QPushButton::clicked, this, &QWidget::close);
     connect(ui.cxBApply, &QPushButton::clicked, this, [this] { guarded([this] { cxBApplyClick(); }); });
+    connect(ui.cxPCxzcz, &QTabWidget::currentChanged, this, [this] { cxPCxzczChange(); });
     // Also when the start-up sets the box from "shotcut".
     connect(ui.cxCBshotcut, &QCheckBox::toggled, this,
         [this] { guarded([this] { cxCBshotcutPropertiesChange(); }); });
     // Save, apply, rename and delete join with the configuration store and the
-    // apply window; the page change and the dial-up page's buttons with the
-    // dial-up page; the shortcut box with the quick-switch shortcuts.
+    // apply window; the shortcut box with the quick-switch shortcuts.
 }
 
 void TFmain::buildMenus()
@@ -192,6 +195,45 @@ void TFmain::buildMenus()
         [this](const QPoint& at) { m_configMenu->popup(m_ui->cxLVconfig->viewport()->mapToGlobal(at)); });
     connectConfigList();
     connectDialUpPage();
+}
+
+void TFmain::connectDialUpPage()
+{
+    m_ui->cxTSbohao->attach(DialUpPage::Parts {
+        m_ctx.prompts,
+        [this](const std::string& text, const std::string& title) {
+            return m_ctx.prompts.confirm(text, UserPrompts::Answers::OkCancel, title);
+        },
+        [this]() -> TDialUp& { return m_dm.DUbohao(); },
+        m_ctx.iniPath,
+        [this](const std::string& title, const std::string& text) { showBalloon(title, text); },
+        [this](const std::string& reason) { showDialFailure(reason); },
+    });
+}
+
+void TFmain::cxPCxzczChange()
+{
+    // Whatever reading the entries meets, the page reports itself.
+    if (m_ui->cxPCxzcz->currentWidget() == m_ui->cxTSbohao)
+        m_ui->cxTSbohao->refresh();
+}
+
+void TFmain::showDialFailure(const std::string& reason)
+{
+    const std::string text = "拨号失败!" + reason;
+    m_lastBalloon = std::string(kNotice) + "|" + text;
+    // Without a notification area a balloon is never seen: a failure must be.
+    if (m_tray && trayAvailable())
+        m_tray->showMessage(q(kNotice), q(text), QSystemTrayIcon::Critical, kBalloonMs);
+    else
+        m_ctx.prompts.show(MessageSink::Kind::Error, text, kNotice);
+}
+
+void TFmain::showBalloon(const std::string& title, const std::string& text)
+{
+    m_lastBalloon = title + "|" + text;
+    if (m_tray)
+        m_tray->showMessage(q(title), q(text), QSystemTrayIcon::Information, kBalloonMs);
 }
 
 void TFmain::buildTray(const QIcon& icon)

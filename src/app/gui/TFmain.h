@@ -120,15 +120,8 @@ public:
     void switchToConfiguration(const std::string& id, int cardId, const std::string& source);
     QMenu* switchMenu() const { return m_switchMenu; }
 
-    // The dial-up page (TFmainDialUp.cpp).
+    // The page control's change: the dial-up page reads its entries when shown.
     void cxPCxzczChange();
-    void GetIniSec();
-    void cxLVbohaoClick();
-    void cxBtjClick();
-    void cxBbcClick();
-    void N5Click();
-    void cxBbohaoClick();
-    void cxBdkClick();
     // The last tray balloon as "title|text" (tests; the tray may be missing).
     const std::string& lastBalloon() const { return m_lastBalloon; }
     bool trayAvailable() const;
@@ -178,7 +171,6 @@ private:
     void connectDialUpPage();
     void showBalloon(const std::string& title, const std::string& text);
     void showDialFailure(const std::string& reason);
-    void dialPageGuarded(const char* doing, const std::function<void()>& handler);
     // After a move or delete: the table its refresh read, or the file changed.
     void showEdited(EditResult result, std::optional<ConfigTable>& refreshed);
     void fillAndApplySkin();
@@ -219,7 +211,6 @@ private:
     QMenu* m_trayMenu = nullptr;
     QMenu* m_switchMenu = nullptr; // the tray's "切换到"
     bool m_shownOnce = false;
-    QMenu* m_dialMenu = nullptr; // PMbohao
     std::string m_lastBalloon;
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_timer1 = nullptr;

@@ -4,6 +4,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/TIniFile.h"
+#include "dialup/gui/DialUpPage.h"
 #include "dialup/linux/PppdBackend.h"
 
 #include <QTabWidget>
@@ -51,6 +52,7 @@ struct DialPage {
     Harness h;
     ScriptedService* service = new ScriptedService;
     TFmain* w = nullptr;
+    DialUpPage* page = nullptr;
 
     DialPage()
     {
@@ -63,6 +65,7 @@ struct DialPage {
         ini.WriteString("办公", "Syhm", "bob");
         h.dm.useDialBackend(std::unique_ptr<DialBackend>(service));
         w = &h.start();
+        page = h.find<DialUpPage>("cxTSbohao");
         h.find<QTabWidget>("cxPCxzcz")->setCurrentIndex(1); // "拨 号"
     }
     QStringList listed()
@@ -76,7 +79,7 @@ struct DialPage {
     void select(int row)
     {
         h.find<QListWidget>("cxLVbohao")->setCurrentRow(row);
-        w->cxLVbohaoClick();
+        page->cxLVbohaoClick();
     }
 };
 
@@ -127,9 +130,9 @@ TEST(DialUpPage, DeleteErasesTheNamedEntryAfterOk)
     DialPage p;
     p.select(0);
     p.h.prompts.yes = { false, true };
-    p.w->N5Click(); // Cancel
+    p.page->N5Click(); // Cancel
     EXPECT_EQ(p.listed().join('|'), QStringLiteral("家里|办公"));
-    p.w->N5Click(); // OK
+    p.page->N5Click(); // OK
     EXPECT_EQ(p.h.prompts.questions,
         (std::vector<std::string> { "您真的要删除这个字节吗？", "您真的要删除这个字节吗？" }));
     EXPECT_EQ(p.h.prompts.answerKinds.back(), UserPrompts::Answers::OkCancel);
@@ -230,7 +233,7 @@ struct PppdPage {
     void use(DialerIdentity who)
     {
         p.h.dm.useDialBackend(std::make_unique<PppdBackend>(paths, std::move(who)));
-        p.w->GetIniSec();
+        p.page->GetIniSec();
     }
     void dial(const char* line, const char* password)
     {
