@@ -15,6 +15,7 @@
 #include "dialup/gui/DialUpPage.h"
 #include "store/ConfigList.h"
 #include "store/ConfigRecord.h"
+#include "store/gui/ConfigListPanel.h"
 #include "store/gui/TFSaveConfig.h"
 
 #include <QAction>
@@ -69,7 +70,6 @@ TFmain::TFmain(TDM& dm, MainWindowContext context, QWidget* parent)
     , m_dm(dm)
     , m_ctx(std::move(context))
     , m_ui(std::make_unique<Ui::TFmain>())
-    , m_configFilePath(settings::kNoConfigFile)
 {
     m_ui->setupUi(this);
     // Drawn once: the entry point has already given the application its icon.
@@ -165,36 +165,71 @@ void TFmain::connectHandlers()
 
 void TFmain::buildMenus()
 {
-    m_configMenu = named(new QMenu(this), "PM_Config");
-    const struct {
-        const char* name;
-        const char* text;
-    } entries[] = {
-        { "View1", "查看配置" },
-        { nullptr, nullptr },
-        { "N1", "更改配置" },
-        { "Delete1", "删除配置" },
-        { "N2", "调整图标" },
-        { "Refresh1", "刷新配置" },
-        { nullptr, nullptr },
-        { "Moveup1", "上移配置" },
-        { "Movedown1", "下移配置" },
-        { nullptr, nullptr },
-        { "Nshortcut", "快捷方式" },
-    };
-    for (const auto& e : entries) {
-        if (!e.name) {
-            m_configMenu->addSeparator();
-            continue;
-        }
-        QAction* a = m_configMenu->addAction(QString::fromUtf8(e.text));
-        a->setObjectName(QString::fromLatin1(e.name));
-    }
-    // "快捷方式" joins with the quick-switch shortcuts.
-    connect(m_ui->cxLVconfig, &QListWidget::customContextMenuRequested, this,
-        [this](const QPoint& at) { m_configMenu->popup(m_ui->cxLVconfig->viewport()->mapToGlobal(at)); });
     connectConfigList();
     connectDialUpPage();
+}
+
+void TFmain::connectConfigList()
+{
+    m_ui->configListPanel->attach(
+        ConfigListPanel::Parts {
+            m_ctx.prompts,
+            [this](const std::string& question) { return m_ctx.prompts.confirm(question); },
+            [this] { return m_ctx.prompts.askSaveFileName(); },
+            m_ctx.registry,
+            m_clock,
+            configIcon(),
+            [this] { return fields(); },
+            [this](int i) { ViewConfig(i); },
+            [this] { m_ui->cxPCxzcz->setCurrentWidget(m_ui->cxTSipconfig); },
+            [this] { fillSwitchMenu(); },
+        },
+        m_ui->cxBNewcfg, m_ui->cxBRenamecfg, m_ui->cxBDeletecfg, m_ui->cxBSave);
+    // "快捷方式" of the list's menu: the quick-switch file on the desktop.
+    QAction* shortcut = m_ui->configListPanel->menu()->findChild<QAction*>(QStringLiteral("Nshortcut"));
+    connect(shortcut, &QAction::triggered, this, [this] { guarded([this] { NshortcutClick(); }); });
+}
+
+const std::string& TFmain::configFilePath() const
+{
+    return m_ui->configListPanel->configFilePath();
+}
+
+const ConfigTable& TFmain::configTable() const
+{
+    return m_ui->configListPanel->configTable();
+}
+
+TFSaveConfig* TFmain::saveDialog() const
+{
+    return m_ui->configListPanel->saveDialog();
+}
+
+void TFmain::UpdateConfig()
+{
+    m_ui->configListPanel->UpdateConfig();
+}
+
+void TFmain::ViewConfig(int i)
+{
+    const ConfigRecord& r = configTable().records.at(static_cast<std::size_t>(i));
+    QLineEdit* const texts[] = { m_ip[0], m_ip[1], m_ip[2], m_mask[0], m_mask[1], m_mask[2], m_gateway[0],
+        m_gateway[1], m_dns[0], m_dns[1], m_dns[2], m_dns[3], m_ui->cxTEAgentIP, m_ui->cxTEAgentPort };
+    for (std::size_t k = 0; k < std::size(texts); ++k)
+        texts[k]->setText(q(r[static_cast<ConfigField>(static_cast<std::size_t>(ConfigField::Ip1) + k)]));
+    // Each as the user's click on it; a control whose state stays triggers nothing.
+    if (const bool fixed = r[ConfigField::UseIp] == "1"; m_ui->cxRBUseIP->isChecked() != fixed)
+        selectIpMode(fixed);
+    if (const bool fixed = r[ConfigField::UseDns] == "1"; m_ui->cxRBUseDNS->isChecked() != fixed)
+        selectDnsMode(fixed);
+    if (const bool on = r[ConfigField::UseAgent] == "1"; m_ui->cxCBUseAgent->isChecked() != on) {
+        m_ui->cxCBUseAgent->setChecked(on);
+        applyProxyRule();
+    }
+    if (const bool on = r[ConfigField::SetAgent] == "1"; m_ui->cxCBSetAgent->isChecked() != on) {
+        m_ui->cxCBSetAgent->setChecked(on);
+        cxCBSetAgentClick();
+    }
 }
 
 void TFmain::connectDialUpPage()
@@ -283,7 +318,6 @@ bool TFmain::event(QEvent* event)
 
 void TFmain::FormCreate()
 {
-    // The list's two image sizes: 32 for large icons, 16 for small.
     guarded([this] {
         const settings::StartupSettings s = settings::readStartupSettings(m_ctx.registry);
         if (!s.error.empty()) {
@@ -305,10 +339,9 @@ void TFmain::FormCreate()
                 m_ctx.prompts.show(MessageSink::Kind::Error, e.what());
             }
         }
-        m_configFilePath = settleConfigFile(path, m_ctx.registry, m_ctx.prompts, ops);
+        m_ui->configListPanel->setConfigFilePath(settleConfigFile(path, m_ctx.registry, m_ctx.prompts, ops));
         m_ui->cxCBshotcut->setChecked(s.shortcutChecked);
-        m_ui->cxLVconfig->setViewMode(s.largeIcons ? QListView::IconMode : QListView::ListMode);
-        m_ui->cxLVconfig->setIconSize(s.largeIcons ? QSize(32, 32) : QSize(16, 16));
+        m_ui->configListPanel->showLargeIcons(s.largeIcons);
         if (s.narrowWindow)
             setOuterWidth(kNarrowOuterWidth);
         m_ui->cxCBSetAgent->setChecked(s.setAgentChecked);
@@ -341,7 +374,7 @@ void TFmain::FormShow()
 {
     if (m_closing)
         return;
-    if (m_configFilePath == settings::kNoConfigFile) {
+    if (configFilePath() == settings::kNoConfigFile) {
         // Closing inside the show handling would cut it short; close right after.
         m_closing = true;
         m_ctx.prompts.show(MessageSink::Kind::Information, kNoConfigFileEnds);

@@ -65,7 +65,7 @@ public:
     void FormCreate();
 
     // The configuration file in use, "null" when none was chosen.
-    const std::string& configFilePath() const { return m_configFilePath; }
+    const std::string& configFilePath() const;
     const AdapterTable& adapterTable() const { return m_adapters; }
 
     // Width as the original frame counts it (client width plus the border).
@@ -88,27 +88,11 @@ public:
     TFApply* applyWindow() const { return m_apply.get(); }
     bool probeRunning() const { return m_bmdThread1 && m_bmdThread1->IsRunning(); }
     NetworkProbe& probe() { return *m_probe; }
-    // The list refresh: reloads the table from the configuration file and
-    // rebuilds the list; the list keeps its items when the file is missing.
-    void UpdateConfig();
-    const ConfigTable& configTable() const { return m_configTable; }
-
-    // The configuration list's operations (TFmainConfigList.cpp).
+    const ConfigTable& configTable() const;
     // Copies ConfigTable entry i into the fields, with the effects of the
     // user's clicks on the radio buttons and boxes that change.
     void ViewConfig(int i);
-    void cxLVconfigClick();
-    void cxLVconfigDblClick();
-    void View1Click();
-    void cxBNewcfgClick();
-    void Moveup1Click();
-    void Movedown1Click();
-    void cxBDeletecfgClick();
-    void cxBRenamecfgClick();
-    void cxLVconfigEdited(QListWidgetItem* item);
-    void N2Click();
-    void cxBSaveClick(); // "保 存"
-    TFSaveConfig* saveDialog() const { return m_saveConfig.get(); }
+    TFSaveConfig* saveDialog() const;
 
     // Quick-switching (TFmainShortcuts.cpp).
     void NshortcutClick(); // "快捷方式" of the list's menu: the file on the desktop
@@ -156,23 +140,15 @@ private:
     void showStatus(const StatusView& view);
     void resetProbeDisplay();
     void BMDThread1Execute();
-    void UpdateList();
     void connectConfigList();
-    int selectedConfig() const;
-    // After an operation that found the file changed under the list.
-    void fileChangedUnderList();
-    // After an operation that found the file gone: offers to write the listed
-    // configurations to a file the user chooses, and to go on with that one.
-    void configFileGone();
-    void moveSelected(MoveDirection direction);
+    // The list refresh: the table from the file, and the list rebuilt.
+    void UpdateConfig();
     void runQuickSwitches();
     void openQuickSwitch(const std::string& path);
     void fillSwitchMenu();
     void connectDialUpPage();
     void showBalloon(const std::string& title, const std::string& text);
     void showDialFailure(const std::string& reason);
-    // After a move or delete: the table its refresh read, or the file changed.
-    void showEdited(EditResult result, std::optional<ConfigTable>& refreshed);
     void fillAndApplySkin();
 
     // The enable rules of the radio buttons and proxy boxes.
@@ -194,7 +170,6 @@ private:
     TDM& m_dm;
     MainWindowContext m_ctx;
     std::unique_ptr<Ui::TFmain> m_ui;
-    std::string m_configFilePath;
     AdapterTable m_adapters;
     std::unique_ptr<StatusUpdater> m_status;
     QStringList m_quickSwitches;
@@ -207,7 +182,6 @@ private:
     QLineEdit* m_gateway[2] = {};
     QLineEdit* m_dns[4] = {};
     QLabel* m_panels[5] = {};
-    QMenu* m_configMenu = nullptr;
     QMenu* m_trayMenu = nullptr;
     QMenu* m_switchMenu = nullptr; // the tray's "切换到"
     bool m_shownOnce = false;
@@ -216,8 +190,6 @@ private:
     QTimer* m_timer1 = nullptr;
     TFabout* m_about = nullptr;
 
-    ConfigTable m_configTable;
-    std::unique_ptr<TFSaveConfig> m_saveConfig;
     SystemClock m_clock;
     // The network test, and a worker declared after it so it is destroyed
     // first, while everything its job touches still exists.
