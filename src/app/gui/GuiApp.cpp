@@ -87,8 +87,8 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     const std::unique_ptr<ProxySource> proxy = makeProxySource(registry);
 
     MainWindowContext context { prompts, registry, configIniPath(env), *adapters, *live, snapshot,
-        [&prompts](const std::string& path) { return static_cast<int>(checkConfigFile(path, prompts)); },
-        *icmp, ticks, runner, *proxy, {}, settingsFolder(env) };
+        [&prompts](const std::string& path) { return checkConfigFile(path, prompts); }, *icmp, ticks, runner,
+        *proxy, {}, settingsFolder(env) };
     // The stored look, drawn before the widgets exist so they are polished
     // once; the show handler applies it again (then a no-op) and warns when
     // config.ini is missing.

@@ -9,6 +9,7 @@
 #include "apply/IcmpNetwork.h"
 #include "apply/TickClock.h"
 #include "base/RegistryStore.h"
+#include "store/ConfigFile.h"
 
 #include <filesystem>
 #include <functional>
@@ -28,8 +29,8 @@ struct MainWindowContext {
     AdapterSource& adapters;
     LiveValuesSource& live;
     LiveSnapshot& snapshot;
-    // The configuration file's check: 0 when valid.
-    std::function<int(const std::string& path)> checkConfigFile;
+    // The configuration file's check.
+    std::function<ConfigCheck(const std::string& path)> checkConfigFile;
     // The echo exchange of the network test and of the apply's check, and
     // their tick count. Tests put in their own where no network may be touched.
     IcmpNetwork& icmp;

@@ -212,24 +212,7 @@ void TFmain::UpdateConfig()
 
 void TFmain::ViewConfig(int i)
 {
-    const ConfigRecord& r = configTable().records.at(static_cast<std::size_t>(i));
-    QLineEdit* const texts[] = { m_ip[0], m_ip[1], m_ip[2], m_mask[0], m_mask[1], m_mask[2], m_gateway[0],
-        m_gateway[1], m_dns[0], m_dns[1], m_dns[2], m_dns[3], m_ui->cxTEAgentIP, m_ui->cxTEAgentPort };
-    for (std::size_t k = 0; k < std::size(texts); ++k)
-        texts[k]->setText(q(r[static_cast<ConfigField>(static_cast<std::size_t>(ConfigField::Ip1) + k)]));
-    // Each as the user's click on it; a control whose state stays triggers nothing.
-    if (const bool fixed = r[ConfigField::UseIp] == "1"; m_ui->cxRBUseIP->isChecked() != fixed)
-        selectIpMode(fixed);
-    if (const bool fixed = r[ConfigField::UseDns] == "1"; m_ui->cxRBUseDNS->isChecked() != fixed)
-        selectDnsMode(fixed);
-    if (const bool on = r[ConfigField::UseAgent] == "1"; m_ui->cxCBUseAgent->isChecked() != on) {
-        m_ui->cxCBUseAgent->setChecked(on);
-        applyProxyRule();
-    }
-    if (const bool on = r[ConfigField::SetAgent] == "1"; m_ui->cxCBSetAgent->isChecked() != on) {
-        m_ui->cxCBSetAgent->setChecked(on);
-        cxCBSetAgentClick();
-    }
+    setFields(configOf(configTable().records.at(static_cast<std::size_t>(i))));
 }
 
 void TFmain::connectDialUpPage()
@@ -325,7 +308,8 @@ void TFmain::FormCreate()
             m_ctx.prompts.show(MessageSink::Kind::Error, s.error);
             return;
         }
-        const ConfigFileOps ops = realConfigFileOps(m_ctx.checkConfigFile);
+        const ConfigFileOps ops = realConfigFileOps(
+            [this](const std::string& p) { return static_cast<int>(m_ctx.checkConfigFile(p)); });
         const std::string path = resolveConfigFile(s.configFilePath, m_ctx.settingsFolder);
         // A first start makes its file where the settings live, without
         // asking: there is nothing to look for yet. A stored name whose file
@@ -423,21 +407,10 @@ void TFmain::showStatus(const StatusView& view)
         m_gateway[0]->setText(q((*view.placeholders)[2]));
     }
     if (view.fields) {
-        const TcpIpConfig& f = *view.fields;
-        for (std::size_t i = 0; i < 3; ++i) {
-            m_ip[i]->setText(q(f.ip[i]));
-            m_mask[i]->setText(q(f.mask[i]));
-        }
-        for (std::size_t i = 0; i < 2; ++i)
-            m_gateway[i]->setText(q(f.gateway[i]));
-        for (std::size_t i = 0; i < 4; ++i)
-            m_dns[i]->setText(q(f.dns[i]));
-        selectDnsMode(f.fixedDns);
-        selectIpMode(f.fixedIp);
-        m_ui->cxCBUseAgent->setChecked(f.proxyOn);
-        m_ui->cxTEAgentIP->setText(q(f.proxyHost));
-        m_ui->cxTEAgentPort->setText(q(f.proxyPort));
-        applyProxyRule();
+        // Whether the proxy takes part is the user's setting, not the adapter's.
+        TcpIpConfig f = *view.fields;
+        f.proxyTakesPart = m_ui->cxCBSetAgent->isChecked();
+        setFields(f);
     }
 }
 
@@ -523,6 +496,31 @@ TcpIpConfig TFmain::fields()
     f.proxyOn = m_ui->cxCBUseAgent->isChecked();
     f.proxyTakesPart = m_ui->cxCBSetAgent->isChecked();
     return f;
+}
+
+void TFmain::setFields(const TcpIpConfig& f)
+{
+    for (std::size_t i = 0; i < 3; ++i) {
+        m_ip[i]->setText(q(f.ip[i]));
+        m_mask[i]->setText(q(f.mask[i]));
+    }
+    for (std::size_t i = 0; i < 2; ++i)
+        m_gateway[i]->setText(q(f.gateway[i]));
+    for (std::size_t i = 0; i < 4; ++i)
+        m_dns[i]->setText(q(f.dns[i]));
+    m_ui->cxTEAgentIP->setText(q(f.proxyHost));
+    m_ui->cxTEAgentPort->setText(q(f.proxyPort));
+    // Each switch as the user's click on it. The radio buttons bring their
+    // fields' enables along even when they stay; a box whose state stays
+    // triggers nothing (the proxy box would store the setting again).
+    selectIpMode(f.fixedIp);
+    selectDnsMode(f.fixedDns);
+    m_ui->cxCBUseAgent->setChecked(f.proxyOn);
+    applyProxyRule();
+    if (m_ui->cxCBSetAgent->isChecked() != f.proxyTakesPart) {
+        m_ui->cxCBSetAgent->setChecked(f.proxyTakesPart);
+        cxCBSetAgentClick();
+    }
 }
 
 // On the worker thread; the window is reached only through the dispatcher.

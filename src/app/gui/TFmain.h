@@ -92,6 +92,9 @@ public:
     // Copies ConfigTable entry i into the fields, with the effects of the
     // user's clicks on the radio buttons and boxes that change.
     void ViewConfig(int i);
+    // The inverse of fields(): puts `config` into the fields, each switch
+    // with the effects of the user's click on it.
+    void setFields(const TcpIpConfig& config);
     TFSaveConfig* saveDialog() const;
 
     // Quick-switching (TFmainShortcuts.cpp).

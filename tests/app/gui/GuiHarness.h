@@ -235,9 +235,8 @@ struct Harness {
     {
         window.reset();
         MainWindowContext ctx { prompts, registry, ini(), adapters, live, snapshot,
-            [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, icmp,
-            ticks, runner, proxy, [this](const std::vector<std::string>& argv) { toolsRun.push_back(argv); },
-            settingsFolder };
+            [this](const std::string& p) { return checkConfigFile(p, prompts); }, icmp, ticks, runner, proxy,
+            [this](const std::vector<std::string>& argv) { toolsRun.push_back(argv); }, settingsFolder };
         window = std::make_unique<TFmain>(dm, ctx);
         if (beforeCreate)
             beforeCreate(*window);

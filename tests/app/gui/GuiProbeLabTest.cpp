@@ -90,8 +90,8 @@ struct LabWindow {
         settings::writeConfigFile(registry, config);
         settings::writeSkin(dir / "config.ini", "Standard");
         MainWindowContext ctx { prompts, registry, dir / "config.ini", *adapters, *live, snapshot,
-            [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, *icmp,
-            ticks, runner, *proxy, [](const std::vector<std::string>&) {}, dir.path() };
+            [this](const std::string& p) { return checkConfigFile(p, prompts); }, *icmp, ticks, runner,
+            *proxy, [](const std::vector<std::string>&) {}, dir.path() };
         window = std::make_unique<TFmain>(dm, ctx);
         if (beforeCreate)
             beforeCreate(*window);
