@@ -9,6 +9,7 @@
 #include "app/gui/TDM.h"
 #include "app/gui/TFabout.h"
 #include "apply/gui/ProbeIndicator.h"
+#include "apply/gui/ProbeResult.h"
 #include "apply/gui/TFApply.h"
 #include "base/Settings.h"
 #include "base/StorePaths.h"
@@ -416,22 +417,15 @@ void TFmain::showStatus(const StatusView& view)
 
 void TFmain::resetProbeDisplay()
 {
-    m_ui->SP_TestGate->setColour(Qt::white);
-    m_ui->SP_TestDNS->setColour(Qt::white);
-    m_ui->cxLTestGate->setText(QStringLiteral("----"));
-    m_ui->cxLTestDNS->setText(QStringLiteral("----"));
+    ProbeResult(*m_ui->SP_TestGate, *m_ui->cxLTestGate).reset();
+    ProbeResult(*m_ui->SP_TestDNS, *m_ui->cxLTestDNS).reset();
 }
 
 void TFmain::showIndicator(ProbeTarget target, const IndicatorState& state)
 {
     const bool gate = target == ProbeTarget::Gateway;
-    ProbeIndicator* circle = gate ? m_ui->SP_TestGate : m_ui->SP_TestDNS;
-    QLabel* result = gate ? m_ui->cxLTestGate : m_ui->cxLTestDNS;
-    result->setText(q(state.text));
-    circle->setColour(QColor(state.colour.r, state.colour.g, state.colour.b));
-    // The worker blocks for up to two seconds next: show the state now.
-    result->repaint();
-    circle->repaint();
+    ProbeResult(gate ? *m_ui->SP_TestGate : *m_ui->SP_TestDNS, gate ? *m_ui->cxLTestGate : *m_ui->cxLTestDNS)
+        .show(state);
 }
 
 void TFmain::cxBtestClick()
