@@ -51,7 +51,7 @@ public:
     // failure is reported, never thrown.
     void refresh();
 
-    // The page's handlers.
+private:
     void GetIniSec();
     void cxLVbohaoClick();
     void cxBtjClick();
@@ -60,7 +60,6 @@ public:
     void cxBbohaoClick();
     void cxBdkClick();
 
-private:
     void connectHandlers();
     void guarded(const char* doing, const std::function<void()>& handler);
 

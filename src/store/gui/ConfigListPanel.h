@@ -78,6 +78,8 @@ public:
     // The list refresh: reloads the table from the configuration file and
     // rebuilds the list; the list keeps its items when the file is missing.
     void UpdateConfig();
+
+private:
     void cxLVconfigClick();
     void cxLVconfigDblClick();
     void View1Click();
@@ -90,7 +92,6 @@ public:
     void N2Click();
     void cxBSaveClick(); // "保 存"
 
-private:
     void buildMenu();
     void connectHandlers(QPushButton* newButton, QPushButton* renameButton, QPushButton* deleteButton,
         QPushButton* saveButton);
