@@ -66,7 +66,6 @@ public:
 
     // The configuration file in use, "null" when none was chosen.
     const std::string& configFilePath() const;
-    const AdapterTable& adapterTable() const { return m_adapters; }
 
     // Width as the original frame counts it (client width plus the border).
     int outerWidth() const;
@@ -76,7 +75,6 @@ public:
     // A quick-switch file handed over at start or by a second start: acted
     // on once the window has been shown.
     void quickSwitchRequested(const QString& path);
-    const QStringList& pendingQuickSwitches() const { return m_quickSwitches; }
 
     // Handlers with names of their own, public so the tray and tests reach them.
     void cxBgjClick();
