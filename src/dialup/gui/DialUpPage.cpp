@@ -49,6 +49,8 @@ DialUpPage::DialUpPage(QWidget* parent)
     : QWidget(parent)
     , m_ui(std::make_unique<Ui::DialUpPage>())
 {
+    // Painted by the skin's style sheet as the plain widget it replaces was.
+    setAttribute(Qt::WA_StyledBackground);
     m_ui->setupUi(this);
 }
 

@@ -44,6 +44,8 @@ ConfigListPanel::ConfigListPanel(QWidget* parent)
     , m_ui(std::make_unique<Ui::ConfigListPanel>())
     , m_configFilePath(settings::kNoConfigFile)
 {
+    // Painted by the skin's style sheet as the plain widget it replaces was.
+    setAttribute(Qt::WA_StyledBackground);
     m_ui->setupUi(this);
     buildMenu();
 }
