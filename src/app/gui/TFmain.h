@@ -76,37 +76,21 @@ public:
     // on once the window has been shown.
     void quickSwitchRequested(const QString& path);
 
-    // Handlers with names of their own, public so the tray and tests reach them.
-    void cxBgjClick();
-    void showFromTray(); // "显示窗体"
-    void hideToTray(); // "隐藏窗体"
+    // The tray's "显示窗体" and "隐藏窗体", and the status refresh's tick;
+    // public so tests reach what a tray or a second of waiting would.
+    void showFromTray();
+    void hideToTray();
     void Timer1Timer();
-    void cxBtestClick(); // "测 试": starts the probe; ignored while one runs
-    void cxBApplyClick(); // "应 用": shows the apply window in place of this one and starts the switch
     TFApply* applyWindow() const { return m_apply.get(); }
     bool probeRunning() const { return m_bmdThread1 && m_bmdThread1->IsRunning(); }
     NetworkProbe& probe() { return *m_probe; }
     const ConfigTable& configTable() const;
-    // Copies ConfigTable entry i into the fields, with the effects of the
-    // user's clicks on the radio buttons and boxes that change.
-    void ViewConfig(int i);
     // The inverse of fields(): puts `config` into the fields, each switch
     // with the effects of the user's click on it.
     void setFields(const TcpIpConfig& config);
     TFSaveConfig* saveDialog() const;
-
-    // Quick-switching (TFmainShortcuts.cpp).
-    void NshortcutClick(); // "快捷方式" of the list's menu: the file on the desktop
-    void cxCBshotcutPropertiesChange(); // the launcher on the desktop
-    void RegisterQuickSwitchFileType();
-    // Loads the configuration with that ID from the file into the fields,
-    // selects adapter `cardId` (when it exists) and starts the switch as "应 用"
-    // does; `source` names the request in messages.
-    void switchToConfiguration(const std::string& id, int cardId, const std::string& source);
     QMenu* switchMenu() const { return m_switchMenu; }
 
-    // The page control's change: the dial-up page reads its entries when shown.
-    void cxPCxzczChange();
     // The last tray balloon as "title|text" (tests; the tray may be missing).
     const std::string& lastBalloon() const { return m_lastBalloon; }
     bool trayAvailable() const;
@@ -131,6 +115,24 @@ protected:
     TcpIpConfig fields() override;
 
 private:
+    void cxBgjClick();
+    void cxBtestClick(); // "测 试": starts the probe; ignored while one runs
+    void cxBApplyClick(); // "应 用": shows the apply window in place of this one and starts the switch
+    // Copies ConfigTable entry i into the fields, with the effects of the
+    // user's clicks on the radio buttons and boxes that change.
+    void ViewConfig(int i);
+    // The page control's change: the dial-up page reads its entries when shown.
+    void cxPCxzczChange();
+
+    // Quick-switching (TFmainShortcuts.cpp).
+    void NshortcutClick(); // "快捷方式" of the list's menu: the file on the desktop
+    void cxCBshotcutPropertiesChange(); // the launcher on the desktop
+    void RegisterQuickSwitchFileType();
+    // Loads the configuration with that ID from the file into the fields,
+    // selects adapter `cardId` (when it exists) and starts the switch as "应 用"
+    // does; `source` names the request in messages.
+    void switchToConfiguration(const std::string& id, int cardId, const std::string& source);
+
     void buildStatusPanels();
     void connectHandlers();
     void buildMenus();
