@@ -76,10 +76,7 @@ public:
     // on once the window has been shown.
     void quickSwitchRequested(const QString& path);
 
-    // The tray's "显示窗体" and "隐藏窗体", and the status refresh's tick;
-    // public so tests reach what a tray or a second of waiting would.
-    void showFromTray();
-    void hideToTray();
+    // The status refresh's tick; public so tests need not wait a second.
     void Timer1Timer();
     TFApply* applyWindow() const { return m_apply.get(); }
     bool probeRunning() const { return m_bmdThread1 && m_bmdThread1->IsRunning(); }
@@ -115,6 +112,8 @@ protected:
     TcpIpConfig fields() override;
 
 private:
+    void showFromTray(); // "显示窗体"
+    void hideToTray(); // "隐藏窗体"
     void cxBgjClick();
     void cxBtestClick(); // "测 试": starts the probe; ignored while one runs
     void cxBApplyClick(); // "应 用": shows the apply window in place of this one and starts the switch

@@ -257,6 +257,14 @@ struct Harness {
     void click(const char* name) { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
 };
 
+// Chooses an entry of the tray icon's menu, as the user would.
+inline void trayChoice(TFmain& window, const char* action)
+{
+    QAction* a = window.trayMenu()->findChild<QAction*>(QString::fromLatin1(action));
+    ASSERT_NE(a, nullptr) << action;
+    a->trigger();
+}
+
 inline const char* const kSevenFields[]
     = { "cxTEIP", "cxTEIP2", "cxTEIP3", "cxTEMask", "cxTEMask2", "cxTEMask3", "cxTEGateway" };
 inline const char* const kDnsFields[]

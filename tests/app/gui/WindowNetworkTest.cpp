@@ -66,8 +66,8 @@ TEST(NetworkTest, GatewayAnswersAndDnsTimesOutAndASecondClickWhileRunningIsIgnor
     h.click("cxBtest");
     QTRY_VERIFY(!w.probeRunning());
     EXPECT_EQ(w.probe().PingServer().sequenceNumber(), 3493);
-    w.hideToTray();
-    w.showFromTray();
+    trayChoice(w, "N4"); // "隐藏窗体"
+    trayChoice(w, "N3"); // "显示窗体"
     QCoreApplication::processEvents();
     EXPECT_EQ(shown(h, "SP_TestGate", "cxLTestGate").text, QStringLiteral("----"));
     EXPECT_EQ(shown(h, "SP_TestDNS", "cxLTestDNS").colour, QColor(Qt::white));
