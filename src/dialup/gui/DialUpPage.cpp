@@ -14,6 +14,7 @@
 #include <QPushButton>
 
 #include <system_error>
+#include <vector>
 
 namespace tarnwick
 {
@@ -106,9 +107,11 @@ void DialUpPage::refresh()
 
 void DialUpPage::GetIniSec()
 {
+    // Every section but the program's own is listed, wherever it stands; a
+    // file that cannot be read leaves the list as it was.
+    const std::vector<std::string> entries = settings::dialUpEntries(m_parts->iniPath);
     m_ui->cxLVbohao->clear();
-    // Every section but the program's own is listed, wherever it stands.
-    for (const std::string& name : settings::dialUpEntries(m_parts->iniPath))
+    for (const std::string& name : entries)
         m_ui->cxLVbohao->addItem(q(name));
     TDialUp& dial = m_parts->dial();
     m_ui->cxCBljxl->clear();
