@@ -10,9 +10,13 @@
 #include "app/gui/StartupLog.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
+#include "apply/CommandRunner.h"
+#include "apply/IcmpNetwork.h"
+#include "apply/TickClock.h"
 #include "base/FileLock.h"
 #include "base/StorePaths.h"
 #include "base/UserRegistry.h"
+#include "dialup/linux/PppdBackend.h"
 #include "store/ConfigFile.h"
 
 #include <QApplication>
@@ -45,7 +49,7 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     startupMark("application");
 
     QtPrompts prompts;
-    TDM dm;
+    TDM dm(std::make_unique<PppdBackend>());
 
     const InstancePaths paths = instancePaths();
     // The guard: a per-user lock held for the life of the process; the system
@@ -76,10 +80,15 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     const std::unique_ptr<AdapterSource> adapters = makeAdapterSource(registry);
     const std::unique_ptr<LiveValuesSource> live = makeLiveValuesSource(registry, LiveReads::Refresh);
     LiveSnapshot snapshot;
+    // One stateless echo client serves the network test and the apply's check.
+    const std::unique_ptr<IcmpNetwork> icmp = makeSystemIcmpNetwork();
+    SteadyTickClock ticks;
+    ProcessCommandRunner runner;
+    const std::unique_ptr<ProxySource> proxy = makeProxySource(registry);
 
     MainWindowContext context { prompts, registry, configIniPath(env), *adapters, *live, snapshot,
-        [&prompts](const std::string& path) { return static_cast<int>(checkConfigFile(path, prompts)); },
-        nullptr, nullptr, nullptr, nullptr, {}, settingsFolder(env) };
+        [&prompts](const std::string& path) { return checkConfigFile(path, prompts); }, *icmp, ticks, runner,
+        *proxy, {}, settingsFolder(env) };
     // The stored look, drawn before the widgets exist so they are polished
     // once; the show handler applies it again (then a no-op) and warns when
     // config.ini is missing.

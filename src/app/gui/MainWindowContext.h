@@ -9,6 +9,7 @@
 #include "apply/IcmpNetwork.h"
 #include "apply/TickClock.h"
 #include "base/RegistryStore.h"
+#include "store/ConfigFile.h"
 
 #include <filesystem>
 #include <functional>
@@ -19,8 +20,8 @@ namespace tarnwick::gui
 {
 
 // What the main window works with besides its widgets: the settings stores,
-// the adapter back ends, the shared snapshot and the questions it asks. The
-// entry point wires the real ones; tests wire temporary stores and fixtures.
+// the back ends, the shared snapshot and the questions it asks. The entry
+// point builds the real ones once; tests wire temporary stores and fakes.
 struct MainWindowContext {
     UserPrompts& prompts;
     RegistryStore& registry;
@@ -28,16 +29,16 @@ struct MainWindowContext {
     AdapterSource& adapters;
     LiveValuesSource& live;
     LiveSnapshot& snapshot;
-    // The configuration file's check: 0 when valid.
-    std::function<int(const std::string& path)> checkConfigFile;
-    // The echo exchange of the network test and its tick count; null means
-    // the system's. Tests put in their own where no network may be touched.
-    IcmpNetwork* icmp = nullptr;
-    TickClock* ticks = nullptr;
-    // What the apply runs its command lines through and where it writes the
-    // proxy; null means the real netsh and the desktop's proxy.
-    CommandRunner* runner = nullptr;
-    ProxySource* proxy = nullptr;
+    // The configuration file's check.
+    std::function<ConfigCheck(const std::string& path)> checkConfigFile;
+    // The echo exchange of the network test and of the apply's check, and
+    // their tick count. Tests put in their own where no network may be touched.
+    IcmpNetwork& icmp;
+    TickClock& ticks;
+    // What the apply runs its command lines through (netsh) and where it
+    // writes the proxy (the desktop's).
+    CommandRunner& runner;
+    ProxySource& proxy;
     // Runs the desktop's database tools after the file type changed; empty
     // means the system's programs.
     std::function<void(const std::vector<std::string>& argv)> desktopTools;

@@ -1,17 +1,15 @@
 #include "app/gui/TDM.h"
 
-#include "dialup/linux/PppdBackend.h"
-
 #include <QCoreApplication>
 
 namespace tarnwick::gui
 {
 
-TDM::TDM(QObject* parent)
+TDM::TDM(std::unique_ptr<DialBackend> dialService, QObject* parent)
     : QObject(parent)
 {
     setObjectName(QStringLiteral("DM"));
-    useDialBackend(std::make_unique<PppdBackend>());
+    useDialBackend(std::move(dialService));
 }
 
 void TDM::useDialBackend(std::unique_ptr<DialBackend> backend)

@@ -17,14 +17,15 @@ class TDM : public QObject
 {
     Q_OBJECT
 public:
-    explicit TDM(QObject* parent = nullptr);
+    // `dialService`: the system's dial-up service, or a test's stand-in.
+    explicit TDM(std::unique_ptr<DialBackend> dialService, QObject* parent = nullptr);
 
     LookController& look() { return m_look; }
     // Hands the workers' window changes to the GUI thread. Created before and
     // destroyed after every window, so it outlives each window's worker.
     Dispatcher& dispatcher() { return m_dispatcher; }
 
-    // The dial-up component, over the system's dial-up service.
+    // The dial-up component, over the service handed in.
     TDialUp& DUbohao() { return *m_dialUp; }
     // Puts another back end under DUbohao (tests).
     void useDialBackend(std::unique_ptr<DialBackend> backend);

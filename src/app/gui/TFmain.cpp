@@ -1,7 +1,6 @@
 #include "app/gui/TFmain.h"
 #include "ui_TFmain.h"
 
-#include "adapters/PlatformSources.h"
 #include "app/ConfigFileSearch.h"
 #include "app/SkinCatalog.h"
 #include "app/WindowRules.h"
@@ -10,11 +9,14 @@
 #include "app/gui/TDM.h"
 #include "app/gui/TFabout.h"
 #include "apply/gui/ProbeIndicator.h"
+#include "apply/gui/ProbeResult.h"
 #include "apply/gui/TFApply.h"
 #include "base/Settings.h"
 #include "base/StorePaths.h"
+#include "dialup/gui/DialUpPage.h"
 #include "store/ConfigList.h"
 #include "store/ConfigRecord.h"
+#include "store/gui/ConfigListPanel.h"
 #include "store/gui/TFSaveConfig.h"
 
 #include <QAction>
@@ -48,6 +50,8 @@ namespace
 {
 
 constexpr int kClientWidth = kWideOuterWidth - kFrameExtra;
+constexpr const char* kNotice = "提示";
+constexpr int kBalloonMs = 10000;
 
 QString q(const std::string& s)
 {
@@ -67,7 +71,6 @@ TFmain::TFmain(TDM& dm, MainWindowContext context, QWidget* parent)
     , m_dm(dm)
     , m_ctx(std::move(context))
     , m_ui(std::make_unique<Ui::TFmain>())
-    , m_configFilePath(settings::kNoConfigFile)
 {
     m_ui->setupUi(this);
     // Drawn once: the entry point has already given the application its icon.
@@ -99,10 +102,8 @@ TFmain::TFmain(TDM& dm, MainWindowContext context, QWidget* parent)
     m_timer1->setInterval(1000);
     connect(m_timer1, &QTimer::timeout, this, &TFmain::Timer1Timer);
 
-    if (!m_ctx.icmp)
-        m_systemIcmp = makeSystemIcmpNetwork();
-    m_probe = std::make_unique<NetworkProbe>(m_ctx.icmp ? *m_ctx.icmp : *m_systemIcmp,
-        m_ctx.ticks ? *m_ctx.ticks : m_systemTicks, m_ctx.snapshot, m_dm.dispatcher(), *this);
+    m_probe
+        = std::make_unique<NetworkProbe>(m_ctx.icmp, m_ctx.ticks, m_ctx.snapshot, m_dm.dispatcher(), *this);
     m_bmdThread1 = std::make_unique<TBMDThread>(m_dm.dispatcher());
     m_bmdThread1->SetOnExecute([this](TBMDThread&) { BMDThread1Execute(); });
 }
@@ -155,46 +156,103 @@ void TFmain::connectHandlers()
     connect(ui.cxBabout, &QPushButton::clicked, this, [this] { guarded([this] { aboutClick(); }); });
     connect(ui.cxBexit, &QPushButton::clicked, this, &QWidget::close);
     connect(ui.cxBApply, &QPushButton::clicked, this, [this] { guarded([this] { cxBApplyClick(); }); });
+    connect(ui.cxPCxzcz, &QTabWidget::currentChanged, this, [this] { cxPCxzczChange(); });
     // Also when the start-up sets the box from "shotcut".
     connect(ui.cxCBshotcut, &QCheckBox::toggled, this,
         [this] { guarded([this] { cxCBshotcutPropertiesChange(); }); });
     // Save, apply, rename and delete join with the configuration store and the
-    // apply window; the page change and the dial-up page's buttons with the
-    // dial-up page; the shortcut box with the quick-switch shortcuts.
+    // apply window; the shortcut box with the quick-switch shortcuts.
 }
 
 void TFmain::buildMenus()
 {
-    m_configMenu = named(new QMenu(this), "PM_Config");
-    const struct {
-        const char* name;
-        const char* text;
-    } entries[] = {
-        { "View1", "查看配置" },
-        { nullptr, nullptr },
-        { "N1", "更改配置" },
-        { "Delete1", "删除配置" },
-        { "N2", "调整图标" },
-        { "Refresh1", "刷新配置" },
-        { nullptr, nullptr },
-        { "Moveup1", "上移配置" },
-        { "Movedown1", "下移配置" },
-        { nullptr, nullptr },
-        { "Nshortcut", "快捷方式" },
-    };
-    for (const auto& e : entries) {
-        if (!e.name) {
-            m_configMenu->addSeparator();
-            continue;
-        }
-        QAction* a = m_configMenu->addAction(QString::fromUtf8(e.text));
-        a->setObjectName(QString::fromLatin1(e.name));
-    }
-    // "快捷方式" joins with the quick-switch shortcuts.
-    connect(m_ui->cxLVconfig, &QListWidget::customContextMenuRequested, this,
-        [this](const QPoint& at) { m_configMenu->popup(m_ui->cxLVconfig->viewport()->mapToGlobal(at)); });
     connectConfigList();
     connectDialUpPage();
+}
+
+void TFmain::connectConfigList()
+{
+    m_ui->configListPanel->attach(
+        ConfigListPanel::Parts {
+            m_ctx.prompts,
+            [this](const std::string& question) { return m_ctx.prompts.confirm(question); },
+            [this] { return m_ctx.prompts.askSaveFileName(); },
+            m_ctx.registry,
+            m_clock,
+            configIcon(),
+            [this] { return fields(); },
+            [this](int i) { ViewConfig(i); },
+            [this] { m_ui->cxPCxzcz->setCurrentWidget(m_ui->cxTSipconfig); },
+            [this] { fillSwitchMenu(); },
+        },
+        m_ui->cxBNewcfg, m_ui->cxBRenamecfg, m_ui->cxBDeletecfg, m_ui->cxBSave);
+    // "快捷方式" of the list's menu: the quick-switch file on the desktop.
+    QAction* shortcut = m_ui->configListPanel->menu()->findChild<QAction*>(QStringLiteral("Nshortcut"));
+    connect(shortcut, &QAction::triggered, this, [this] { guarded([this] { NshortcutClick(); }); });
+}
+
+const std::string& TFmain::configFilePath() const
+{
+    return m_ui->configListPanel->configFilePath();
+}
+
+const ConfigTable& TFmain::configTable() const
+{
+    return m_ui->configListPanel->configTable();
+}
+
+TFSaveConfig* TFmain::saveDialog() const
+{
+    return m_ui->configListPanel->saveDialog();
+}
+
+void TFmain::UpdateConfig()
+{
+    m_ui->configListPanel->UpdateConfig();
+}
+
+void TFmain::ViewConfig(int i)
+{
+    setFields(configOf(configTable().records.at(static_cast<std::size_t>(i))));
+}
+
+void TFmain::connectDialUpPage()
+{
+    m_ui->cxTSbohao->attach(DialUpPage::Parts {
+        m_ctx.prompts,
+        [this](const std::string& text, const std::string& title) {
+            return m_ctx.prompts.confirm(text, UserPrompts::Answers::OkCancel, title);
+        },
+        [this]() -> TDialUp& { return m_dm.DUbohao(); },
+        m_ctx.iniPath,
+        [this](const std::string& title, const std::string& text) { showBalloon(title, text); },
+        [this](const std::string& reason) { showDialFailure(reason); },
+    });
+}
+
+void TFmain::cxPCxzczChange()
+{
+    // Whatever reading the entries meets, the page reports itself.
+    if (m_ui->cxPCxzcz->currentWidget() == m_ui->cxTSbohao)
+        m_ui->cxTSbohao->refresh();
+}
+
+void TFmain::showDialFailure(const std::string& reason)
+{
+    const std::string text = "拨号失败!" + reason;
+    m_lastBalloon = std::string(kNotice) + "|" + text;
+    // Without a notification area a balloon is never seen: a failure must be.
+    if (m_tray && trayAvailable())
+        m_tray->showMessage(q(kNotice), q(text), QSystemTrayIcon::Critical, kBalloonMs);
+    else
+        m_ctx.prompts.show(MessageSink::Kind::Error, text, kNotice);
+}
+
+void TFmain::showBalloon(const std::string& title, const std::string& text)
+{
+    m_lastBalloon = title + "|" + text;
+    if (m_tray)
+        m_tray->showMessage(q(title), q(text), QSystemTrayIcon::Information, kBalloonMs);
 }
 
 void TFmain::buildTray(const QIcon& icon)
@@ -244,7 +302,6 @@ bool TFmain::event(QEvent* event)
 
 void TFmain::FormCreate()
 {
-    // The list's two image sizes: 32 for large icons, 16 for small.
     guarded([this] {
         const settings::StartupSettings s = settings::readStartupSettings(m_ctx.registry);
         if (!s.error.empty()) {
@@ -252,7 +309,8 @@ void TFmain::FormCreate()
             m_ctx.prompts.show(MessageSink::Kind::Error, s.error);
             return;
         }
-        const ConfigFileOps ops = realConfigFileOps(m_ctx.checkConfigFile);
+        const ConfigFileOps ops = realConfigFileOps(
+            [this](const std::string& p) { return static_cast<int>(m_ctx.checkConfigFile(p)); });
         const std::string path = resolveConfigFile(s.configFilePath, m_ctx.settingsFolder);
         // A first start makes its file where the settings live, without
         // asking: there is nothing to look for yet. A stored name whose file
@@ -266,10 +324,9 @@ void TFmain::FormCreate()
                 m_ctx.prompts.show(MessageSink::Kind::Error, e.what());
             }
         }
-        m_configFilePath = settleConfigFile(path, m_ctx.registry, m_ctx.prompts, ops);
+        m_ui->configListPanel->setConfigFilePath(settleConfigFile(path, m_ctx.registry, m_ctx.prompts, ops));
         m_ui->cxCBshotcut->setChecked(s.shortcutChecked);
-        m_ui->cxLVconfig->setViewMode(s.largeIcons ? QListView::IconMode : QListView::ListMode);
-        m_ui->cxLVconfig->setIconSize(s.largeIcons ? QSize(32, 32) : QSize(16, 16));
+        m_ui->configListPanel->showLargeIcons(s.largeIcons);
         if (s.narrowWindow)
             setOuterWidth(kNarrowOuterWidth);
         m_ui->cxCBSetAgent->setChecked(s.setAgentChecked);
@@ -302,7 +359,7 @@ void TFmain::FormShow()
 {
     if (m_closing)
         return;
-    if (m_configFilePath == settings::kNoConfigFile) {
+    if (configFilePath() == settings::kNoConfigFile) {
         // Closing inside the show handling would cut it short; close right after.
         m_closing = true;
         m_ctx.prompts.show(MessageSink::Kind::Information, kNoConfigFileEnds);
@@ -351,42 +408,24 @@ void TFmain::showStatus(const StatusView& view)
         m_gateway[0]->setText(q((*view.placeholders)[2]));
     }
     if (view.fields) {
-        const TcpIpConfig& f = *view.fields;
-        for (std::size_t i = 0; i < 3; ++i) {
-            m_ip[i]->setText(q(f.ip[i]));
-            m_mask[i]->setText(q(f.mask[i]));
-        }
-        for (std::size_t i = 0; i < 2; ++i)
-            m_gateway[i]->setText(q(f.gateway[i]));
-        for (std::size_t i = 0; i < 4; ++i)
-            m_dns[i]->setText(q(f.dns[i]));
-        selectDnsMode(f.fixedDns);
-        selectIpMode(f.fixedIp);
-        m_ui->cxCBUseAgent->setChecked(f.proxyOn);
-        m_ui->cxTEAgentIP->setText(q(f.proxyHost));
-        m_ui->cxTEAgentPort->setText(q(f.proxyPort));
-        applyProxyRule();
+        // Whether the proxy takes part is the user's setting, not the adapter's.
+        TcpIpConfig f = *view.fields;
+        f.proxyTakesPart = m_ui->cxCBSetAgent->isChecked();
+        setFields(f);
     }
 }
 
 void TFmain::resetProbeDisplay()
 {
-    m_ui->SP_TestGate->setColour(Qt::white);
-    m_ui->SP_TestDNS->setColour(Qt::white);
-    m_ui->cxLTestGate->setText(QStringLiteral("----"));
-    m_ui->cxLTestDNS->setText(QStringLiteral("----"));
+    ProbeResult(*m_ui->SP_TestGate, *m_ui->cxLTestGate).reset();
+    ProbeResult(*m_ui->SP_TestDNS, *m_ui->cxLTestDNS).reset();
 }
 
 void TFmain::showIndicator(ProbeTarget target, const IndicatorState& state)
 {
     const bool gate = target == ProbeTarget::Gateway;
-    ProbeIndicator* circle = gate ? m_ui->SP_TestGate : m_ui->SP_TestDNS;
-    QLabel* result = gate ? m_ui->cxLTestGate : m_ui->cxLTestDNS;
-    result->setText(q(state.text));
-    circle->setColour(QColor(state.colour.r, state.colour.g, state.colour.b));
-    // The worker blocks for up to two seconds next: show the state now.
-    result->repaint();
-    circle->repaint();
+    ProbeResult(gate ? *m_ui->SP_TestGate : *m_ui->SP_TestDNS, gate ? *m_ui->cxLTestGate : *m_ui->cxLTestDNS)
+        .show(state);
 }
 
 void TFmain::cxBtestClick()
@@ -405,15 +444,8 @@ void TFmain::cxBApplyClick()
         return;
     }
     if (!m_apply) {
-        if (!m_ctx.runner)
-            m_systemRunner = std::make_unique<ProcessCommandRunner>();
-        if (!m_ctx.proxy)
-            m_systemProxy = makeProxySource(m_ctx.registry);
-        if (!m_ctx.icmp)
-            m_applyIcmp = makeSystemIcmpNetwork();
         m_apply = std::make_unique<TFApply>(TFApply::Parts { *this, m_ctx.snapshot, m_dm.dispatcher(),
-            m_ctx.runner ? *m_ctx.runner : *m_systemRunner, m_ctx.proxy ? *m_ctx.proxy : *m_systemProxy,
-            m_ctx.icmp ? *m_ctx.icmp : *m_applyIcmp, m_ctx.ticks ? *m_ctx.ticks : m_systemTicks, this,
+            m_ctx.runner, m_ctx.proxy, m_ctx.icmp, m_ctx.ticks, this,
             [this] {
                 m_keepFieldsOnce = m_apply && !m_apply->running() && m_apply->lastOutcome()
                     && *m_apply->lastOutcome() != ApplySequence::Outcome::Done;
@@ -458,6 +490,31 @@ TcpIpConfig TFmain::fields()
     f.proxyOn = m_ui->cxCBUseAgent->isChecked();
     f.proxyTakesPart = m_ui->cxCBSetAgent->isChecked();
     return f;
+}
+
+void TFmain::setFields(const TcpIpConfig& f)
+{
+    for (std::size_t i = 0; i < 3; ++i) {
+        m_ip[i]->setText(q(f.ip[i]));
+        m_mask[i]->setText(q(f.mask[i]));
+    }
+    for (std::size_t i = 0; i < 2; ++i)
+        m_gateway[i]->setText(q(f.gateway[i]));
+    for (std::size_t i = 0; i < 4; ++i)
+        m_dns[i]->setText(q(f.dns[i]));
+    m_ui->cxTEAgentIP->setText(q(f.proxyHost));
+    m_ui->cxTEAgentPort->setText(q(f.proxyPort));
+    // Each switch as the user's click on it. The radio buttons bring their
+    // fields' enables along even when they stay; a box whose state stays
+    // triggers nothing (the proxy box would store the setting again).
+    selectIpMode(f.fixedIp);
+    selectDnsMode(f.fixedDns);
+    m_ui->cxCBUseAgent->setChecked(f.proxyOn);
+    applyProxyRule();
+    if (m_ui->cxCBSetAgent->isChecked() != f.proxyTakesPart) {
+        m_ui->cxCBSetAgent->setChecked(f.proxyTakesPart);
+        cxCBSetAgentClick();
+    }
 }
 
 // On the worker thread; the window is reached only through the dispatcher.

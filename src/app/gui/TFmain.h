@@ -65,8 +65,7 @@ public:
     void FormCreate();
 
     // The configuration file in use, "null" when none was chosen.
-    const std::string& configFilePath() const { return m_configFilePath; }
-    const AdapterTable& adapterTable() const { return m_adapters; }
+    const std::string& configFilePath() const;
 
     // Width as the original frame counts it (client width plus the border).
     int outerWidth() const;
@@ -76,59 +75,19 @@ public:
     // A quick-switch file handed over at start or by a second start: acted
     // on once the window has been shown.
     void quickSwitchRequested(const QString& path);
-    const QStringList& pendingQuickSwitches() const { return m_quickSwitches; }
 
-    // Handlers with names of their own, public so the tray and tests reach them.
-    void cxBgjClick();
-    void showFromTray(); // "显示窗体"
-    void hideToTray(); // "隐藏窗体"
+    // The status refresh's tick; public so tests need not wait a second.
     void Timer1Timer();
-    void cxBtestClick(); // "测 试": starts the probe; ignored while one runs
-    void cxBApplyClick(); // "应 用": shows the apply window in place of this one and starts the switch
     TFApply* applyWindow() const { return m_apply.get(); }
     bool probeRunning() const { return m_bmdThread1 && m_bmdThread1->IsRunning(); }
     NetworkProbe& probe() { return *m_probe; }
-    // The list refresh: reloads the table from the configuration file and
-    // rebuilds the list; the list keeps its items when the file is missing.
-    void UpdateConfig();
-    const ConfigTable& configTable() const { return m_configTable; }
-
-    // The configuration list's operations (TFmainConfigList.cpp).
-    // Copies ConfigTable entry i into the fields, with the effects of the
-    // user's clicks on the radio buttons and boxes that change.
-    void ViewConfig(int i);
-    void cxLVconfigClick();
-    void cxLVconfigDblClick();
-    void View1Click();
-    void cxBNewcfgClick();
-    void Moveup1Click();
-    void Movedown1Click();
-    void cxBDeletecfgClick();
-    void cxBRenamecfgClick();
-    void cxLVconfigEdited(QListWidgetItem* item);
-    void N2Click();
-    void cxBSaveClick(); // "保 存"
-    TFSaveConfig* saveDialog() const { return m_saveConfig.get(); }
-
-    // Quick-switching (TFmainShortcuts.cpp).
-    void NshortcutClick(); // "快捷方式" of the list's menu: the file on the desktop
-    void cxCBshotcutPropertiesChange(); // the launcher on the desktop
-    void RegisterQuickSwitchFileType();
-    // Loads the configuration with that ID from the file into the fields,
-    // selects adapter `cardId` (when it exists) and starts the switch as "应 用"
-    // does; `source` names the request in messages.
-    void switchToConfiguration(const std::string& id, int cardId, const std::string& source);
+    const ConfigTable& configTable() const;
+    // The inverse of fields(): puts `config` into the fields, each switch
+    // with the effects of the user's click on it.
+    void setFields(const TcpIpConfig& config);
+    TFSaveConfig* saveDialog() const;
     QMenu* switchMenu() const { return m_switchMenu; }
 
-    // The dial-up page (TFmainDialUp.cpp).
-    void cxPCxzczChange();
-    void GetIniSec();
-    void cxLVbohaoClick();
-    void cxBtjClick();
-    void cxBbcClick();
-    void N5Click();
-    void cxBbohaoClick();
-    void cxBdkClick();
     // The last tray balloon as "title|text" (tests; the tray may be missing).
     const std::string& lastBalloon() const { return m_lastBalloon; }
     bool trayAvailable() const;
@@ -153,6 +112,26 @@ protected:
     TcpIpConfig fields() override;
 
 private:
+    void showFromTray(); // "显示窗体"
+    void hideToTray(); // "隐藏窗体"
+    void cxBgjClick();
+    void cxBtestClick(); // "测 试": starts the probe; ignored while one runs
+    void cxBApplyClick(); // "应 用": shows the apply window in place of this one and starts the switch
+    // Copies ConfigTable entry i into the fields, with the effects of the
+    // user's clicks on the radio buttons and boxes that change.
+    void ViewConfig(int i);
+    // The page control's change: the dial-up page reads its entries when shown.
+    void cxPCxzczChange();
+
+    // Quick-switching (TFmainShortcuts.cpp).
+    void NshortcutClick(); // "快捷方式" of the list's menu: the file on the desktop
+    void cxCBshotcutPropertiesChange(); // the launcher on the desktop
+    void RegisterQuickSwitchFileType();
+    // Loads the configuration with that ID from the file into the fields,
+    // selects adapter `cardId` (when it exists) and starts the switch as "应 用"
+    // does; `source` names the request in messages.
+    void switchToConfiguration(const std::string& id, int cardId, const std::string& source);
+
     void buildStatusPanels();
     void connectHandlers();
     void buildMenus();
@@ -163,24 +142,15 @@ private:
     void showStatus(const StatusView& view);
     void resetProbeDisplay();
     void BMDThread1Execute();
-    void UpdateList();
     void connectConfigList();
-    int selectedConfig() const;
-    // After an operation that found the file changed under the list.
-    void fileChangedUnderList();
-    // After an operation that found the file gone: offers to write the listed
-    // configurations to a file the user chooses, and to go on with that one.
-    void configFileGone();
-    void moveSelected(MoveDirection direction);
+    // The list refresh: the table from the file, and the list rebuilt.
+    void UpdateConfig();
     void runQuickSwitches();
     void openQuickSwitch(const std::string& path);
     void fillSwitchMenu();
     void connectDialUpPage();
     void showBalloon(const std::string& title, const std::string& text);
     void showDialFailure(const std::string& reason);
-    void dialPageGuarded(const char* doing, const std::function<void()>& handler);
-    // After a move or delete: the table its refresh read, or the file changed.
-    void showEdited(EditResult result, std::optional<ConfigTable>& refreshed);
     void fillAndApplySkin();
 
     // The enable rules of the radio buttons and proxy boxes.
@@ -202,7 +172,6 @@ private:
     TDM& m_dm;
     MainWindowContext m_ctx;
     std::unique_ptr<Ui::TFmain> m_ui;
-    std::string m_configFilePath;
     AdapterTable m_adapters;
     std::unique_ptr<StatusUpdater> m_status;
     QStringList m_quickSwitches;
@@ -215,30 +184,21 @@ private:
     QLineEdit* m_gateway[2] = {};
     QLineEdit* m_dns[4] = {};
     QLabel* m_panels[5] = {};
-    QMenu* m_configMenu = nullptr;
     QMenu* m_trayMenu = nullptr;
     QMenu* m_switchMenu = nullptr; // the tray's "切换到"
     bool m_shownOnce = false;
-    QMenu* m_dialMenu = nullptr; // PMbohao
     std::string m_lastBalloon;
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_timer1 = nullptr;
     TFabout* m_about = nullptr;
 
-    ConfigTable m_configTable;
-    std::unique_ptr<TFSaveConfig> m_saveConfig;
     SystemClock m_clock;
-    // The network test: its own echo client, and a worker declared last so
-    // it is destroyed first, while everything its job touches still exists.
-    std::unique_ptr<IcmpNetwork> m_systemIcmp;
-    SteadyTickClock m_systemTicks;
+    // The network test, and a worker declared after it so it is destroyed
+    // first, while everything its job touches still exists.
     std::unique_ptr<NetworkProbe> m_probe;
     std::unique_ptr<TBMDThread> m_bmdThread1;
-    // The apply window and what it runs with; it goes first, waiting for a
-    // running switch while the fields it reads still exist.
-    std::unique_ptr<CommandRunner> m_systemRunner;
-    std::unique_ptr<ProxySource> m_systemProxy;
-    std::unique_ptr<IcmpNetwork> m_applyIcmp;
+    // The apply window goes first, waiting for a running switch while the
+    // fields it reads still exist.
     std::unique_ptr<TFApply> m_apply;
 };
 

@@ -9,6 +9,7 @@
 #include "shortcuts/DesktopFiles.h"
 #include "shortcuts/QuickSwitchFile.h"
 #include "store/ConfigRecord.h"
+#include "store/gui/ConfigListPanel.h"
 #include "ui_TFmain.h"
 
 #include <QAction>
@@ -38,7 +39,8 @@ std::string executablePath()
 
 void TFmain::NshortcutClick()
 {
-    const int i = selectedConfig();
+    const ConfigListPanel& list = *m_ui->configListPanel;
+    const int i = list.selectedConfig();
     if (i < 0) {
         m_ctx.prompts.show(MessageSink::Kind::Information, kSelectToExport);
         return;
@@ -48,7 +50,7 @@ void TFmain::NshortcutClick()
         m_ctx.prompts.show(MessageSink::Kind::Error, "找不到桌面文件夹（没有主文件夹），快捷方式未保存。");
         return;
     }
-    const std::string caption = m_ui->cxLVconfig->item(i)->text().toStdString();
+    const std::string caption = list.captionAt(i).toStdString();
     if (const std::string why = whyNoFileName(caption); !why.empty()) {
         m_ctx.prompts.show(
             MessageSink::Kind::Error, "配置“" + caption + "”的快捷方式无法保存：" + why + "。请先更名。");
@@ -56,7 +58,7 @@ void TFmain::NshortcutClick()
     }
     std::filesystem::create_directories(*desktop);
     writeQuickSwitchFile(*desktop / quickSwitchFileName(caption),
-        m_configTable.records.at(static_cast<std::size_t>(i))[ConfigField::Id],
+        list.configTable().records.at(static_cast<std::size_t>(i))[ConfigField::Id],
         m_ui->cxCBAdapters->currentIndex());
     m_ctx.prompts.show(MessageSink::Kind::Information, kExported);
 }
@@ -137,9 +139,10 @@ void TFmain::switchToConfiguration(const std::string& id, int cardId, const std:
     }
     // The file as it is now: the configuration may have moved since.
     UpdateConfig();
+    const ConfigTable& table = configTable();
     int found = -1;
-    for (std::size_t i = 0; i < m_configTable.count() && found < 0; ++i) {
-        if (m_configTable.records[i][ConfigField::Id] == id)
+    for (std::size_t i = 0; i < table.count() && found < 0; ++i) {
+        if (table.records[i][ConfigField::Id] == id)
             found = static_cast<int>(i);
     }
     if (found < 0) {
@@ -150,7 +153,7 @@ void TFmain::switchToConfiguration(const std::string& id, int cardId, const std:
     // An adapter that is gone since leaves the one chosen now.
     if (cardId >= 0 && cardId < m_ui->cxCBAdapters->count())
         m_ui->cxCBAdapters->setCurrentIndex(cardId);
-    m_ui->cxLVconfig->setCurrentRow(found);
+    m_ui->configListPanel->select(found);
     ViewConfig(found);
     cxBApplyClick();
 }
@@ -158,9 +161,10 @@ void TFmain::switchToConfiguration(const std::string& id, int cardId, const std:
 void TFmain::fillSwitchMenu()
 {
     m_switchMenu->clear();
-    for (std::size_t i = 0; i < m_configTable.count(); ++i) {
-        const std::string id = m_configTable.records[i][ConfigField::Id];
-        const QString caption = QString::fromStdString(recordCaption(m_configTable.records[i], i));
+    const ConfigTable& table = configTable();
+    for (std::size_t i = 0; i < table.count(); ++i) {
+        const std::string id = table.records[i][ConfigField::Id];
+        const QString caption = QString::fromStdString(recordCaption(table.records[i], i));
         QAction* a = m_switchMenu->addAction(caption);
         connect(a, &QAction::triggered, this, [this, id, caption] {
             guarded([&] {
@@ -169,7 +173,7 @@ void TFmain::fillSwitchMenu()
             });
         });
     }
-    m_switchMenu->setEnabled(m_configTable.count() > 0);
+    m_switchMenu->setEnabled(table.count() > 0);
 }
 
 } // namespace tarnwick::gui

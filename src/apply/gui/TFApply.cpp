@@ -1,6 +1,7 @@
 #include "apply/gui/TFApply.h"
 
 #include "apply/IndicatorState.h"
+#include "apply/gui/ProbeResult.h"
 #include "ui_TFApply.h"
 
 #include <QCloseEvent>
@@ -205,9 +206,8 @@ void TFApply::setProbeAreaVisible(bool visible)
         w->setVisible(visible);
     if (!visible) {
         m_ui->cxLabel1->hide();
-        const IndicatorState reset = indicator::reset();
-        showIndicator(ProbeTarget::Gateway, reset);
-        showIndicator(ProbeTarget::Dns, reset);
+        ProbeResult(*m_ui->SP_TestGate, *m_ui->cxLB_TestGate).reset();
+        ProbeResult(*m_ui->SP_TestDNS, *m_ui->cxLB_TestDNS).reset();
     }
 }
 
@@ -216,13 +216,9 @@ void TFApply::showIndicator(ProbeTarget target, const IndicatorState& state)
     const bool gate = target == ProbeTarget::Gateway;
     if (gate)
         m_gatewayAnswered = state.colour == indicator::answered(0).colour;
-    ProbeIndicator* circle = gate ? m_ui->SP_TestGate : m_ui->SP_TestDNS;
-    QLabel* result = gate ? m_ui->cxLB_TestGate : m_ui->cxLB_TestDNS;
-    result->setText(QString::fromStdString(state.text));
-    circle->setColour(QColor(state.colour.r, state.colour.g, state.colour.b));
-    // The worker blocks for up to two seconds next: show the state now.
-    result->repaint();
-    circle->repaint();
+    ProbeResult(
+        gate ? *m_ui->SP_TestGate : *m_ui->SP_TestDNS, gate ? *m_ui->cxLB_TestGate : *m_ui->cxLB_TestDNS)
+        .show(state);
 }
 
 } // namespace tarnwick

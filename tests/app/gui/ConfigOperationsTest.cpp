@@ -120,6 +120,33 @@ TEST(ViewConfig, CopiesTheRecordWithTheEffectsOfTheUsersClicks)
     }
 }
 
+// What the fields show reads back as it was put in, for every combination
+// of the four switches; only the proxy box's own click stores its setting.
+TEST(ViewConfig, SetFieldsIsTheInverseOfFields)
+{
+    Harness h;
+    h.prepare();
+    TFmain& w = h.start();
+    ApplyInputs& inputs = w;
+    for (int bits = 0; bits < 16; ++bits) {
+        TcpIpConfig c;
+        c.ip = { "10.0.0." + std::to_string(bits), "10.0.1.1", "" };
+        c.mask = { "255.255.255.0", "255.255.0.0", "" };
+        c.gateway = { "10.0.0.254", "" };
+        c.dns = { "10.0.0.53", "", "10.0.2.53", "" };
+        c.proxyHost = "proxy.lan";
+        c.proxyPort = std::to_string(3128 + bits);
+        c.fixedIp = (bits & 1) != 0;
+        c.fixedDns = (bits & 2) != 0;
+        c.proxyOn = (bits & 4) != 0;
+        c.proxyTakesPart = (bits & 8) != 0;
+        SCOPED_TRACE(bits);
+        w.setFields(c);
+        EXPECT_EQ(inputs.fields(), c);
+        EXPECT_EQ(h.get(settings::kSetAgent), c.proxyTakesPart ? "1" : "0");
+    }
+}
+
 TEST(ViewConfig, RefreshButtonAndMenuPutTheStoredValuesBack)
 {
     ListWindow lw;

@@ -89,8 +89,8 @@ TEST(ConfigurationList, RefreshReloadsTheFileAndAMissingFileKeepsTheItems)
 
     // Every showing reloads the list from the file.
     useFixture(h, "config-sample.xml");
-    w.hideToTray();
-    w.showFromTray();
+    trayChoice(w, "N4"); // "隐藏窗体"
+    trayChoice(w, "N3"); // "显示窗体"
     QCoreApplication::processEvents();
     EXPECT_EQ(captions(h).join(QLatin1Char('|')), QStringLiteral("家里|办公室|Config2"));
 }

@@ -4,6 +4,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/TIniFile.h"
+#include "dialup/gui/DialUpPage.h"
 #include "dialup/linux/PppdBackend.h"
 
 #include <QTabWidget>
@@ -51,6 +52,7 @@ struct DialPage {
     Harness h;
     ScriptedService* service = new ScriptedService;
     TFmain* w = nullptr;
+    DialUpPage* page = nullptr;
 
     DialPage()
     {
@@ -63,6 +65,7 @@ struct DialPage {
         ini.WriteString("办公", "Syhm", "bob");
         h.dm.useDialBackend(std::unique_ptr<DialBackend>(service));
         w = &h.start();
+        page = h.find<DialUpPage>("cxTSbohao");
         h.find<QTabWidget>("cxPCxzcz")->setCurrentIndex(1); // "拨 号"
     }
     QStringList listed()
@@ -75,8 +78,9 @@ struct DialPage {
     }
     void select(int row)
     {
-        h.find<QListWidget>("cxLVbohao")->setCurrentRow(row);
-        w->cxLVbohaoClick();
+        auto* list = h.find<QListWidget>("cxLVbohao");
+        QTest::mouseClick(
+            list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
     }
 };
 
@@ -127,9 +131,10 @@ TEST(DialUpPage, DeleteErasesTheNamedEntryAfterOk)
     DialPage p;
     p.select(0);
     p.h.prompts.yes = { false, true };
-    p.w->N5Click(); // Cancel
+    QAction* remove = p.w->findChild<QAction*>(QStringLiteral("N5"));
+    remove->trigger(); // Cancel
     EXPECT_EQ(p.listed().join('|'), QStringLiteral("家里|办公"));
-    p.w->N5Click(); // OK
+    remove->trigger(); // OK
     EXPECT_EQ(p.h.prompts.questions,
         (std::vector<std::string> { "您真的要删除这个字节吗？", "您真的要删除这个字节吗？" }));
     EXPECT_EQ(p.h.prompts.answerKinds.back(), UserPrompts::Answers::OkCancel);
@@ -230,7 +235,10 @@ struct PppdPage {
     void use(DialerIdentity who)
     {
         p.h.dm.useDialBackend(std::make_unique<PppdBackend>(paths, std::move(who)));
-        p.w->GetIniSec();
+        // The page reads the lines again each time it is shown.
+        auto* pages = p.h.find<QTabWidget>("cxPCxzcz");
+        pages->setCurrentIndex(0);
+        pages->setCurrentIndex(1);
     }
     void dial(const char* line, const char* password)
     {

@@ -178,6 +178,21 @@ public:
     std::vector<std::string> writes;
 };
 
+// A machine without a dial-up service.
+class NoDialService : public DialBackend
+{
+public:
+    bool installed() const override { return false; }
+    std::string unavailableReason() const override { return "没有拨号服务"; }
+    std::optional<std::vector<std::string>> entries() const override { return std::nullopt; }
+    std::optional<std::vector<Connection>> connections() const override { return std::nullopt; }
+    void hangUp(const Connection&) override { }
+    int readDialParams(const std::string&) override { return 1; }
+    int storeCredentials(const std::string&, const std::string&, const std::string&) override { return 1; }
+    int dial(const std::string&, Notifier) override { return 1; }
+    std::string errorText(int code) const override { return "error " + std::to_string(code); }
+};
+
 struct Harness {
     test::TempDir dir;
     test::TempHome home { dir.path() };
@@ -194,7 +209,8 @@ struct Harness {
     // No command leaves this process: the apply runs scripted netsh answers.
     ScriptedRunner runner;
     RecordingProxy proxy;
-    TDM dm;
+    // No pppd either: a page test hands in its own service.
+    TDM dm { std::make_unique<NoDialService>() };
     // Where a relative "ConfigFile" is taken from; empty: taken as it is.
     fs::path settingsFolder;
     std::unique_ptr<TFmain> window;
@@ -219,8 +235,7 @@ struct Harness {
     {
         window.reset();
         MainWindowContext ctx { prompts, registry, ini(), adapters, live, snapshot,
-            [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, &icmp,
-            &ticks, &runner, &proxy,
+            [this](const std::string& p) { return checkConfigFile(p, prompts); }, icmp, ticks, runner, proxy,
             [this](const std::vector<std::string>& argv) { toolsRun.push_back(argv); }, settingsFolder };
         window = std::make_unique<TFmain>(dm, ctx);
         if (beforeCreate)
@@ -241,6 +256,14 @@ struct Harness {
     bool enabled(const char* name) { return find<QWidget>(name)->isEnabled(); }
     void click(const char* name) { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
 };
+
+// Chooses an entry of the tray icon's menu, as the user would.
+inline void trayChoice(TFmain& window, const char* action)
+{
+    QAction* a = window.trayMenu()->findChild<QAction*>(QString::fromLatin1(action));
+    ASSERT_NE(a, nullptr) << action;
+    a->trigger();
+}
 
 inline const char* const kSevenFields[]
     = { "cxTEIP", "cxTEIP2", "cxTEIP3", "cxTEMask", "cxTEMask2", "cxTEMask3", "cxTEGateway" };

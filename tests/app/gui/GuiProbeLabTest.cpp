@@ -5,11 +5,15 @@
 #include "app/gui/InstanceChannel.h"
 #include "app/gui/TDM.h"
 #include "app/gui/TFmain.h"
+#include "apply/CommandRunner.h"
+#include "apply/IcmpNetwork.h"
+#include "apply/TickClock.h"
 #include "apply/gui/ProbeIndicator.h"
 #include "apply/gui/TFApply.h"
 #include "base/AtomicFile.h"
 #include "base/MemoryRegistryStore.h"
 #include "base/Settings.h"
+#include "dialup/linux/PppdBackend.h"
 #include "shortcuts/QuickSwitchFile.h"
 #include "store/ConfigFile.h"
 
@@ -69,7 +73,12 @@ struct LabWindow {
     std::unique_ptr<AdapterSource> adapters = makeAdapterSource(registry);
     std::unique_ptr<LiveValuesSource> live = makeLiveValuesSource(registry, LiveReads::Refresh);
     LiveSnapshot snapshot;
-    TDM dm;
+    // The real back ends, as the entry point builds them.
+    std::unique_ptr<IcmpNetwork> icmp = makeSystemIcmpNetwork();
+    SteadyTickClock ticks;
+    ProcessCommandRunner runner;
+    std::unique_ptr<ProxySource> proxy = makeProxySource(registry);
+    TDM dm { std::make_unique<PppdBackend>() };
     std::unique_ptr<TFmain> window;
 
     // `configBytes`: the configuration file; `beforeCreate` runs on the new
@@ -82,8 +91,8 @@ struct LabWindow {
         settings::writeConfigFile(registry, config);
         settings::writeSkin(dir / "config.ini", "Standard");
         MainWindowContext ctx { prompts, registry, dir / "config.ini", *adapters, *live, snapshot,
-            [this](const std::string& p) { return static_cast<int>(checkConfigFile(p, prompts)); }, nullptr,
-            nullptr, nullptr, nullptr, [](const std::vector<std::string>&) {}, dir.path() };
+            [this](const std::string& p) { return checkConfigFile(p, prompts); }, *icmp, ticks, runner,
+            *proxy, [](const std::vector<std::string>&) {}, dir.path() };
         window = std::make_unique<TFmain>(dm, ctx);
         if (beforeCreate)
             beforeCreate(*window);

@@ -326,9 +326,9 @@ TEST(MainWindow, ShowingRefreshesTheStatusAndResetsTheProbeDisplay)
     w.Timer1Timer(); // a tick keeps the user's edit
     EXPECT_EQ(h.edit("cxTEIP")->text(), QStringLiteral("10.9.9.9"));
 
-    w.hideToTray();
+    trayChoice(w, "N4"); // "隐藏窗体"
     EXPECT_FALSE(w.isVisible());
-    w.showFromTray();
+    trayChoice(w, "N3"); // "显示窗体"
     QCoreApplication::processEvents();
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(h.edit("cxTEIP")->text(), QStringLiteral("192.0.2.23")); // reloaded
@@ -363,7 +363,7 @@ TEST(MainWindow, MinimiseWithoutANotificationAreaStaysReachable)
     QCoreApplication::processEvents();
     QTest::qWait(20);
     EXPECT_TRUE(w.isVisible());
-    w.showFromTray();
+    trayChoice(w, "N3"); // "显示窗体"
     QCoreApplication::processEvents();
     EXPECT_FALSE(w.isMinimized());
 }

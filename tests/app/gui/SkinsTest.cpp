@@ -73,8 +73,8 @@ TEST(Skins, MissingConfigIniWarnsAtEveryShowingAndTheFirstChoiceCreatesIt)
     auto* list = h.find<QComboBox>("cxCBSkin");
     EXPECT_EQ(list->count(), 34);
 
-    w.hideToTray();
-    w.showFromTray();
+    trayChoice(w, "N4"); // "隐藏窗体"
+    trayChoice(w, "N3"); // "显示窗体"
     QCoreApplication::processEvents();
     EXPECT_EQ(h.prompts.count("配置信息不存在!"), 2);
 

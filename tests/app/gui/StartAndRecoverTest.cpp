@@ -120,8 +120,8 @@ TEST(ApplyWindow, BackAfterAFailedSwitchKeepsTheFields)
             exitStatus ? QStringLiteral("192.0.2.99") : QStringLiteral("192.0.2.23"));
 
         // Only the showing right after: the next one reloads as usual.
-        w.hideToTray();
-        w.showFromTray();
+        trayChoice(w, "N4"); // "隐藏窗体"
+        trayChoice(w, "N3"); // "显示窗体"
         QCoreApplication::processEvents();
         EXPECT_EQ(h.edit("cxTEIP")->text(), QStringLiteral("192.0.2.23"));
     }

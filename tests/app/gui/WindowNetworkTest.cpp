@@ -47,8 +47,8 @@ TEST(NetworkTest, GatewayAnswersAndDnsTimesOutAndASecondClickWhileRunningIsIgnor
     h.icmp.script.push_back({}); // the DNS server says nothing
     // The worker's first hand-over waits for this thread, so it is still
     // running at the second click.
-    w.cxBtestClick();
-    w.cxBtestClick();
+    QTest::mouseClick(h.find<QPushButton>("cxBtest"), Qt::LeftButton);
+    QTest::mouseClick(h.find<QPushButton>("cxBtest"), Qt::LeftButton);
     EXPECT_TRUE(w.probeRunning());
     QTRY_VERIFY(!w.probeRunning());
 
@@ -66,8 +66,8 @@ TEST(NetworkTest, GatewayAnswersAndDnsTimesOutAndASecondClickWhileRunningIsIgnor
     h.click("cxBtest");
     QTRY_VERIFY(!w.probeRunning());
     EXPECT_EQ(w.probe().PingServer().sequenceNumber(), 3493);
-    w.hideToTray();
-    w.showFromTray();
+    trayChoice(w, "N4"); // "隐藏窗体"
+    trayChoice(w, "N3"); // "显示窗体"
     QCoreApplication::processEvents();
     EXPECT_EQ(shown(h, "SP_TestGate", "cxLTestGate").text, QStringLiteral("----"));
     EXPECT_EQ(shown(h, "SP_TestDNS", "cxLTestDNS").colour, QColor(Qt::white));
@@ -98,7 +98,7 @@ TEST(NetworkTest, ClosingDuringAProbeWaitsForItWithoutDeadlock)
     Harness h;
     h.prepare();
     TFmain& w = h.start();
-    w.cxBtestClick();
+    QTest::mouseClick(h.find<QPushButton>("cxBtest"), Qt::LeftButton);
     ASSERT_TRUE(w.probeRunning());
     // The worker is waiting for this thread to take its first hand-over.
     h.window.reset();
