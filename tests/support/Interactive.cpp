@@ -10,8 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace tarnwick::test
 {
 
@@ -20,28 +18,11 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<std::string> environment(const std::map<std::string, std::string>& extra)
-{
-    std::map<std::string, std::string> merged;
-    for (char** e = environ; *e; ++e) {
-        const std::string kv(*e);
-        const auto eq = kv.find('=');
-        if (eq != std::string::npos)
-            merged[kv.substr(0, eq)] = kv.substr(eq + 1);
-    }
-    for (const auto& [k, v] : extra)
-        merged[k] = v;
-    std::vector<std::string> out;
-    for (const auto& [k, v] : merged)
-        out.push_back(k + "=" + v);
-    return out;
-}
-
 } // namespace
 
 Interactive::Interactive(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env)
 {
-    std::vector<std::string> envStrings = environment(env);
+    std::vector<std::string> envStrings = environmentWith(env);
     std::vector<char*> envp;
     for (auto& s : envStrings)
         envp.push_back(s.data());

@@ -25,13 +25,7 @@ std::string binPath(const std::string& name)
     return std::string(kBinDir) + "/" + name;
 }
 
-namespace
-{
-
-constexpr rlim_t kDataLimit = rlim_t { 1 } << 30;
-
-ProcessResult run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-    const std::string& workDir, std::optional<std::chrono::milliseconds> limit)
+std::vector<std::string> environmentWith(const std::map<std::string, std::string>& extra)
 {
     std::map<std::string, std::string> merged;
     for (char** e = environ; *e; ++e) {
@@ -40,11 +34,23 @@ ProcessResult run(const std::vector<std::string>& argv, const std::map<std::stri
         if (eq != std::string::npos)
             merged[kv.substr(0, eq)] = kv.substr(eq + 1);
     }
-    for (const auto& [k, v] : env)
+    for (const auto& [k, v] : extra)
         merged[k] = v;
-    std::vector<std::string> envStrings;
+    std::vector<std::string> out;
     for (const auto& [k, v] : merged)
-        envStrings.push_back(k + "=" + v);
+        out.push_back(k + "=" + v);
+    return out;
+}
+
+namespace
+{
+
+constexpr rlim_t kDataLimit = rlim_t { 1 } << 30;
+
+ProcessResult run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+    const std::string& workDir, std::optional<std::chrono::milliseconds> limit)
+{
+    std::vector<std::string> envStrings = environmentWith(env);
     std::vector<char*> envp;
     for (auto& s : envStrings)
         envp.push_back(s.data());

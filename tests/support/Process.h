@@ -33,6 +33,9 @@ ProcessResult runProcessWithin(const std::vector<std::string>& argv, std::chrono
 // For calls a fault would make wait, or read, for ever.
 int runForkedWithin(const std::function<int()>& body, std::chrono::seconds limit);
 
+// The test's environment with `extra` added or replaced, as "NAME=value".
+std::vector<std::string> environmentWith(const std::map<std::string, std::string>& extra);
+
 // Path of a program built into <build>/bin.
 std::string binPath(const std::string& name);
 

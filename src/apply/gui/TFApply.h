@@ -58,12 +58,6 @@ public:
     // What the last finished run ended with.
     std::optional<ApplySequence::Outcome> lastOutcome() const { return m_lastOutcome; }
 
-    void cxBretryClick();
-    void cxBbackClick();
-    void cxBcloseClick();
-    // Puts back the settings in force before the last switch.
-    void cxBrestoreClick();
-
 signals:
     // After a run has ended (tests wait on it).
     void runFinished();
@@ -84,6 +78,11 @@ protected:
     void showIndicator(ProbeTarget target, const IndicatorState& state) override;
 
 private:
+    void cxBretryClick();
+    void cxBbackClick();
+    void cxBcloseClick();
+    // Puts back the settings in force before the last switch.
+    void cxBrestoreClick();
     void FormHide();
     void BMDThread1Execute();
     // After a switch that cut the gateway off or failed, with a point to go back to.

@@ -90,7 +90,7 @@ TEST(ApplyWindow, ApplyingAgainDuringARunStartsNothingNewAndBackLetsItFinish)
     QTest::mouseClick(part(*a, "cxBback"), Qt::LeftButton);
     EXPECT_TRUE(w.isVisible());
     h.click("cxBApply");
-    a->cxBretryClick();
+    QTest::mouseClick(part(*a, "cxBretry"), Qt::LeftButton); // disabled: nothing
     h.runner.release();
     QTRY_VERIFY(!a->running());
     EXPECT_EQ(h.runner.count(), 1u);

@@ -178,7 +178,7 @@ TEST(MainWindowLab, ApplyChangesTheLabAdapterAndShowsTheRun)
     // Retry: the values are in force now, so only the address step runs again
     // (the single command sets the address with its gateway), then the probe.
     w->Timer1Timer(); // the refresh that would have run meanwhile
-    a->cxBretryClick();
+    QTest::mouseClick(a->findChild<QPushButton*>(QStringLiteral("cxBretry")), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!a->running(), 20000);
     EXPECT_EQ(lab::addressTexts(), std::vector<std::string> { "192.0.2.44/24" });
     EXPECT_EQ(a->lastOutcome(), ApplySequence::Outcome::Done);

@@ -113,7 +113,7 @@ TEST(ApplyWindow, BackAfterAFailedSwitchKeepsTheFields)
         QTRY_VERIFY(!a->running());
         ASSERT_TRUE(a->lastOutcome());
         EXPECT_EQ(*a->lastOutcome() == ApplySequence::Outcome::Done, exitStatus == 0);
-        a->cxBbackClick();
+        QTest::mouseClick(a->findChild<QPushButton*>(QStringLiteral("cxBback")), Qt::LeftButton);
         QCoreApplication::processEvents();
         ASSERT_TRUE(w.isVisible());
         EXPECT_EQ(h.edit("cxTEIP")->text(),
