@@ -219,7 +219,7 @@ void TFmain::ViewConfig(int i)
 {
     const ConfigRecord& record = configTable().records.at(static_cast<std::size_t>(i));
     setFields(configOf(record));
-    m_loaded = Loaded { recordCaption(record, static_cast<std::size_t>(i)), fields() };
+    m_loaded = Loaded { record[ConfigField::Id], fields() };
 }
 
 void TFmain::connectDialUpPage()
@@ -583,8 +583,16 @@ std::string TFmain::connectionName()
 
 std::string TFmain::configurationName()
 {
-    // Edited after loading, the fields are no stored configuration any more.
-    return m_loaded && fields() == m_loaded->fields ? m_loaded->caption : std::string();
+    // Edited after loading, the fields are no stored configuration any more;
+    // the caption is the one it has now (renamed meanwhile, deleted: none).
+    if (!m_loaded || fields() != m_loaded->fields)
+        return {};
+    const ConfigTable& table = configTable();
+    for (std::size_t i = 0; i < table.count(); ++i) {
+        if (table.records[i][ConfigField::Id] == m_loaded->id)
+            return recordCaption(table.records[i], i);
+    }
+    return {};
 }
 
 TcpIpConfig TFmain::fields()

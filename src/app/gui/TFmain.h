@@ -218,10 +218,10 @@ private:
     std::string m_goneAdapter;
     // The values in force the marks were made for.
     std::optional<TcpIpConfig> m_markedFor;
-    // The stored configuration last loaded into the fields, and the fields as
-    // it left them.
+    // The stored configuration last loaded into the fields (its ID), and the
+    // fields as it left them.
     struct Loaded {
-        std::string caption;
+        std::string id;
         TcpIpConfig fields;
     };
     std::optional<Loaded> m_loaded;
