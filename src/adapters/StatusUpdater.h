@@ -31,6 +31,15 @@ public:
 
     const ShownValues& shown() const { return m_shown; }
 
+    // The adapter list was rebuilt and the adapter shown moved from line
+    // `from` to line `to`: the next refresh follows it without reloading the
+    // fields the user may be typing in.
+    void adapterMoved(int from, int to)
+    {
+        if (m_shown.adapterIndex == from)
+            m_shown.adapterIndex = to;
+    }
+
 private:
     StatusView noAdapter() const;
 

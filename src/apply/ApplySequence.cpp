@@ -141,14 +141,16 @@ ApplySequence::Outcome ApplySequence::run()
     // step applies, even should the user edit the main window meanwhile.
     std::string conn;
     TcpIpConfig form;
+    std::string configurationName;
     ui([&] {
         conn = m_inputs.connectionName();
         form = m_inputs.fields();
+        configurationName = m_inputs.configurationName();
     });
     // And the values in force once: every skip is decided against the same
     // reading, however often the status timer renews it during the run.
     const LiveValues inForce = m_snapshot.get();
-    const Outcome outcome = runPlan(conn, form, inForce, {});
+    const Outcome outcome = runPlan(conn, form, inForce, {}, { 1, 2 }, configurationName);
     if (outcome == Outcome::Refused)
         m_restorePoint.reset();
     else
@@ -184,7 +186,8 @@ ApplySequence::RestoreResult ApplySequence::restore(const RestorePoint& point)
 }
 
 ApplySequence::Outcome ApplySequence::runPlan(const std::string& conn, const TcpIpConfig& form,
-    const LiveValues& inForce, const std::string& heading, const GatewayMetrics& metrics)
+    const LiveValues& inForce, const std::string& heading, const GatewayMetrics& metrics,
+    const std::string& configurationName)
 {
     m_failed = false;
     const ApplyPlan plan = planApply(inForce, form, conn, metrics);
@@ -196,6 +199,8 @@ ApplySequence::Outcome ApplySequence::runPlan(const std::string& conn, const Tcp
         if (!heading.empty())
             m_view.appendLine(heading);
         m_view.appendLine("连接名称: " + conn);
+        if (!configurationName.empty())
+            m_view.appendLine("配置名称: " + configurationName);
         m_view.appendLine("");
         m_view.setProbeAreaVisible(false);
         m_view.setProgress(0);

@@ -26,6 +26,9 @@ public:
     virtual std::string connectionName() = 0;
     // The fields, radio buttons and boxes as they are now, texts as typed.
     virtual TcpIpConfig fields() = 0;
+    // The stored configuration the fields hold unchanged, by its caption;
+    // empty when they hold none (typed, or edited after loading).
+    virtual std::string configurationName() { return {}; }
 };
 
 // The apply window as the sequence changes it; every call runs on the GUI thread.
@@ -109,7 +112,8 @@ public:
 
 private:
     Outcome runPlan(const std::string& conn, const TcpIpConfig& form, const LiveValues& inForce,
-        const std::string& heading, const GatewayMetrics& metrics = { 1, 2 });
+        const std::string& heading, const GatewayMetrics& metrics = { 1, 2 },
+        const std::string& configurationName = {});
     void ui(std::function<void()> action);
     void append(const std::string& line);
     // Logs the step and runs its command or writes its proxy; throws (after a

@@ -47,7 +47,9 @@ class FixedInputs : public ApplyInputs
 public:
     std::string connectionName() override { return "lan0"; }
     TcpIpConfig fields() override { return form; }
+    std::string configurationName() override { return name; }
     TcpIpConfig form;
+    std::string name;
 };
 
 // Answers each command line like netsh on Windows (blank lines around its
@@ -171,6 +173,30 @@ TEST(ApplySequence, WorkedExampleRunsExactlyOneCommandAndWritesTheLogAsShown)
     EXPECT_TRUE(r.view.probeAreaVisible);
     EXPECT_EQ(r.probes, 1);
     EXPECT_TRUE(r.proxy.writes.empty());
+}
+
+// A switch from a stored configuration names it right after the connection,
+// the rest of the log as without; a refused one too.
+TEST(ApplySequence, AStoredConfigurationIsNamedAfterTheConnection)
+{
+    for (const bool refused : { false, true }) {
+        SCOPED_TRACE(refused ? "refused" : "run");
+        Sequence plain;
+        Sequence named;
+        for (Sequence* r : { &plain, &named }) {
+            r->snapshot.set(workedExampleNow());
+            r->inputs.form = workedExampleFields();
+            if (refused)
+                r->inputs.form.ip[0] = "999.1.1.9";
+        }
+        named.inputs.name = "办公室";
+        EXPECT_EQ(plain.go(), named.go());
+        std::vector<std::string> expected = plain.view.log;
+        ASSERT_FALSE(expected.empty());
+        expected.insert(expected.begin() + 1, "配置名称: 办公室");
+        EXPECT_EQ(named.view.log, expected);
+        EXPECT_EQ(named.runner.ran, plain.runner.ran);
+    }
 }
 
 TEST(ApplySequence, EachCaseRunsTheCommandsItsFlagsCallFor)

@@ -94,6 +94,9 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     // config.ini is missing.
     dm.look().preload(context.iniPath);
     TFmain window(dm, context);
+    // Declared after the window: destroyed, its thread joined, before the
+    // window its handlers post to. Its events wait for the event loop.
+    const std::unique_ptr<LinkWatcher> watcher = makeLinkWatcher(window.linkHandlers());
     startupMark("main window built");
     prompts.setParent(&window);
     QObject::connect(&channel, &InstanceChannel::quickSwitchReceived, &window, &TFmain::quickSwitchRequested);

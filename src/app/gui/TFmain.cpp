@@ -11,6 +11,7 @@
 #include "apply/gui/ProbeIndicator.h"
 #include "apply/gui/ProbeResult.h"
 #include "apply/gui/TFApply.h"
+#include "base/InForce.h"
 #include "base/Settings.h"
 #include "base/StorePaths.h"
 #include "dialup/gui/DialUpPage.h"
@@ -183,7 +184,10 @@ void TFmain::connectConfigList()
             [this] { return fields(); },
             [this](int i) { ViewConfig(i); },
             [this] { m_ui->cxPCxzcz->setCurrentWidget(m_ui->cxTSipconfig); },
-            [this] { fillSwitchMenu(); },
+            [this] {
+                fillSwitchMenu();
+                markInForce(true);
+            },
         },
         m_ui->cxBNewcfg, m_ui->cxBRenamecfg, m_ui->cxBDeletecfg, m_ui->cxBSave);
     // "快捷方式" of the list's menu: the quick-switch file on the desktop.
@@ -213,7 +217,9 @@ void TFmain::UpdateConfig()
 
 void TFmain::ViewConfig(int i)
 {
-    setFields(configOf(configTable().records.at(static_cast<std::size_t>(i))));
+    const ConfigRecord& record = configTable().records.at(static_cast<std::size_t>(i));
+    setFields(configOf(record));
+    m_loaded = Loaded { record[ConfigField::Id], fields() };
 }
 
 void TFmain::connectDialUpPage()
@@ -393,7 +399,110 @@ void TFmain::Timer1Timer()
     guarded([this] {
         if (m_status)
             showStatus(m_status->updateStatusBar(m_ui->cxCBAdapters->currentIndex(), false));
+        markInForce(false);
     });
+}
+
+LinkWatcher::Handlers TFmain::linkHandlers()
+{
+    LinkWatcher::Handlers handlers;
+    handlers.adaptersChanged = [this] {
+        if (!m_adaptersPending.exchange(true))
+            QMetaObject::invokeMethod(this, &TFmain::rediscoverAdapters, Qt::QueuedConnection);
+    };
+    handlers.valuesChanged = [this](const std::string& name) {
+        bool first = false;
+        {
+            std::lock_guard lock(m_linkMutex);
+            first = m_changedLinks.empty();
+            m_changedLinks.insert(name);
+        }
+        if (first)
+            QMetaObject::invokeMethod(this, &TFmain::linkValuesChanged, Qt::QueuedConnection);
+    };
+    return handlers;
+}
+
+void TFmain::linkValuesChanged()
+{
+    std::set<std::string> links;
+    {
+        std::lock_guard lock(m_linkMutex);
+        links.swap(m_changedLinks);
+    }
+    const int selected = m_ui->cxCBAdapters->currentIndex();
+    if (!m_status || !m_adapters.contains(selected)
+        || (!links.contains(std::string()) && !links.contains(m_adapters.at(selected).connectionName)))
+        return;
+    guarded([this, selected] {
+        // Read twice: a tick shows a changed value as "Updating" first, but
+        // what the kernel just reported is shown at once.
+        showStatus(m_status->updateStatusBar(selected, false));
+        showStatus(m_status->updateStatusBar(selected, false));
+        markInForce(false);
+    });
+}
+
+void TFmain::rediscoverAdapters()
+{
+    // Cleared first: an event during the discovery asks for another one.
+    m_adaptersPending = false;
+    guarded([this] {
+        const int before = m_ui->cxCBAdapters->currentIndex();
+        const bool hadAdapters = m_adapters.count() > 0;
+        const std::string chosen
+            = m_adapters.contains(before) ? m_adapters.at(before).connectionName : m_goneAdapter;
+        // Assigned in place: the status refresh keeps a reference to the table.
+        m_adapters = makeAdapterTable(m_ctx.adapters.discover());
+        int now = -1;
+        for (int i = 0; i < m_adapters.count() && now < 0 && !chosen.empty(); ++i) {
+            if (m_adapters.at(i).connectionName == chosen)
+                now = i;
+        }
+        if (!hadAdapters && chosen.empty())
+            now = selectAdapter(
+                settings::readValue(m_ctx.registry, settings::kDefaultNetCard), m_adapters.count());
+        {
+            QSignalBlocker block(m_ui->cxCBAdapters);
+            m_ui->cxCBAdapters->clear();
+            for (const std::string& line : m_adapters.listLines())
+                m_ui->cxCBAdapters->addItem(q(line));
+            m_ui->cxCBAdapters->setCurrentIndex(now);
+        }
+        // A chosen adapter that went stays chosen, without a line, until it
+        // comes back or the user chooses another; the stored choice keeps
+        // naming it meanwhile, and follows it to its new line.
+        m_goneAdapter = now < 0 ? chosen : std::string();
+        if (now >= 0 && m_status)
+            m_status->adapterMoved(before, now);
+        if (now >= 0 && now != before && !chosen.empty())
+            settings::writeDefaultNetCard(m_ctx.registry, now);
+        if (m_status)
+            showStatus(m_status->updateStatusBar(now, false));
+        markInForce(false);
+    });
+}
+
+void TFmain::markInForce(bool always)
+{
+    // Without an adapter nothing is in force.
+    std::optional<TcpIpConfig> now;
+    if (m_adapters.contains(m_ui->cxCBAdapters->currentIndex()))
+        now = m_ctx.snapshot.get().config;
+    if (!always && now == m_markedFor)
+        return;
+    m_markedFor = now;
+    const ConfigTable& table = configTable();
+    std::vector<bool> marks(table.count(), false);
+    for (std::size_t i = 0; now && i < table.count(); ++i)
+        marks[i] = isInForce(configOf(table.records[i]), *now);
+    m_ui->configListPanel->markRows(marks);
+    const QList<QAction*> actions = m_switchMenu->actions();
+    for (qsizetype i = 0; i < actions.size(); ++i) {
+        const bool marked = static_cast<std::size_t>(i) < marks.size() && marks[static_cast<std::size_t>(i)];
+        actions[i]->setCheckable(marked);
+        actions[i]->setChecked(marked);
+    }
 }
 
 void TFmain::showStatus(const StatusView& view)
@@ -470,6 +579,20 @@ std::string TFmain::connectionName()
 {
     const int index = m_ui->cxCBAdapters->currentIndex();
     return m_adapters.contains(index) ? m_adapters.at(index).connectionName : std::string();
+}
+
+std::string TFmain::configurationName()
+{
+    // Edited after loading, the fields are no stored configuration any more;
+    // the caption is the one it has now (renamed meanwhile, deleted: none).
+    if (!m_loaded || fields() != m_loaded->fields)
+        return {};
+    const ConfigTable& table = configTable();
+    for (std::size_t i = 0; i < table.count(); ++i) {
+        if (table.records[i][ConfigField::Id] == m_loaded->id)
+            return recordCaption(table.records[i], i);
+    }
+    return {};
 }
 
 TcpIpConfig TFmain::fields()

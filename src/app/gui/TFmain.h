@@ -1,6 +1,7 @@
 #pragma once
 
 #include "adapters/AdapterTable.h"
+#include "adapters/LinkWatcher.h"
 #include "adapters/StatusUpdater.h"
 #include "adapters/StatusView.h"
 #include "app/gui/MainWindowContext.h"
@@ -15,8 +16,12 @@
 #include <QMainWindow>
 #include <QSystemTrayIcon>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 
 class QButtonGroup;
@@ -95,6 +100,11 @@ public:
     QMenu* trayMenu() const { return m_trayMenu; }
     TFabout* aboutWindow() const { return m_about; }
 
+    // What a LinkWatcher calls, from its own thread: each hands the event to
+    // the GUI thread, a burst as one refresh. The watcher must be destroyed
+    // (joined) before this window.
+    LinkWatcher::Handlers linkHandlers();
+
 signals:
     // After every run of the show handler (tests wait on it).
     void formShown();
@@ -110,6 +120,7 @@ protected:
     // ApplyInputs, on the GUI thread: what the apply sequence reads.
     std::string connectionName() override;
     TcpIpConfig fields() override;
+    std::string configurationName() override;
 
 private:
     void showFromTray(); // "显示窗体"
@@ -140,6 +151,12 @@ private:
     void FormShow();
     void discoverAdapters(const std::string& defaultNetCard);
     void showStatus(const StatusView& view);
+    // On the GUI thread, after the watcher's events.
+    void linkValuesChanged();
+    void rediscoverAdapters();
+    // Marks the configurations equal to the values in force; `always` also
+    // when those values have not changed since the last marks.
+    void markInForce(bool always);
     void resetProbeDisplay();
     void BMDThread1Execute();
     void connectConfigList();
@@ -191,6 +208,23 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_timer1 = nullptr;
     TFabout* m_about = nullptr;
+
+    // The watcher's events waiting for the GUI thread: link names ("" for
+    // any), and whether the adapters changed.
+    std::mutex m_linkMutex;
+    std::set<std::string> m_changedLinks;
+    std::atomic<bool> m_adaptersPending { false };
+    // The adapter the user chose, while it is gone from the list.
+    std::string m_goneAdapter;
+    // The values in force the marks were made for.
+    std::optional<TcpIpConfig> m_markedFor;
+    // The stored configuration last loaded into the fields (its ID), and the
+    // fields as it left them.
+    struct Loaded {
+        std::string id;
+        TcpIpConfig fields;
+    };
+    std::optional<Loaded> m_loaded;
 
     SystemClock m_clock;
     // The network test, and a worker declared after it so it is destroyed

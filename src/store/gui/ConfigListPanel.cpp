@@ -7,6 +7,7 @@
 #include "store/gui/TFSaveConfig.h"
 
 #include <QAction>
+#include <QFont>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -183,6 +184,19 @@ void ConfigListPanel::UpdateList()
     list->verticalScrollBar()->setValue(scrolled);
     if (m_parts->listChanged)
         m_parts->listChanged();
+}
+
+void ConfigListPanel::markRows(const std::vector<bool>& marked)
+{
+    QListWidget* list = m_ui->cxLVconfig;
+    // A font is item data too: unblocked, it would read as a rename.
+    const QSignalBlocker quiet(list);
+    for (int row = 0; row < list->count(); ++row) {
+        QListWidgetItem* item = list->item(row);
+        QFont font = item->font();
+        font.setBold(static_cast<std::size_t>(row) < marked.size() && marked[static_cast<std::size_t>(row)]);
+        item->setFont(font);
+    }
 }
 
 void ConfigListPanel::fileChangedUnderList()

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QListWidgetItem;
 class QMenu;
@@ -71,6 +72,9 @@ public:
     QString captionAt(int row) const;
     void select(int row);
     void showLargeIcons(bool large);
+    // Bold for the rows whose flag is set (the configurations in force);
+    // rows past the flags are plain.
+    void markRows(const std::vector<bool>& marked);
     // PM_Config, the list's menu.
     QMenu* menu() const { return m_menu; }
     TFSaveConfig* saveDialog() const { return m_saveConfig.get(); }

@@ -27,12 +27,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdlib>
 #include <fstream>
@@ -234,6 +236,89 @@ TEST(MainWindowLab, AQuickSwitchFileSwitchesTheLabAdapter)
     ASSERT_EQ(lab.prompts.messages.size(), 1u);
     EXPECT_NE(lab.prompts.messages[0].find("ID 99"), std::string::npos) << lab.prompts.messages[0];
     EXPECT_EQ(lab::addressTexts(), (std::vector<std::string> { "10.1.0.5/16", "192.0.2.20/24" }));
+}
+
+// The window's adapter list and status bar follow the kernel's events, with
+// the refresh tick stopped: links that come and go, an address added.
+namespace
+{
+
+QStringList adapterNames(QComboBox& box)
+{
+    QStringList out;
+    for (int i = 0; i < box.count(); ++i)
+        out << box.itemText(i).section(QStringLiteral(" - "), 0, 0);
+    return out;
+}
+
+// The window of `lab` with the kernel's events followed and its tick stopped.
+std::unique_ptr<LinkWatcher> followLinksOnly(LabWindow& lab)
+{
+    lab.window->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    return makeLinkWatcher(lab.window->linkHandlers());
+}
+
+} // namespace
+
+TEST(MainWindowLab, AdaptersThatComeAndGoFollowTheKernel)
+{
+    if (env("TARNWICK_LAB").empty())
+        GTEST_SKIP() << "runs inside the lab (scripts/lab run)";
+    LabWindow lab;
+    TFmain& w = *lab.window;
+    const std::unique_ptr<LinkWatcher> watcher = followLinksOnly(lab);
+    ASSERT_NE(watcher, nullptr);
+    auto* box = w.findChild<QComboBox*>(QStringLiteral("cxCBAdapters"));
+    const QString lan = QString::fromStdString(env("TARNWICK_LAB_IF"));
+    ASSERT_TRUE(adapterNames(*box).contains(lan));
+
+    for (const char* name : { "twv0", "twv1" }) {
+        must({ "ip", "link", "add", name, "type", "veth", "peer", "name", std::string(name) + "p" });
+        must({ "ip", "link", "set", name, "up" });
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(adapterNames(*box).contains(QStringLiteral("twv1")), 10000);
+    EXPECT_TRUE(adapterNames(*box).contains(QStringLiteral("twv0")));
+    box->setCurrentIndex(static_cast<int>(adapterNames(*box).indexOf(QStringLiteral("twv1"))));
+
+    // An adapter before the chosen one goes: the choice stays on it, and the
+    // stored choice follows it to its new line.
+    must({ "ip", "link", "del", "twv0" });
+    QTRY_VERIFY_WITH_TIMEOUT(!adapterNames(*box).contains(QStringLiteral("twv0")), 10000);
+    EXPECT_EQ(box->currentText().section(QStringLiteral(" - "), 0, 0), QStringLiteral("twv1"));
+    const std::string line = std::to_string(box->currentIndex());
+    EXPECT_EQ(settings::readValue(lab.registry, settings::kDefaultNetCard), line);
+
+    // The chosen one goes: no line chosen, the hint says so, the stored
+    // choice stays; it is chosen again when it comes back.
+    must({ "ip", "link", "del", "twv1" });
+    QTRY_VERIFY_WITH_TIMEOUT(!adapterNames(*box).contains(QStringLiteral("twv1")), 10000);
+    EXPECT_EQ(box->currentIndex(), -1);
+    EXPECT_EQ(box->toolTip(), QStringLiteral("没有这块网卡"));
+    EXPECT_EQ(settings::readValue(lab.registry, settings::kDefaultNetCard), line);
+    must({ "ip", "link", "add", "twv1", "type", "veth", "peer", "name", "twv1p" });
+    must({ "ip", "link", "set", "twv1", "up" });
+    QTRY_COMPARE_WITH_TIMEOUT(
+        box->currentText().section(QStringLiteral(" - "), 0, 0), QStringLiteral("twv1"), 10000);
+    runProcess({ "ip", "link", "del", "twv1" });
+    EXPECT_TRUE(lab.prompts.messages.empty());
+}
+
+TEST(MainWindowLab, AnAddressAddedOnTheLabAdapterShowsWithoutATick)
+{
+    if (env("TARNWICK_LAB").empty())
+        GTEST_SKIP() << "runs inside the lab (scripts/lab run)";
+    const std::string lan = env("TARNWICK_LAB_IF");
+    runProcess({ "ip", "-4", "addr", "flush", "dev", lan });
+    LabWindow lab;
+    const std::unique_ptr<LinkWatcher> watcher = followLinksOnly(lab);
+    ASSERT_NE(watcher, nullptr);
+    auto* ip = lab.window->findChild<QLabel*>(QStringLiteral("SB_IPStatus_panel0"));
+    auto* mask = lab.window->findChild<QLabel*>(QStringLiteral("SB_IPStatus_panel1"));
+    ASSERT_EQ(ip->text(), QStringLiteral("IP: "));
+
+    must({ "ip", "addr", "add", "192.0.2.31/24", "dev", lan });
+    QTRY_COMPARE_WITH_TIMEOUT(ip->text(), QStringLiteral("IP: 192.0.2.31"), 10000);
+    EXPECT_EQ(mask->text(), QStringLiteral("Mask: 255.255.255.0"));
 }
 
 int main(int argc, char** argv)
