@@ -37,6 +37,7 @@ namespace
 inline constexpr const char* kAlreadyRunning = "程序已运行,请勿执行多个程序实例";
 // Added when the lock is held but nobody answers on the socket.
 inline constexpr const char* kNotAnswering = "正在运行的程序没有响应，无法将其窗口调到前面。";
+inline constexpr const char* kFileNotTaken = "正在运行的程序没有响应，未能把快速切换文件交给它。";
 
 } // namespace
 
@@ -72,7 +73,8 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
             ? InstanceChannel::handOver(socket, QString::fromStdString(*quickSwitchFile))
             : InstanceChannel::requestRaise(socket);
         if (!taken)
-            prompts.show(MessageSink::Kind::Information, std::string(kAlreadyRunning) + "\n" + kNotAnswering,
+            prompts.show(MessageSink::Kind::Information,
+                std::string(kAlreadyRunning) + "\n" + (quickSwitchFile ? kFileNotTaken : kNotAnswering),
                 "Tarnwick");
         return 0;
     }

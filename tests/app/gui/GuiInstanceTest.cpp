@@ -110,10 +110,20 @@ TEST_F(Instances, ARunningInstanceThatDoesNotAnswerIsReportedAsSuch)
     // The lock is held, but nobody listens on the socket.
     const FileLock held(home() / "tarnwick.lock", FileLock::Mode::Try);
     ASSERT_TRUE(held.held());
-    const Finished second = run({});
-    EXPECT_EQ(second.exitCode, 0);
-    EXPECT_TRUE(second.err.contains(kAlreadyRunning)) << second.err.toStdString();
-    EXPECT_TRUE(second.err.contains(QStringLiteral("没有响应"))) << second.err.toStdString();
+    const struct {
+        QStringList args;
+        QString says;
+    } cases[] = {
+        { {}, QStringLiteral("没有响应，无法将其窗口调到前面") },
+        { { QString::fromStdString((m_dir / "office.twk").string()) },
+            QStringLiteral("没有响应，未能把快速切换文件交给它") },
+    };
+    for (const auto& c : cases) {
+        const Finished second = run(c.args);
+        EXPECT_EQ(second.exitCode, 0);
+        EXPECT_TRUE(second.err.contains(kAlreadyRunning)) << second.err.toStdString();
+        EXPECT_TRUE(second.err.contains(c.says)) << second.err.toStdString();
+    }
 }
 
 TEST_F(Instances, AKilledInstanceDoesNotBlockTheNextStart)
