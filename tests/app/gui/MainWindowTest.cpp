@@ -399,6 +399,21 @@ TEST(MainWindow, ARaiseRequestBringsBackAHiddenOrMinimisedWindow)
     secondStart();
     QTRY_VERIFY(!w.isMinimized());
     EXPECT_TRUE(w.isVisible());
+
+    // During a switch its window stands in for the main window.
+    h.icmp.script.push_back({ { 3, echoDatagram(kIcmpEchoReply, 3489) } });
+    h.icmp.script.push_back({ { 4, echoDatagram(kIcmpEchoReply, 3490) } });
+    h.click("cxBApply");
+    TFApply* a = w.applyWindow();
+    ASSERT_NE(a, nullptr);
+    QTRY_VERIFY(!a->running());
+    a->showMinimized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(a->isMinimized());
+    secondStart();
+    QTRY_VERIFY(!a->isMinimized());
+    EXPECT_TRUE(a->isVisible());
+    EXPECT_FALSE(w.isVisible());
 }
 
 TEST(MainWindow, AboutWindowIsCreatedOnceWithItsTwelveLines)
