@@ -2,6 +2,8 @@
 
 #include "cli/Verbs.h"
 
+#include "base/Version.h"
+
 #include <algorithm>
 #include <ostream>
 #include <utility>
@@ -60,7 +62,7 @@ int run(const std::vector<std::string>& args, Io io)
             return 0;
         }
         if (args[0] == "--version" && args.size() == 1) {
-            io.out << "tarnwick " << TARNWICK_VERSION << '\n';
+            io.out << "tarnwick " << kVersion << '\n';
             return 0;
         }
         for (const Verb& v : verbs()) {

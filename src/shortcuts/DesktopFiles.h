@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/RegistryStore.h"
+#include "base/Version.h"
 
 #include <filesystem>
 #include <functional>
@@ -35,9 +36,10 @@ std::string execArgument(std::string_view text);
 
 // The launcher name the window's box always passes.
 inline constexpr std::string_view kLauncherName = "Tarnwick";
-// Its comment: the three lines of the program's description.
+// Its comment: the three lines of the program's description, the last with
+// the version the program reports everywhere.
 inline constexpr std::string_view kLauncherDescription
-    = "Tarnwick\r\n    切换IP工具的好工具\r\n    版本：V2.0";
+    = "Tarnwick\r\n    切换IP工具的好工具\r\n    版本：V" TARNWICK_VERSION;
 
 // "<name>.desktop" in the desktop folder, starting `executable` in its own
 // folder, made executable so desktops start it. Throws std::system_error.

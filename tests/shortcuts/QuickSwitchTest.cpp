@@ -181,7 +181,7 @@ TEST(Launcher, AnExecutableDesktopEntryThatStartsTheProgramInItsFolder)
     const fs::path entry = desktop / "Tarnwick.desktop";
     EXPECT_EQ(readWholeFile(entry),
         "[Desktop Entry]\nType=Application\nVersion=1.0\nName=Tarnwick\n"
-        "Comment=Tarnwick\\n    切换IP工具的好工具\\n    版本：V2.0\n"
+        "Comment=Tarnwick\\n    切换IP工具的好工具\\n    版本：V" TARNWICK_VERSION "\n"
         "Exec=\"/opt/my apps/tarnwick\"\nPath=/opt/my apps\nIcon=tarnwick\nTerminal=false\n");
     EXPECT_EQ(modeOf(entry), 0755u);
     EXPECT_TRUE(deleteLauncher(desktop, kLauncherName));

@@ -1,5 +1,7 @@
 #include "app/gui/Artwork.h"
 
+#include "base/Version.h"
+
 #include <QBuffer>
 #include <QFont>
 #include <QLinearGradient>
@@ -117,7 +119,8 @@ QPixmap bannerPicture()
     sub.setPixelSize(11);
     p.setFont(sub);
     p.setPen(QColor(220, 235, 255));
-    p.drawText(QRect(62, 42, 120, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("IP switcher V2.3"));
+    p.drawText(QRect(62, 42, 120, 20), Qt::AlignLeft | Qt::AlignVCenter,
+        QStringLiteral("IP switcher V") + QLatin1String(kVersion));
     return pm;
 }
 

@@ -35,6 +35,9 @@ namespace
 {
 
 inline constexpr const char* kAlreadyRunning = "程序已运行,请勿执行多个程序实例";
+// Added when the lock is held but nobody answers on the socket.
+inline constexpr const char* kNotAnswering = "正在运行的程序没有响应，无法将其窗口调到前面。";
+inline constexpr const char* kFileNotTaken = "正在运行的程序没有响应，未能把快速切换文件交给它。";
 
 } // namespace
 
@@ -63,12 +66,16 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     } catch (const std::exception&) {
     }
     if (lock && !lock->held()) {
-        // A quick-switch file goes to the running instance, which acts on it.
-        if (quickSwitchFile
-            && InstanceChannel::handOver(
-                QString::fromStdString(paths.socket.string()), QString::fromStdString(*quickSwitchFile)))
-            return 0;
-        prompts.show(MessageSink::Kind::Information, kAlreadyRunning, "Tarnwick");
+        // A quick-switch file goes to the running instance, which acts on it;
+        // without one the running window comes to the front.
+        const QString socket = QString::fromStdString(paths.socket.string());
+        const bool taken = quickSwitchFile
+            ? InstanceChannel::handOver(socket, QString::fromStdString(*quickSwitchFile))
+            : InstanceChannel::requestRaise(socket);
+        if (!taken)
+            prompts.show(MessageSink::Kind::Information,
+                std::string(kAlreadyRunning) + "\n" + (quickSwitchFile ? kFileNotTaken : kNotAnswering),
+                "Tarnwick");
         return 0;
     }
     InstanceChannel channel;
@@ -100,6 +107,7 @@ int runGui(int argc, char** argv, const std::optional<std::string>& quickSwitchF
     startupMark("main window built");
     prompts.setParent(&window);
     QObject::connect(&channel, &InstanceChannel::quickSwitchReceived, &window, &TFmain::quickSwitchRequested);
+    QObject::connect(&channel, &InstanceChannel::raiseRequested, &window, &TFmain::raiseRequested);
     if (quickSwitchFile)
         window.quickSwitchRequested(QString::fromStdString(*quickSwitchFile));
 

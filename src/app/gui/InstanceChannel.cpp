@@ -38,7 +38,8 @@ void InstanceChannel::acceptPending()
 {
     while (QLocalSocket* connection = m_server->nextPendingConnection()) {
         connect(connection, &QLocalSocket::disconnected, connection, &QObject::deleteLater);
-        // One line: the UTF-8 path, ended by a newline; anything longer is dropped.
+        // One line: the UTF-8 path, ended by a newline; anything longer is
+        // dropped. An empty line asks for the window.
         connect(connection, &QLocalSocket::readyRead, this, [this, connection] {
             const QByteArray pending = connection->peek(kMaxPathBytes + 1);
             const qsizetype end = pending.indexOf('\n');
@@ -50,13 +51,28 @@ void InstanceChannel::acceptPending()
             const QString path = QString::fromUtf8(connection->read(end + 1)).trimmed();
             connection->write("ok\n");
             connection->disconnectFromServer();
-            if (!path.isEmpty())
+            if (path.isEmpty())
+                emit raiseRequested();
+            else
                 emit quickSwitchReceived(path);
         });
     }
 }
 
 bool InstanceChannel::handOver(const QString& socketPath, const QString& quickSwitchPath, int timeoutMs)
+{
+    // A blank path would read as a raise request: nothing to hand over.
+    if (quickSwitchPath.trimmed().isEmpty())
+        return false;
+    return send(socketPath, quickSwitchPath.toUtf8() + '\n', timeoutMs);
+}
+
+bool InstanceChannel::requestRaise(const QString& socketPath, int timeoutMs)
+{
+    return send(socketPath, QByteArrayLiteral("\n"), timeoutMs);
+}
+
+bool InstanceChannel::send(const QString& socketPath, const QByteArray& line, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
@@ -69,7 +85,7 @@ bool InstanceChannel::handOver(const QString& socketPath, const QString& quickSw
             return false;
         QThread::msleep(static_cast<unsigned long>(std::min<qint64>(100, deadline.remainingTime())));
     }
-    socket.write(quickSwitchPath.toUtf8() + '\n');
+    socket.write(line);
     if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
         return false;
     while (!socket.canReadLine()) {

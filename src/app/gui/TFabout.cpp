@@ -1,6 +1,7 @@
 #include "app/gui/TFabout.h"
 
 #include "app/gui/Artwork.h"
+#include "base/Version.h"
 #include "ui_TFabout.h"
 
 #include <QLabel>
@@ -41,6 +42,8 @@ TFabout::TFabout(QWidget* parent)
     setFixedSize(535, 343);
     m_ui->Image1->setPixmap(stripFrame(149, 343, 0));
     m_ui->Image2->setPixmap(bannerPicture());
+    // The same words as the desktop entry's comment.
+    m_ui->cxLVersion->setText(QStringLiteral("Tarnwick  版本：V") + QLatin1String(kVersion));
     m_ui->cxRichEdit1->document()->setDocumentMargin(2);
     m_ui->cxRichEdit1->setPlainText(infoLines().join(QLatin1Char('\n')));
     connect(m_ui->cxButton1, &QPushButton::clicked, this, &QDialog::accept);

@@ -805,6 +805,22 @@ void TFmain::showFromTray()
     activateWindow();
 }
 
+void TFmain::raiseRequested()
+{
+    // Before the first showing the start-up is still under way (or asking
+    // for the configuration file) and shows the window itself.
+    if (!m_shownOnce)
+        return;
+    // While a switch runs, its window stands in for this one.
+    if (m_apply && m_apply->isVisible()) {
+        m_apply->setWindowState(m_apply->windowState() & ~Qt::WindowMinimized);
+        m_apply->raise();
+        m_apply->activateWindow();
+        return;
+    }
+    showFromTray();
+}
+
 void TFmain::hideToTray()
 {
     hide();

@@ -80,6 +80,9 @@ public:
     // A quick-switch file handed over at start or by a second start: acted
     // on once the window has been shown.
     void quickSwitchRequested(const QString& path);
+    // A second start without a file: the window comes to the front, out of
+    // the notification area or the minimised state.
+    void raiseRequested();
 
     // The status refresh's tick; public so tests need not wait a second.
     void Timer1Timer();

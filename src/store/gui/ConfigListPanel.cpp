@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QFont>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -119,6 +120,35 @@ void ConfigListPanel::connectHandlers(
     connect(renameButton, &QPushButton::clicked, this, [this] { guarded([this] { cxBRenamecfgClick(); }); });
     connect(deleteButton, &QPushButton::clicked, this, [this] { guarded([this] { cxBDeletecfgClick(); }); });
     connect(saveButton, &QPushButton::clicked, this, [this] { guarded([this] { cxBSaveClick(); }); });
+    // Only while the list itself has the focus: the rename editor and the
+    // text fields keep their own Delete and Enter.
+    list->installEventFilter(this);
+}
+
+bool ConfigListPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_ui->cxLVconfig || event->type() != QEvent::KeyPress || !m_parts)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return false;
+    void (ConfigListPanel::*handler)() = nullptr;
+    switch (key->key()) {
+    case Qt::Key_Delete:
+        handler = &ConfigListPanel::cxBDeletecfgClick;
+        break;
+    case Qt::Key_F2:
+        handler = &ConfigListPanel::cxBRenamecfgClick;
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        handler = &ConfigListPanel::cxLVconfigClick;
+        break;
+    default:
+        return false;
+    }
+    guarded([this, handler] { (this->*handler)(); });
+    return true;
 }
 
 void ConfigListPanel::guarded(const std::function<void()>& handler)

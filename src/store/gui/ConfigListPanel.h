@@ -83,6 +83,10 @@ public:
     // rebuilds the list; the list keeps its items when the file is missing.
     void UpdateConfig();
 
+protected:
+    // The list's keys: Delete, F2 and Enter act as "删 除", "更 名" and a click.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void cxLVconfigClick();
     void cxLVconfigDblClick();

@@ -213,6 +213,70 @@ TEST(ConfigList, DeleteAsksNamingTheCaptionAndRemovesOnlyThatRecord)
     }
 }
 
+TEST(ConfigList, KeysOnTheListActAsItsButtonsAndOnlyThere)
+{
+    // Enter loads the selected configuration into the fields as a click does.
+    {
+        ListWindow lw;
+        lw.h.find<QTabWidget>("cxPCxzcz")->setCurrentIndex(1);
+        lw.h.edit("cxTEIP")->clear();
+        lw.select(1);
+        lw.list()->setFocus();
+        QTest::keyClick(lw.list(), Qt::Key_Return);
+        EXPECT_TRUE(lw.h.edit("cxTEIP")->text().startsWith(QStringLiteral("10.2.")))
+            << "record 2 in the fields";
+        EXPECT_EQ(lw.h.find<QTabWidget>("cxPCxzcz")->currentIndex(), 0);
+        lw.h.edit("cxTEIP")->clear();
+        QTest::keyClick(lw.list(), Qt::Key_Enter, Qt::KeypadModifier);
+        EXPECT_TRUE(lw.h.edit("cxTEIP")->text().startsWith(QStringLiteral("10.2.")));
+        EXPECT_TRUE(lw.h.prompts.messages.empty());
+    }
+    // Delete asks as "删 除" does and removes that record.
+    for (const bool yes : { false, true }) {
+        SCOPED_TRACE(yes ? "Delete, Yes" : "Delete, No");
+        ListWindow lw;
+        const std::string before = lw.fileBytes();
+        lw.h.prompts.yes = { yes };
+        lw.select(2);
+        QTest::keyClick(lw.list(), Qt::Key_Delete);
+        EXPECT_EQ(lw.h.prompts.questions, std::vector<std::string> { "确实要删除\"Config2\"这条配置吗?" });
+        if (yes)
+            EXPECT_EQ(lw.captions().join('|'), QStringLiteral("家里|Office|车站"));
+        else
+            EXPECT_EQ(lw.fileBytes(), before);
+    }
+    // F2 opens the in-place editor as "更 名" does; Delete there edits the
+    // name, and Delete in a text field edits the field: neither deletes.
+    {
+        ListWindow lw;
+        const std::string before = lw.fileBytes();
+        lw.select(1);
+        QTest::keyClick(lw.list(), Qt::Key_F2);
+        auto* editor = lw.list()->viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(editor->text(), QStringLiteral("Office"));
+        editor->setCursorPosition(0);
+        QTest::keyClick(editor, Qt::Key_Delete);
+        EXPECT_EQ(editor->text(), QStringLiteral("ffice"));
+        QLineEdit* ip = lw.h.edit("cxTEIP");
+        ip->setText(QStringLiteral("10.0.0.1"));
+        ip->setCursorPosition(0);
+        QTest::keyClick(ip, Qt::Key_Delete);
+        EXPECT_EQ(ip->text(), QStringLiteral("0.0.0.1"));
+        EXPECT_TRUE(lw.h.prompts.questions.empty());
+        EXPECT_EQ(lw.fileBytes(), before);
+        EXPECT_EQ(lw.list()->count(), 4);
+    }
+    // Without a selection the keys say so as the buttons do.
+    {
+        ListWindow lw;
+        QTest::keyClick(lw.list(), Qt::Key_Delete);
+        QTest::keyClick(lw.list(), Qt::Key_F2);
+        EXPECT_EQ(lw.h.prompts.messages,
+            (std::vector<std::string> { "请先选中您想删除的配置!", "请先选中您想更名的配置!" }));
+    }
+}
+
 TEST(ConfigList, MovesSwapNeighboursAndTheEndsStay)
 {
     const struct {

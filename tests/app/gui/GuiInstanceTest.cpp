@@ -1,6 +1,7 @@
 // The single-instance guard between two real tarnwick processes on the
 // offscreen platform, each test with its own TARNWICK_HOME.
 #include "app/ConfigFileSearch.h"
+#include "base/FileLock.h"
 
 #include "TempDir.h"
 #include "TestPaths.h"
@@ -86,14 +87,15 @@ protected:
 
 } // namespace
 
-TEST_F(Instances, SecondStartSaysSoAndLeavesTheFirstRunning)
+TEST_F(Instances, SecondStartBringsTheFirstForwardAndLeavesItRunning)
 {
     QProcess* first = start({});
     ASSERT_TRUE(waitUntilListening());
 
+    // Without a file the running window is asked to the front, without the message.
     const Finished second = run({});
     EXPECT_EQ(second.exitCode, 0);
-    EXPECT_TRUE(second.err.contains(kAlreadyRunning)) << second.err.toStdString();
+    EXPECT_FALSE(second.err.contains(kAlreadyRunning)) << second.err.toStdString();
     EXPECT_EQ(first->state(), QProcess::Running);
 
     // A quick-switch file goes to the running instance, without the message.
@@ -101,6 +103,27 @@ TEST_F(Instances, SecondStartSaysSoAndLeavesTheFirstRunning)
     EXPECT_EQ(handOver.exitCode, 0);
     EXPECT_FALSE(handOver.err.contains(kAlreadyRunning)) << handOver.err.toStdString();
     EXPECT_EQ(first->state(), QProcess::Running);
+}
+
+TEST_F(Instances, ARunningInstanceThatDoesNotAnswerIsReportedAsSuch)
+{
+    // The lock is held, but nobody listens on the socket.
+    const FileLock held(home() / "tarnwick.lock", FileLock::Mode::Try);
+    ASSERT_TRUE(held.held());
+    const struct {
+        QStringList args;
+        QString says;
+    } cases[] = {
+        { {}, QStringLiteral("没有响应，无法将其窗口调到前面") },
+        { { QString::fromStdString((m_dir / "office.twk").string()) },
+            QStringLiteral("没有响应，未能把快速切换文件交给它") },
+    };
+    for (const auto& c : cases) {
+        const Finished second = run(c.args);
+        EXPECT_EQ(second.exitCode, 0);
+        EXPECT_TRUE(second.err.contains(kAlreadyRunning)) << second.err.toStdString();
+        EXPECT_TRUE(second.err.contains(c.says)) << second.err.toStdString();
+    }
 }
 
 TEST_F(Instances, AKilledInstanceDoesNotBlockTheNextStart)

@@ -368,6 +368,54 @@ TEST(MainWindow, MinimiseWithoutANotificationAreaStaysReachable)
     EXPECT_FALSE(w.isMinimized());
 }
 
+TEST(MainWindow, ARaiseRequestBringsBackAHiddenOrMinimisedWindow)
+{
+    Harness h;
+    h.prepare();
+    TFmain& w = h.start();
+    test::TempDir dir;
+    const QString socket = QString::fromStdString((dir / "tarnwick.sock").string());
+    InstanceChannel channel;
+    ASSERT_TRUE(channel.listen(socket));
+    QObject::connect(&channel, &InstanceChannel::raiseRequested, &w, &TFmain::raiseRequested);
+    const auto secondStart = [&] {
+        std::atomic<bool> accepted = false;
+        std::thread second([&] { accepted = InstanceChannel::requestRaise(socket); });
+        QTRY_VERIFY(accepted.load());
+        second.join();
+        QCoreApplication::processEvents();
+    };
+
+    trayChoice(w, "N4"); // "隐藏窗体"
+    ASSERT_FALSE(w.isVisible());
+    QSignalSpy shown(&w, &TFmain::formShown);
+    secondStart();
+    QTRY_VERIFY(w.isVisible());
+    EXPECT_EQ(shown.count(), 1); // shown as "显示窗体" shows it, with the reload
+
+    w.showMinimized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(w.isMinimized());
+    secondStart();
+    QTRY_VERIFY(!w.isMinimized());
+    EXPECT_TRUE(w.isVisible());
+
+    // During a switch its window stands in for the main window.
+    h.icmp.script.push_back({ { 3, echoDatagram(kIcmpEchoReply, 3489) } });
+    h.icmp.script.push_back({ { 4, echoDatagram(kIcmpEchoReply, 3490) } });
+    h.click("cxBApply");
+    TFApply* a = w.applyWindow();
+    ASSERT_NE(a, nullptr);
+    QTRY_VERIFY(!a->running());
+    a->showMinimized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(a->isMinimized());
+    secondStart();
+    QTRY_VERIFY(!a->isMinimized());
+    EXPECT_TRUE(a->isVisible());
+    EXPECT_FALSE(w.isVisible());
+}
+
 TEST(MainWindow, AboutWindowIsCreatedOnceWithItsTwelveLines)
 {
     Harness h;
