@@ -1,6 +1,7 @@
 #include "app/gui/GuardedApplication.h"
 
-#include <QMessageBox>
+#include "app/gui/QtPrompts.h"
+
 #include <QWidget>
 
 #include <exception>
@@ -37,7 +38,9 @@ void GuardedApplication::report(const std::string& text)
         m_sink->show(MessageSink::Kind::Error, text);
         return;
     }
-    QMessageBox::critical(activeWindow(), applicationName(), QString::fromStdString(text));
+    QtPrompts::makeBox(QMessageBox::Critical, applicationName(), QString::fromStdString(text),
+        QMessageBox::Ok, activeWindow())
+        ->exec();
 }
 
 } // namespace tarnwick::gui

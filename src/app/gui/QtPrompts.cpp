@@ -2,8 +2,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QGuiApplication>
-#include <QMessageBox>
+#include <QSpacerItem>
 
 #include <cstdio>
 
@@ -20,7 +21,25 @@ bool nobodyToAsk()
     return QGuiApplication::platformName() == QLatin1String("offscreen");
 }
 
+// A title bar's icon and its buttons, besides the title itself.
+constexpr int kTitleBarExtra = 128;
+
 } // namespace
+
+std::unique_ptr<QMessageBox> QtPrompts::makeBox(QMessageBox::Icon icon, const QString& title,
+    const QString& text, QMessageBox::StandardButtons buttons, QWidget* parent)
+{
+    auto box = std::make_unique<QMessageBox>(icon, title, text, buttons, parent);
+    // A short text makes a narrow box, and the window manager elides its
+    // title ("Tar…ick"). Title bars draw in bold more often than not.
+    QFont bold = box->font();
+    bold.setBold(true);
+    const int wanted = QFontMetrics(bold).horizontalAdvance(title) + kTitleBarExtra;
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), grid->rowCount(), 0,
+            1, grid->columnCount());
+    return box;
+}
 
 void QtPrompts::show(Kind kind, const std::string& text, const std::string& title)
 {
@@ -31,20 +50,21 @@ void QtPrompts::show(Kind kind, const std::string& text, const std::string& titl
         std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(), body.toLocal8Bit().constData());
         return;
     }
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (kind) {
     case Kind::Error:
-        QMessageBox::critical(m_parent, caption, body);
+        icon = QMessageBox::Critical;
         break;
     case Kind::Warning:
-        QMessageBox::warning(m_parent, caption, body);
+        icon = QMessageBox::Warning;
         break;
     case Kind::Information:
-        QMessageBox::information(m_parent, caption, body);
+        icon = QMessageBox::Information;
         break;
     case Kind::Plain:
-        QMessageBox(QMessageBox::NoIcon, caption, body, QMessageBox::Ok, m_parent).exec();
         break;
     }
+    makeBox(icon, caption, body, QMessageBox::Ok, m_parent)->exec();
 }
 
 bool QtPrompts::confirm(const std::string& text, Answers answers, const std::string& title)
@@ -55,7 +75,10 @@ bool QtPrompts::confirm(const std::string& text, Answers answers, const std::str
         = title.empty() ? QApplication::applicationDisplayName() : QString::fromStdString(title);
     const auto yes = answers == Answers::YesNo ? QMessageBox::Yes : QMessageBox::Ok;
     const auto no = answers == Answers::YesNo ? QMessageBox::No : QMessageBox::Cancel;
-    return QMessageBox::question(m_parent, caption, QString::fromStdString(text), yes | no, no) == yes;
+    const auto box
+        = makeBox(QMessageBox::Question, caption, QString::fromStdString(text), yes | no, m_parent);
+    box->setDefaultButton(no);
+    return box->exec() == yes;
 }
 
 std::string QtPrompts::askSaveFileName()

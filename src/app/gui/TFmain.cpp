@@ -20,6 +20,7 @@
 #include "store/gui/ConfigListPanel.h"
 #include "store/gui/TFSaveConfig.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -36,10 +37,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <utility>
@@ -733,11 +736,27 @@ void TFmain::fillAndApplySkin()
         // selection; the plain look is drawn and the list stays usable.
         m_ui->cxCBSkin->setCurrentIndex(m_ui->cxCBSkin->findText(q(name)));
     }
+    fitSkinList();
     look.applyStoredName(q(name));
+}
+
+// The box is narrower than the longer names: its list drops down wide enough
+// for every one, and the box's hint names the one chosen.
+void TFmain::fitSkinList()
+{
+    QComboBox* list = m_ui->cxCBSkin;
+    int widest = 0;
+    for (int i = 0; i < list->count(); ++i)
+        widest = std::max(widest, list->view()->fontMetrics().horizontalAdvance(list->itemText(i)));
+    const int margins
+        = 2 * list->view()->frameWidth() + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16;
+    list->view()->setMinimumWidth(widest + margins);
+    list->setToolTip(list->currentText());
 }
 
 void TFmain::cxCBSkinChange(int index)
 {
+    m_ui->cxCBSkin->setToolTip(m_ui->cxCBSkin->currentText());
     const QString text = m_ui->cxCBSkin->currentText().trimmed();
     settings::writeSkin(m_ctx.iniPath, text.toStdString());
     // Applied once this change has been handled, when the posted message arrives.

@@ -180,6 +180,7 @@ private:
 
     void cxCBSetAgentClick();
     void cxCBAdaptersChange(int index);
+    void fitSkinList();
     void cxCBSkinChange(int index);
     void skinApplyMessage(int index);
     void aboutClick();

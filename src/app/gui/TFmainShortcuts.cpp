@@ -160,12 +160,17 @@ void TFmain::switchToConfiguration(const std::string& id, int cardId, const std:
 
 void TFmain::fillSwitchMenu()
 {
+    constexpr int kLongestMenuCaption = 300;
+    m_switchMenu->setToolTipsVisible(true);
     m_switchMenu->clear();
     const ConfigTable& table = configTable();
     for (std::size_t i = 0; i < table.count(); ++i) {
         const std::string id = table.records[i][ConfigField::Id];
         const QString caption = QString::fromStdString(recordCaption(table.records[i], i));
-        QAction* a = m_switchMenu->addAction(caption);
+        // A long caption would make the menu as wide as the screen.
+        QAction* a = m_switchMenu->addAction(
+            m_switchMenu->fontMetrics().elidedText(caption, Qt::ElideMiddle, kLongestMenuCaption));
+        a->setToolTip(caption);
         connect(a, &QAction::triggered, this, [this, id, caption] {
             guarded([&] {
                 switchToConfiguration(

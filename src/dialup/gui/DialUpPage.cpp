@@ -6,13 +6,17 @@
 #include "base/Text.h"
 #include "dialup/TDialUp.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
+#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -114,13 +118,27 @@ void DialUpPage::GetIniSec()
     for (const std::string& name : entries)
         m_ui->cxLVbohao->addItem(q(name));
     TDialUp& dial = m_parts->dial();
-    m_ui->cxCBljxl->clear();
-    for (const std::string& line : dial.PossibleConnections())
-        m_ui->cxCBljxl->addItem(q(line));
-    // An empty line list says why, where the line would be.
-    const QString reason = m_ui->cxCBljxl->count() == 0 ? q(dial.UnavailableReason()) : QString();
-    m_ui->cxCBljxl->setPlaceholderText(reason);
-    m_ui->cxCBljxl->setToolTip(reason);
+    QComboBox* lines = m_ui->cxCBljxl;
+    lines->clear();
+    int widest = 0;
+    for (const std::string& line : dial.PossibleConnections()) {
+        lines->addItem(q(line));
+        lines->setItemData(lines->count() - 1, q(line), Qt::ToolTipRole);
+        widest = std::max(widest, lines->view()->fontMetrics().horizontalAdvance(q(line)));
+    }
+    // The box is narrow: its list drops down wide enough for a long name.
+    lines->view()->setMinimumWidth(widest + 2 * lines->view()->frameWidth()
+        + lines->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16);
+    // An empty line list says why, where the line would be, shortened to
+    // the box; the hint holds the whole reason.
+    const QString reason = lines->count() == 0 ? q(dial.UnavailableReason()) : QString();
+    QStyleOptionComboBox opt;
+    opt.initFrom(lines);
+    const int room = lines->style()
+                         ->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, lines)
+                         .width();
+    lines->setPlaceholderText(lines->fontMetrics().elidedText(reason, Qt::ElideRight, room));
+    lines->setToolTip(reason);
 }
 
 void DialUpPage::cxLVbohaoClick()

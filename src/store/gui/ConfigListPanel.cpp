@@ -208,6 +208,8 @@ void ConfigListPanel::UpdateList()
         auto* item = new QListWidgetItem(m_parts->itemIcon, caption, list);
         item->setFlags(item->flags() | Qt::ItemIsEditable);
         item->setData(kShownCaption, caption);
+        // The list is narrow: a long caption is elided there, whole in the hint.
+        item->setToolTip(caption);
     }
     list->setCurrentRow(-1);
     list->clearSelection();
@@ -348,6 +350,7 @@ void ConfigListPanel::cxLVconfigEdited(QListWidgetItem* item)
     }
     const QString before = item->data(kShownCaption).toString();
     item->setData(kShownCaption, typed);
+    item->setToolTip(typed);
     // No refresh: the table keeps the old name until the next one.
     EditResult r = EditResult::NotWritable;
     try {
@@ -362,6 +365,7 @@ void ConfigListPanel::cxLVconfigEdited(QListWidgetItem* item)
         // The file keeps the old name: so does the list.
         item->setText(before);
         item->setData(kShownCaption, before);
+        item->setToolTip(before);
     } else if (r == EditResult::FileMissing) {
         configFileGone();
     }

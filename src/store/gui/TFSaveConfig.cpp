@@ -47,6 +47,7 @@ TFSaveConfig::TFSaveConfig(MessageSink& sink, const Clock& clock, QWidget* paren
     connect(m_ui->cxRBoldconfig, &QRadioButton::clicked, this, &TFSaveConfig::cxRBoldconfigClick);
     connect(m_ui->cxBsave, &QPushButton::clicked, this, &TFSaveConfig::cxBsaveClick);
     connect(m_ui->cxBclose, &QPushButton::clicked, this, &TFSaveConfig::cxBcloseClick);
+    connect(m_ui->cxCBoldconfig, &QComboBox::currentTextChanged, m_ui->cxCBoldconfig, &QWidget::setToolTip);
 }
 
 TFSaveConfig::~TFSaveConfig() = default;
@@ -73,8 +74,12 @@ void TFSaveConfig::FormShow()
     m_ui->cxTEnewconfig->clear();
     cxRBnewconfigClick();
     m_ui->cxCBoldconfig->clear();
-    for (std::size_t i = 0; i < m_listed.count(); ++i)
-        m_ui->cxCBoldconfig->addItem(QString::fromStdString(recordCaption(m_listed.records[i], i)));
+    for (std::size_t i = 0; i < m_listed.count(); ++i) {
+        // The box is sized for a short name; a long one is seen whole in the hint.
+        const QString caption = QString::fromStdString(recordCaption(m_listed.records[i], i));
+        m_ui->cxCBoldconfig->addItem(caption);
+        m_ui->cxCBoldconfig->setItemData(m_ui->cxCBoldconfig->count() - 1, caption, Qt::ToolTipRole);
+    }
     int preselected = -1;
     if (m_selectedCaption) {
         for (int i = 0; i < m_ui->cxCBoldconfig->count() && preselected < 0; ++i) {

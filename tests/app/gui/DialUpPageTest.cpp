@@ -315,8 +315,12 @@ TEST(DialUpPage, AUserOutsideTheDialGroupIsToldWhichGroupMayDial)
 
     auto* lines = page.p.h.find<QComboBox>("cxCBljxl");
     EXPECT_EQ(lines->count(), 0);
-    EXPECT_TRUE(lines->placeholderText().contains(QStringLiteral("只有 dip 组的成员才能拨号")))
+    // The box shows the start of the reason, its hint the whole of it.
+    EXPECT_TRUE(lines->toolTip().contains(QStringLiteral("只有 dip 组的成员才能拨号")))
+        << lines->toolTip().toStdString();
+    EXPECT_TRUE(lines->placeholderText().startsWith(QStringLiteral("只有 dip")))
         << lines->placeholderText().toStdString();
+    EXPECT_LE(lines->fontMetrics().horizontalAdvance(lines->placeholderText()), lines->width());
     page.p.h.prompts.messages.clear();
     page.dial("dsl", "right");
     ASSERT_EQ(page.p.h.prompts.messages.size(), 1u);
@@ -326,4 +330,5 @@ TEST(DialUpPage, AUserOutsideTheDialGroupIsToldWhichGroupMayDial)
     page.use(DialerIdentity { 65534, 65534, { 65534, dip->gr_gid } }); // nobody in dip
     EXPECT_EQ(lines->count(), 2);
     EXPECT_TRUE(lines->placeholderText().isEmpty());
+    EXPECT_TRUE(lines->toolTip().isEmpty());
 }
