@@ -4,6 +4,8 @@
 #include "base/InForce.h"
 #include "base/Text.h"
 
+#include <algorithm>
+
 namespace tarnwick
 {
 
@@ -11,6 +13,10 @@ RestorePoint restorePointOf(
     const std::string& connectionName, const LiveValues& before, const TcpIpConfig& target)
 {
     RestorePoint point { connectionName, before.config, before.gatewayMetric };
+    // netsh carries metrics 1 to 9999; the kernel's 0 (a route added with no
+    // metric) is as near as it gets to 1.
+    for (int& metric : point.gatewayMetric)
+        metric = std::clamp(metric, 1, 9999);
     point.settings.proxyTakesPart = target.proxyTakesPart;
     return point;
 }
