@@ -33,7 +33,7 @@ std::string settleConfigFile(
             }
         }
     }
-    if (path != null && ops.check && ops.check(path) != 0) {
+    if (path != null && ops.check && ops.check(path) != ConfigCheck::Valid) {
         prompts.show(MessageSink::Kind::Error, kConfigInvalid);
         path = null;
         settings::writeConfigFile(store, settings::kDefaultConfigFile);
@@ -46,7 +46,7 @@ std::string emptyConfigFileBytes()
     return "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<ConfigBox LastID=\"0\"/>\r\n";
 }
 
-ConfigFileOps realConfigFileOps(std::function<int(const std::string&)> check)
+ConfigFileOps realConfigFileOps(std::function<ConfigCheck(const std::string&)> check)
 {
     ConfigFileOps ops;
     ops.exists = [](const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include "app/UserPrompts.h"
 #include "base/RegistryStore.h"
+#include "store/ConfigFile.h"
 #include "store/StoreMessages.h"
 
 #include <functional>
@@ -21,7 +22,7 @@ inline constexpr const char* kNoConfigFileEnds = "没有可用的配置文件，
 struct ConfigFileOps {
     std::function<bool(const std::string& path)> exists;
     // 0 when the file is a valid configuration file (the store's check).
-    std::function<int(const std::string& path)> check;
+    std::function<ConfigCheck(const std::string& path)> check;
     // Writes an empty, valid configuration file; throws when it cannot.
     std::function<void(const std::string& path)> createEmpty;
 };
@@ -37,7 +38,7 @@ std::string settleConfigFile(
 
 // The file ops on the real file system: std::filesystem for existence, the
 // bytes of an empty configuration file written atomically.
-ConfigFileOps realConfigFileOps(std::function<int(const std::string&)> check);
+ConfigFileOps realConfigFileOps(std::function<ConfigCheck(const std::string&)> check);
 
 // An empty configuration file: the declaration line and an empty ConfigBox.
 std::string emptyConfigFileBytes();

@@ -173,7 +173,9 @@ struct FakeFiles {
     ConfigFileOps ops()
     {
         return { [this](const std::string& p) { return present.count(p) > 0; },
-            [this](const std::string& p) { return invalid.count(p) ? 2 : 0; },
+            [this](const std::string& p) {
+                return invalid.count(p) ? ConfigCheck::Invalid : ConfigCheck::Valid;
+            },
             [this](const std::string& p) {
                 if (refuseCreate)
                     throw std::runtime_error("cannot write " + p);

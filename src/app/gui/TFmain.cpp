@@ -318,8 +318,8 @@ void TFmain::FormCreate()
             m_ctx.prompts.show(MessageSink::Kind::Error, s.error);
             return;
         }
-        const ConfigFileOps ops = realConfigFileOps(
-            [this](const std::string& p) { return static_cast<int>(m_ctx.checkConfigFile(p)); });
+        const ConfigFileOps ops
+            = realConfigFileOps([this](const std::string& p) { return m_ctx.checkConfigFile(p); });
         const std::string path = resolveConfigFile(s.configFilePath, m_ctx.settingsFolder);
         // A first start makes its file where the settings live, without
         // asking: there is nothing to look for yet. A stored name whose file
