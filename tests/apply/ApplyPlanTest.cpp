@@ -2,6 +2,8 @@
 // fields as typed, which steps run, in which order, with which command lines.
 #include "apply/ApplyPlan.h"
 
+#include "WorkedExample.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,15 +17,7 @@ namespace
 // Static 192.168.0.5/24 via 192.168.0.1, DNS 192.168.0.1, proxy off.
 LiveValues staticNow()
 {
-    LiveValues v;
-    v.mode = "192.168.0.5";
-    v.config.ip[0] = "192.168.0.5";
-    v.config.mask[0] = "255.255.255.0";
-    v.config.gateway[0] = "192.168.0.1";
-    v.config.dns[0] = "192.168.0.1";
-    v.config.fixedIp = true;
-    v.config.fixedDns = true;
-    return v;
+    return test::workedExampleNow();
 }
 
 // A lease of the same values.
