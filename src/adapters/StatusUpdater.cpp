@@ -23,13 +23,15 @@ bool blankAfterTrimmingSpaces(const std::string& text)
     return text.find_first_not_of(' ') == std::string::npos;
 }
 
-// One panel on a tick: the new value's text, or "Updating" once when it changed.
+// One panel on a tick: the new value's text, or "Updating" once when it
+// changed (without `updating`, the new value at once).
 std::string tickPanel(const char* label, const std::string& text, const std::string& first,
     std::string& shown, const char* updating)
 {
     if (first != shown) {
         shown = first;
-        return updating;
+        if (updating)
+            return updating;
     }
     return label + text;
 }
@@ -74,7 +76,7 @@ StatusView StatusUpdater::noAdapter() const
     return view;
 }
 
-StatusView StatusUpdater::updateStatusBar(int selected, bool full)
+StatusView StatusUpdater::updateStatusBar(int selected, bool full, bool atOnce)
 {
     StatusView view;
     if (!m_table.contains(selected)) {
@@ -124,12 +126,13 @@ StatusView StatusUpdater::updateStatusBar(int selected, bool full)
         view.panels[2] = kPanelGate + inForce.gateway[0];
         view.panels[3] = kPanelDns + reading.nameServer;
     } else {
-        view.panels[0] = tickPanel(kPanelIp, inForce.ip[0], inForce.ip[0], m_shown.ip, kUpdatingWide);
-        view.panels[1] = tickPanel(kPanelMask, inForce.mask[0], inForce.mask[0], m_shown.mask, kUpdatingWide);
+        const char* wide = atOnce ? nullptr : kUpdatingWide;
+        const char* narrow = atOnce ? nullptr : kUpdatingNarrow;
+        view.panels[0] = tickPanel(kPanelIp, inForce.ip[0], inForce.ip[0], m_shown.ip, wide);
+        view.panels[1] = tickPanel(kPanelMask, inForce.mask[0], inForce.mask[0], m_shown.mask, wide);
         view.panels[2]
-            = tickPanel(kPanelGate, inForce.gateway[0], inForce.gateway[0], m_shown.gateway, kUpdatingNarrow);
-        view.panels[3]
-            = tickPanel(kPanelDns, reading.nameServer, inForce.dns[0], m_shown.dns, kUpdatingNarrow);
+            = tickPanel(kPanelGate, inForce.gateway[0], inForce.gateway[0], m_shown.gateway, narrow);
+        view.panels[3] = tickPanel(kPanelDns, reading.nameServer, inForce.dns[0], m_shown.dns, narrow);
     }
     view.panels[4] = dateTimePanelText(m_clock());
     return view;

@@ -27,7 +27,8 @@ public:
     // `full` is set by the window's show handler (everything is reloaded) and
     // clear on timer ticks (only the panels follow, a change reading
     // "Updating..." for one tick). `selected` is the adapter list's index.
-    StatusView updateStatusBar(int selected, bool full);
+    // `atOnce`: a change the kernel reported shows its value straight away.
+    StatusView updateStatusBar(int selected, bool full, bool atOnce = false);
 
     const ShownValues& shown() const { return m_shown; }
 

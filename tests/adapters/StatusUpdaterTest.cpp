@@ -145,6 +145,17 @@ TEST(StatusUpdater, EachPanelShowsUpdatingOnceWithItsOwnSpacing)
     EXPECT_EQ(rig.updater->updateStatusBar(0, false).panels[3], "DNS: d3,d9");
 }
 
+TEST(StatusUpdater, AChangeTheKernelReportedShowsAtOnce)
+{
+    Rig rig;
+    rig.reading(0) = { false, { "a" }, { "m" }, { "g" }, "d1", "", "" };
+    rig.updater->updateStatusBar(0, true);
+    rig.reading(0) = { false, { "a2" }, { "m2" }, { "g2" }, "d3", "", "" };
+    const std::array<std::string, 5> now { "IP: a2", "Mask: m2", "Gate: g2", "DNS: d3", " 2012-5-8 9:05:03" };
+    EXPECT_EQ(rig.updater->updateStatusBar(0, false, true).panels, now);
+    EXPECT_EQ(rig.updater->updateStatusBar(0, false).panels, now) << "the next tick has nothing new";
+}
+
 TEST(StatusUpdater, FullRefreshReloadsEvenOnTheSameAdapter)
 {
     Rig rig;

@@ -438,10 +438,8 @@ void TFmain::linkValuesChanged()
         || (!links.contains(std::string()) && !links.contains(m_adapters.at(selected).connectionName)))
         return;
     guarded([this, selected] {
-        // Read twice: a tick shows a changed value as "Updating" first, but
-        // what the kernel just reported is shown at once.
-        showStatus(m_status->updateStatusBar(selected, false));
-        showStatus(m_status->updateStatusBar(selected, false));
+        // What the kernel just reported is shown at once, not as "Updating".
+        showStatus(m_status->updateStatusBar(selected, false, true));
         markInForce(false);
     });
 }
