@@ -55,8 +55,8 @@ void NetlinkLinkWatcher::deliver(const netlink::LinkEventBatch& batch)
             m_handlers.adaptersChanged();
         if (!m_handlers.valuesChanged)
             return;
-        if (batch.overrun) {
-            // Lost events name no link: every link may have changed.
+        if (batch.overrun || batch.someLinkChanged) {
+            // Lost events, or a route over several links: any may have changed.
             m_handlers.valuesChanged({});
             return;
         }

@@ -44,7 +44,7 @@ void fold(const nlmsghdr& h, LinkEventBatch& batch)
         if (const int link = routeOutputLink(h))
             batch.valuesChanged.insert(link);
         else
-            batch.overrun = true; // a multipath route: no single link named
+            batch.someLinkChanged = true; // a multipath route: no single link named
         break;
     default:
         break;

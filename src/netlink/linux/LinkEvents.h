@@ -11,11 +11,13 @@ struct LinkEventBatch {
     bool linksChanged = false;
     // Links whose IPv4 addresses or routes changed, by index.
     std::set<int> valuesChanged;
+    // A route changed that names no single link (a multipath route).
+    bool someLinkChanged = false;
     // The kernel dropped events (the socket's queue overflowed): anything may
     // have changed.
     bool overrun = false;
 
-    bool empty() const { return !linksChanged && valuesChanged.empty() && !overrun; }
+    bool empty() const { return !linksChanged && valuesChanged.empty() && !someLinkChanged && !overrun; }
 };
 
 // A netlink socket that listens to the kernel's link, IPv4 address and IPv4
